@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Configures and builds every build of the tree under build/:
+#   build/native  portable library, unit tests and tools (ASan + UBSan)
+#   build/win32   Tunelet.dll, simulated host and players, Wine tests
+#   build/fuzz    libFuzzer targets (clang)
+# Usage: scripts/build.sh [native|win32|fuzz ...]   (default: all three)
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+JOBS="${JOBS:-$(nproc)}"
+builds=("$@"); [ ${#builds[@]} -eq 0 ] && builds=(native win32 fuzz)
+
+configure() {  # dir, extra args...
+  local dir=$1; shift
+  [ -f "$BUILD_DIR/$dir/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "$@" >/dev/null
+}
+for b in "${builds[@]}"; do
+  case $b in
+    native) configure native ;;
+    win32)  configure win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw32.cmake" -DCMAKE_BUILD_TYPE=Release ;;
+    fuzz)   configure fuzz -DTUNELET_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ;;
+    *) echo "unknown build $b" >&2; exit 2 ;;
+  esac
+  echo "build: $b"
+  cmake --build "$BUILD_DIR/$b" -j "$JOBS"
+done

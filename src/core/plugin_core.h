@@ -1,0 +1,72 @@
+// The core: what the plug-in does with the host's messages and its four
+// timers. Portable; the Win32 plug-in object (core/win32/tlk_plugin.cpp)
+// forwards messages and WM_TIMER here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/host.h"
+#include "core/ini_store.h"
+#include "core/subsystems.h"
+
+namespace tunelet {
+
+enum class CoreTimer { Poll = 1, Apply = 2, Restore = 3, StartupUpdate = 4 };
+constexpr uint32_t kApplyDelayMs = 900;
+constexpr uint32_t kRestoreDelayMs = 900;
+constexpr uint32_t kStartupUpdateDelayMs = 3000;
+
+// The four window-message timers, owned by the plug-in object.
+class ICoreTimers {
+ public:
+  virtual ~ICoreTimers() = default;
+  // (Re)creates all four; Poll and StartupUpdate enabled, the others not.
+  virtual void CreateTimers(uint32_t pollIntervalMs) = 0;
+  virtual void Enable(CoreTimer t) = 0;
+  virtual void Disable(CoreTimer t) = 0;
+};
+
+struct CoreEnvironment {
+  IHost* host = nullptr;
+  ICoreTimers* timers = nullptr;
+  IIniFile* ini = nullptr;
+  Subsystems subsystems;
+  // The library's four-part file version, or empty when it has none.
+  std::string fileVersion;
+};
+
+class PluginCore {
+ public:
+  explicit PluginCore(CoreEnvironment env);
+
+  // Host messages of codes 2..6 and 12 (MSG_LOADED is the plug-in object's).
+  void HandleHostMessage(int32_t code, int32_t wParam, const char16_t* nParamText);
+  void OnTimer(CoreTimer t);
+
+  // The core's steps, public for the subsystems that call into them.
+  void Start();
+  void Shutdown();
+  void Disable();
+  void PollTick();
+  void TrackStep();
+  void ApplyTick();
+  void PlaybackEnded();
+  void RestoreTick();
+
+  void ClearXStatus();
+  OptText ReadXStatusTitle();
+  uint8_t ReadXStatusPicture();
+  void SaveUserXStatus();
+  void ForgetSavedXStatus();
+  void ForgetTrack();
+  void CloseWindows();
+
+  IHost& host() { return *env_.host; }
+  const Subsystems& subsystems() const { return env_.subsystems; }
+
+ private:
+  CoreEnvironment env_;
+};
+
+}  // namespace tunelet

@@ -1,0 +1,12 @@
+#include "core/settings.h"
+
+namespace tunelet {
+
+namespace {
+PluginSettings gSettings;
+}
+
+PluginSettings& Settings() { return gSettings; }
+void ResetSettings() { gSettings = PluginSettings{}; }
+
+}  // namespace tunelet

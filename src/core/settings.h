@@ -1,0 +1,74 @@
+// PluginSettings: the one global record of settings and run-time state. INI-
+// backed fields carry their INI key as their name; host-kept ones have names
+// of their own. Lives for the life of the library.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/text.h"
+#include "metadata/track_info.h"
+
+namespace tunelet {
+
+struct PluginSettings {
+  // --- host-kept settings
+  bool PluginOn = false;
+  bool KeepXStatusName = false;
+  bool ManualPlayer = false;
+  bool IgnoreVideo = false;
+  bool PopupsOn = false;
+  bool UseLanguageFile = false;
+  uint8_t CurrentPlayer = 0;
+  int32_t ControlWindowX = 0;
+  int32_t ControlWindowY = 0;
+  OptText AudioTitleTemplate, AudioTextTemplate, PasteTemplate, VideoTitleTemplate, VideoTextTemplate;
+
+  // --- INI settings
+  bool Show_tlc = false;
+  bool Hide_tlc = false;
+  bool Returnonpause = false;
+  bool Getfromname = false;
+  bool Updateonstartup = false;
+  bool UpdateCheckPending = false;
+  int32_t Refreshinterval = 0;
+  int32_t a_u = 0;
+  int32_t temp = 0;
+  uint8_t Action = 0;
+  uint8_t Xstat_a = 0;
+  uint8_t Xstat_v = 0;
+  bool OLEfoobar = false;
+  bool Directpaste = false;
+  bool Firstrun = false;
+  bool Shadow = false;
+  bool Alwaysontop = false;
+  bool Smooth = false;
+  int32_t Transp = 0;
+  int32_t Delay = 0;
+  std::u16string DllPath;  // full path of the plug-in library; base of the INI name
+
+  // --- run-time state of the core
+  bool Started = false;
+  std::string PluginVersion;  // "3.0.x.y", or "9.9.9.9999" without a version resource
+  uintptr_t PlayerHandle = 0;  // 0 none, 4 foobar2000 automation, else a window
+  OptText CurrentXStatusTitle;
+  bool SavedXStatusValid = false;
+  uint16_t SavedXStatusPicture = 0;
+  OptText SavedXStatusTitle, SavedXStatusText;
+  bool SettingsJustSaved = true;
+
+  // --- owned by player access: the last window title seen (stream titles)
+  OptText LastWindowTitle;
+
+  TrackInfo Track;
+};
+
+// The global record. Tests reset it with ResetSettings().
+PluginSettings& Settings();
+inline TrackInfo& Track() { return Settings().Track; }
+void ResetSettings();
+
+// The tag code page chosen by a_u: 1251 when a_u is 1, else 0 (system ANSI).
+inline uint32_t TagCodePage() { return Settings().a_u == 1 ? 1251u : 0u; }
+
+}  // namespace tunelet

@@ -1,0 +1,88 @@
+// Narrow interfaces through which the core reaches the other subsystems. Each
+// has a do-nothing default so the road runs end to end while a subsystem is
+// missing; the composition root (core/win32/composition.cpp) plugs in the
+// real ones.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tunelet {
+
+class IPlayerAccess {
+ public:
+  virtual ~IPlayerAccess() = default;
+  // 0 none, 4 foobar2000 through automation, else a window handle.
+  virtual uintptr_t FindPlayer(int mode) { return 0; }
+  // Path or URL of what CurrentPlayer plays; empty when nothing plays.
+  virtual std::u16string GetPlayingPath() { return {}; }
+  virtual bool ReadFoobar2000Track() { return false; }
+  virtual bool ReadWinampStreamTitle(std::u16string_view url) { return false; }
+  virtual bool ReadAimp2StreamTitle(std::u16string_view url) { return false; }
+  // Fills Track() from the file at path (metadata entry points); 0 = not taken.
+  virtual int ClassifyAndRead(std::u16string_view path) { return 0; }
+  virtual bool FileExists(std::u16string_view path) { return false; }
+  // GetPlayerInfo kind 21, 22, 23 (bitrate, sample rate, length).
+  virtual int32_t GetPlayerInfo(int kind) { return 0; }
+  // Player remote control (0 stop, 1 play, 2 pause, 3 previous, 4 next).
+  virtual void SendPlayerCommand(int command) {}
+};
+
+class IPublisher {
+ public:
+  virtual ~IPublisher() = default;
+  // The publishing step of the X-status policy for the current Action.
+  virtual void PublishTrack() {}
+  // MSG_XSTATUS_CHANGED: the user changed the X-status in the host.
+  virtual void OnXStatusChanged(int32_t picture, std::u16string_view text) {}
+};
+
+class IUserInterface {
+ public:
+  virtual ~IUserInterface() = default;
+  virtual void ShowPopup(int kind) {}  // 1 plug-in state, 2 new track
+  virtual void ResetControlWindowPosition() {}
+  virtual void ShowControlWindow() {}
+  virtual void CloseControlWindow() {}
+  virtual void ShowOptionsDialog() {}
+  // Closes the options dialog, the language dialog and the QuickInfo window.
+  virtual void CloseDialogs() {}
+  // The language dialog on the first run (LoadSettings step 6).
+  virtual void ShowLanguageDialogIfNeeded() {}
+};
+
+class IHotKeys {
+ public:
+  virtual ~IHotKeys() = default;
+  virtual void LoadHotKeySlots() {}
+  virtual void CreateHotKeyWindow() {}
+  virtual void DestroyHotKeyWindow() {}
+};
+
+class ILanguage {
+ public:
+  virtual ~ILanguage() = default;
+  // Loads the language file named in the INI file; false when it fails.
+  virtual bool LoadLanguageFile() { return true; }
+};
+
+class IUpdateCheck {
+ public:
+  virtual ~IUpdateCheck() = default;
+  virtual void StartUpdateCheck() {}
+};
+
+struct Subsystems {
+  IPlayerAccess* players = nullptr;
+  IPublisher* publisher = nullptr;
+  IUserInterface* ui = nullptr;
+  IHotKeys* hotKeys = nullptr;
+  ILanguage* language = nullptr;
+  IUpdateCheck* update = nullptr;
+};
+
+// Fills every null member with the do-nothing default.
+Subsystems WithDefaults(Subsystems s);
+
+}  // namespace tunelet

@@ -1,0 +1,222 @@
+// TTlkPlugin: the reference-counted object the host holds. It owns the service
+// reference, the descriptor, the DLL path text and the four timers (on a
+// hidden message window of the host's UI thread), and forwards everything
+// else to the portable core.
+#include "core/win32/tlk_plugin.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "core/plugin_core.h"
+#include "core/settings.h"
+#include "core/win32/composition.h"
+#include "core/win32/host_service.h"
+#include "core/win32/ini_file_win32.h"
+#include "platform/win32/unique_handle.h"
+
+namespace tunelet::win32 {
+
+namespace {
+
+constexpr wchar_t kTimerWindowClass[] = L"TTlkPluginTimers";
+
+// Window-message timers on a message-only window of the calling thread.
+class TimerWindow final : public ICoreTimers {
+ public:
+  explicit TimerWindow(PluginCore** core) : core_(core) {}
+  ~TimerWindow() override { Destroy(); }
+
+  void CreateTimers(uint32_t pollIntervalMs) override {
+    if (!EnsureWindow()) return;
+    poll_ = pollIntervalMs;
+    ::SetTimer(hwnd_.get(), UINT_PTR(CoreTimer::Poll), poll_, nullptr);
+    ::KillTimer(hwnd_.get(), UINT_PTR(CoreTimer::Apply));
+    ::KillTimer(hwnd_.get(), UINT_PTR(CoreTimer::Restore));
+    ::SetTimer(hwnd_.get(), UINT_PTR(CoreTimer::StartupUpdate), kStartupUpdateDelayMs, nullptr);
+  }
+  void Enable(CoreTimer t) override {
+    if (!hwnd_) return;
+    ::SetTimer(hwnd_.get(), UINT_PTR(t), IntervalOf(t), nullptr);
+  }
+  void Disable(CoreTimer t) override {
+    if (hwnd_) ::KillTimer(hwnd_.get(), UINT_PTR(t));
+  }
+  void Destroy() {
+    if (!hwnd_) return;
+    for (int t = 1; t <= 4; ++t) ::KillTimer(hwnd_.get(), UINT_PTR(t));
+    hwnd_.reset();
+  }
+
+ private:
+  uint32_t IntervalOf(CoreTimer t) const {
+    switch (t) {
+      case CoreTimer::Poll: return poll_;
+      case CoreTimer::Apply: return kApplyDelayMs;
+      case CoreTimer::Restore: return kRestoreDelayMs;
+      case CoreTimer::StartupUpdate: return kStartupUpdateDelayMs;
+    }
+    return poll_;
+  }
+  bool EnsureWindow() {
+    if (hwnd_) return true;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &TimerWindow::WndProc;
+    wc.hInstance = ThisModule();
+    wc.lpszClassName = kTimerWindowClass;
+    ::RegisterClassW(&wc);  // fails harmlessly when already registered
+    hwnd_.reset(::CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  ThisModule(), this));
+    return bool(hwnd_);
+  }
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+      auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(cs->lpCreateParams));
+    } else if (msg == WM_TIMER) {
+      auto* self = reinterpret_cast<TimerWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+      if (self && *self->core_ && wp >= 1 && wp <= 4) {
+        try {
+          (*self->core_)->OnTimer(CoreTimer(wp));
+        } catch (...) {
+          // Nothing may escape into the host's message loop.
+        }
+      }
+      return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+
+  PluginCore** core_;
+  UniqueWindow hwnd_;
+  uint32_t poll_ = 5000;
+};
+
+std::string ReadFileVersion(HMODULE module) {
+  wchar_t path[MAX_PATH + 1] = {};
+  if (!::GetModuleFileNameW(module, path, MAX_PATH)) return {};
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path, &ignored);
+  if (size == 0) return {};
+  std::unique_ptr<uint8_t[]> block(new uint8_t[size]);
+  if (!::GetFileVersionInfoW(path, 0, size, block.get())) return {};
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT len = 0;
+  if (!::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info), &len) || !info ||
+      len < sizeof(VS_FIXEDFILEINFO))
+    return {};
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) +
+         "." + std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+class TTlkPlugin final : public abi::IHostPlugin {
+ public:
+  explicit TTlkPlugin(abi::ITLKPluginService* service) : service_(service), timers_(&corePtr_) {
+    if (service_) service_->AddRef();
+    descriptor_ = {};
+    PluginObjectCreated();
+  }
+  ~TTlkPlugin() {
+    timers_.Destroy();
+    corePtr_ = nullptr;
+    core_.reset();
+    hostAdapter_.reset();
+    if (service_) service_->Release();
+    PluginObjectDestroyed();
+  }
+  TTlkPlugin(const TTlkPlugin&) = delete;
+  TTlkPlugin& operator=(const TTlkPlugin&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    static const GUID kZero{};
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kZero)) {
+      *out = static_cast<abi::IHostPlugin*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(::InterlockedIncrement(&refs_)); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG n = ::InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return ULONG(n);
+  }
+
+  abi::PluginDescriptor* STDMETHODCALLTYPE GetInfo() override { return &descriptor_; }
+
+  void STDMETHODCALLTYPE HandleHostMessage(abi::HostMessage* m) override {
+    if (!m) return;
+    try {
+      if (m->Msg == MSG_LOADED) {
+        FillDescriptor();
+        return;
+      }
+      EnsureCore();
+      const auto* text = reinterpret_cast<const char16_t*>(uintptr_t(uint32_t(m->NParam)));
+      core_->HandleHostMessage(m->Msg, m->WParam, text);
+    } catch (...) {
+      // Nothing may escape into the host.
+    }
+  }
+
+ private:
+  void FillDescriptor() {
+    wchar_t buf[261] = {};
+    const DWORD n = ::GetModuleFileNameW(HMODULE(uintptr_t(descriptor_.DllHandle)), buf, 261);
+    dllPathText_.assign(buf, n < 261 ? n : 260);
+    descriptor_.DllPath = dllPathText_.c_str();
+    descriptor_.SdkVersionMajor = 1;
+    descriptor_.SdkVersionMinor = 2;
+    descriptor_.PluginVersionMajor = 3;
+    descriptor_.PluginVersionMinor = 0;
+    descriptor_.PluginName = L"Tunelet";
+    descriptor_.PluginAuthor = L"ORB2000";
+    Settings().DllPath.assign(dllPathText_.begin(), dllPathText_.end());
+  }
+
+  void EnsureCore() {
+    if (core_) return;
+    hostAdapter_ = std::make_unique<HostService>(service_, &descriptor_);
+    ini_ = std::make_unique<ProfileIniFile>();
+    CoreEnvironment env;
+    env.host = hostAdapter_.get();
+    env.timers = &timers_;
+    env.ini = ini_.get();
+    env.subsystems = MakeSubsystems(*hostAdapter_);
+    env.fileVersion = ReadFileVersion(ThisModule());
+    core_ = std::make_unique<PluginCore>(env);
+    corePtr_ = core_.get();
+  }
+
+  volatile LONG refs_ = 0;
+  abi::ITLKPluginService* service_;
+  abi::PluginDescriptor descriptor_;
+  std::wstring dllPathText_;
+  PluginCore* corePtr_ = nullptr;
+  TimerWindow timers_;
+  std::unique_ptr<HostService> hostAdapter_;
+  std::unique_ptr<ProfileIniFile> ini_;
+  std::unique_ptr<PluginCore> core_;
+};
+
+}  // namespace
+
+void CreatePlugin(abi::IHostPlugin** out, abi::ITLKPluginService* service) noexcept {
+  if (!out) return;
+  try {
+    if (service) service->AddRef();  // temporary reference for the call
+    auto* plugin = new TTlkPlugin(service);
+    plugin->AddRef();
+    abi::IHostPlugin* old = *out;
+    *out = plugin;
+    if (old) old->Release();
+    if (service) service->Release();
+  } catch (...) {
+  }
+}
+
+}  // namespace tunelet::win32

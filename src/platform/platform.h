@@ -1,0 +1,51 @@
+// The thin seam between portable logic and the operating system. Portable code
+// calls only these; src/platform/win32 implements them with Win32 calls for the
+// DLL, src/platform/posix with POSIX calls for the native tests and tools.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tunelet::platform {
+
+// A file opened for reading. Reads never go past the end; ReadAt returns the
+// bytes actually read (fewer at the end of the file).
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  virtual uint64_t Size() const = 0;
+  virtual size_t ReadAt(uint64_t offset, uint8_t* dst, size_t n) = 0;
+  // Convenience: up to n bytes from offset.
+  std::vector<uint8_t> Read(uint64_t offset, size_t n);
+};
+
+// Opens path for shared reading; null when it cannot be opened.
+std::unique_ptr<ReadableFile> OpenForRead(std::u16string_view path);
+// True when a regular file (not a directory) exists at path.
+bool FileExists(std::u16string_view path);
+// Size as the directory entry reports it, low 32 bits; 0 when not found.
+uint32_t FileSizeFromDirectory(std::u16string_view path);
+
+// Bytes read through ReadableFile since the last reset (for benchmarks).
+uint64_t BytesReadCounter();
+void ResetBytesReadCounter();
+
+// 8-bit to UTF-16 with a code page: 0 = the system ANSI code page, else the
+// given code page (1251 is the one the plug-in asks for).
+std::u16string MultiByteToWide(std::string_view bytes, uint32_t codePage);
+
+// The user's temporary folder, with a trailing separator.
+std::u16string TempFolder();
+// Writes bytes to a new file at path (replacing it); false on failure.
+bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n);
+bool DeleteFileAt(std::u16string_view path);
+// Milliseconds since system start (wraps).
+uint32_t TickCount();
+
+// The user's decimal separator for displayed numbers.
+char16_t DecimalSeparator();
+
+}  // namespace tunelet::platform

@@ -1,0 +1,105 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "platform/posix/codepages.h"
+
+namespace tunelet::platform {
+
+namespace {
+std::atomic<uint64_t> gBytesRead{0};
+
+std::string NativePath(std::u16string_view path) { return Utf16ToUtf8(path); }
+
+class PosixFile final : public ReadableFile {
+ public:
+  PosixFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
+  ~PosixFile() override { ::close(fd_); }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+  uint64_t Size() const override { return size_; }
+  size_t ReadAt(uint64_t offset, uint8_t* dst, size_t n) override {
+    if (offset >= size_) return 0;
+    if (n > size_ - offset) n = size_t(size_ - offset);
+    size_t done = 0;
+    while (done < n) {
+      ssize_t r = ::pread(fd_, dst + done, n - done, off_t(offset + done));
+      if (r <= 0) break;
+      done += size_t(r);
+    }
+    gBytesRead += done;
+    return done;
+  }
+
+ private:
+  int fd_;
+  uint64_t size_;
+};
+}  // namespace
+
+std::unique_ptr<ReadableFile> OpenForRead(std::u16string_view path) {
+  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(fd, uint64_t(st.st_size));
+}
+
+bool FileExists(std::u16string_view path) {
+  struct stat st {};
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+uint32_t FileSizeFromDirectory(std::u16string_view path) {
+  struct stat st {};
+  if (::stat(NativePath(path).c_str(), &st) != 0) return 0;
+  return uint32_t(uint64_t(st.st_size));
+}
+
+uint64_t BytesReadCounter() { return gBytesRead; }
+void ResetBytesReadCounter() { gBytesRead = 0; }
+
+std::u16string MultiByteToWide(std::string_view bytes, uint32_t codePage) {
+  std::u16string out(bytes.size(), u'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const uint8_t b = uint8_t(bytes[i]);
+    out[i] = codePage == 1251 ? Cp1251ToUnicode(b) : Cp1252ToUnicode(b);
+  }
+  return out;
+}
+
+std::u16string TempFolder() {
+  const char* t = std::getenv("TMPDIR");
+  std::string dir = (t && *t) ? t : "/tmp";
+  if (dir.back() != '/') dir.push_back('/');
+  return Utf8ToUtf16(dir);
+}
+
+bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
+  FILE* f = std::fopen(NativePath(path).c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(data, 1, n, f) == n;
+  return std::fclose(f) == 0 && ok;
+}
+
+bool DeleteFileAt(std::u16string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+uint32_t TickCount() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return uint32_t(uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u);
+}
+
+char16_t DecimalSeparator() { return u'.'; }
+
+}  // namespace tunelet::platform

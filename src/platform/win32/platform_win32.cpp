@@ -1,0 +1,114 @@
+#include <windows.h>
+
+#include <atomic>
+
+#include "platform/platform.h"
+#include "platform/win32/unique_handle.h"
+
+namespace tunelet::platform {
+
+using win32::W;
+
+namespace {
+std::atomic<uint64_t> gBytesRead{0};
+
+std::wstring WPath(std::u16string_view p) { return std::wstring(p.begin(), p.end()); }
+
+class Win32File final : public ReadableFile {
+ public:
+  Win32File(win32::UniqueFile f, uint64_t size) : f_(std::move(f)), size_(size) {}
+  uint64_t Size() const override { return size_; }
+  size_t ReadAt(uint64_t offset, uint8_t* dst, size_t n) override {
+    if (offset >= size_) return 0;
+    if (n > size_ - offset) n = size_t(size_ - offset);
+    size_t done = 0;
+    while (done < n) {
+      OVERLAPPED ov{};
+      const uint64_t at = offset + done;
+      ov.Offset = DWORD(at);
+      ov.OffsetHigh = DWORD(at >> 32);
+      DWORD got = 0;
+      const DWORD want = DWORD(n - done > 0x100000 ? 0x100000 : n - done);
+      if (!::ReadFile(f_.get(), dst + done, want, &got, &ov) || got == 0) break;
+      done += got;
+    }
+    gBytesRead += done;
+    return done;
+  }
+
+ private:
+  win32::UniqueFile f_;
+  uint64_t size_;
+};
+}  // namespace
+
+std::unique_ptr<ReadableFile> OpenForRead(std::u16string_view path) {
+  // Players keep their files open; share everything so the read never fails
+  // because of them and never disturbs them.
+  win32::UniqueFile f(::CreateFileW(WPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return nullptr;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(f.get(), &size) || ::GetFileType(f.get()) != FILE_TYPE_DISK) return nullptr;
+  return std::make_unique<Win32File>(std::move(f), uint64_t(size.QuadPart));
+}
+
+bool FileExists(std::u16string_view path) {
+  const DWORD a = ::GetFileAttributesW(WPath(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+uint32_t FileSizeFromDirectory(std::u16string_view path) {
+  WIN32_FIND_DATAW fd{};
+  HANDLE h = ::FindFirstFileW(WPath(path).c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  ::FindClose(h);
+  return fd.nFileSizeLow;
+}
+
+uint64_t BytesReadCounter() { return gBytesRead; }
+void ResetBytesReadCounter() { gBytesRead = 0; }
+
+std::u16string MultiByteToWide(std::string_view bytes, uint32_t codePage) {
+  if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return {};
+  const UINT cp = codePage == 0 ? CP_ACP : codePage;
+  const int n = ::MultiByteToWideChar(cp, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::u16string out(size_t(n), u'\0');
+  ::MultiByteToWideChar(cp, 0, bytes.data(), int(bytes.size()), reinterpret_cast<wchar_t*>(out.data()), n);
+  return out;
+}
+
+std::u16string TempFolder() {
+  wchar_t buf[MAX_PATH + 1] = {};
+  const DWORD n = ::GetTempPathW(MAX_PATH + 1, buf);
+  if (n == 0 || n > MAX_PATH) return u"C:\\";
+  return std::u16string(reinterpret_cast<const char16_t*>(buf), n);
+}
+
+bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
+  win32::UniqueFile f(::CreateFileW(WPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  size_t done = 0;
+  while (done < n) {
+    DWORD put = 0;
+    const DWORD want = DWORD(n - done > 0x100000 ? 0x100000 : n - done);
+    if (!::WriteFile(f.get(), data + done, want, &put, nullptr) || put == 0) return false;
+    done += put;
+  }
+  return true;
+}
+
+bool DeleteFileAt(std::u16string_view path) { return ::DeleteFileW(WPath(path).c_str()) != 0; }
+
+uint32_t TickCount() { return ::GetTickCount(); }
+
+char16_t DecimalSeparator() {
+  wchar_t buf[8] = {};
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, 8) > 0 && buf[0]) return char16_t(buf[0]);
+  return u'.';
+}
+
+}  // namespace tunelet::platform

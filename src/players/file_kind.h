@@ -1,0 +1,14 @@
+// Classification of a path by its extension.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tunelet {
+
+// Upper-cased text after the last '.' at a position > 0 (separators do not
+// stop the search); empty when none or when 7 or more characters follow it.
+std::u16string FileExtension(std::u16string_view path);
+bool IsVideoFile(std::u16string_view path);
+
+}  // namespace tunelet
