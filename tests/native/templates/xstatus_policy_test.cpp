@@ -77,55 +77,49 @@ class XStatusPolicyTest : public ::testing::Test {
   XStatusPolicy policy{host, ui};
 };
 
-TEST_F(XStatusPolicyTest, ReplaceAnyModeUsesThePluginsPicturesAndTemplatesPerKind) {
+TEST_F(XStatusPolicyTest, PicturePerModeAndKind) {
+  struct Case {
+    uint8_t mode;
+    int32_t audio, video;
+  };
+  // 10 and 31 keep the user's picture, 11 is "Music", 21 the plug-in's own.
+  for (Case c : {Case{10, 5, 5}, Case{11, 11, 11}, Case{21, 11, 8}, Case{31, 5, 5}}) {
+    Settings().Action = c.mode;
+    Settings().Track.FilePath = u"C:\\Music\\a.mp3";
+    EXPECT_EQ(PublishOnce().picture, c.audio) << int(c.mode);
+    UseVideo();
+    EXPECT_EQ(PublishOnce().picture, c.video) << int(c.mode);
+  }
+}
+
+TEST_F(XStatusPolicyTest, DefaultTemplatesForAudioAndVideo) {
   Settings().VideoTextTemplate = u"V: %title%";
   auto audio = PublishOnce();
-  EXPECT_EQ(audio.picture, 11);
   EXPECT_EQ(audio.title, u"Слушаю:");
   EXPECT_EQ(audio.text, u"A \"T\"");
-
   UseVideo();
   auto video = PublishOnce();
-  EXPECT_EQ(video.picture, 8);
   EXPECT_EQ(video.title, u"Смотрю:");
   EXPECT_EQ(video.text, u"V: T");
 }
 
-TEST_F(XStatusPolicyTest, MusicModeAlwaysUsesTheAudioTemplatesAndPicture11) {
+TEST_F(XStatusPolicyTest, MusicModeUsesTheAudioTemplatesForVideoToo) {
   Settings().Action = 11;
   Settings().VideoTitleTemplate = u"Video";
   Settings().VideoTextTemplate = u"V";
   UseVideo();
   auto sent = PublishOnce();
-  EXPECT_EQ(sent.picture, 11);
   EXPECT_EQ(sent.title, u"Слушаю:");
   EXPECT_EQ(sent.text, u"A \"T\"");
 }
 
-TEST_F(XStatusPolicyTest, ContentOnlyModeKeepsTheUsersPicture) {
-  Settings().Action = 10;
-  Settings().VideoTextTemplate = u"V";
-  auto audio = PublishOnce();
-  EXPECT_EQ(audio.picture, 5);
-  EXPECT_EQ(audio.title, u"Слушаю:");
-  EXPECT_EQ(audio.text, u"A \"T\"");
-  UseVideo();
-  auto video = PublishOnce();
-  EXPECT_EQ(video.picture, 5);
-  EXPECT_EQ(video.title, u"Смотрю:");
-  EXPECT_EQ(video.text, u"V");
-}
-
 TEST_F(XStatusPolicyTest, AppendModeJoinsTheUsersTextAndExpandsBoth) {
   Settings().Action = 31;
-  auto sent = PublishOnce();
-  EXPECT_EQ(sent.picture, 5);
-  EXPECT_EQ(sent.text, u"Working A \"T\"");
-  // The saved text is not changed by publishing: the next track joins again.
+  EXPECT_EQ(PublishOnce().text, u"Working A \"T\"");
+  // Publishing leaves the saved text alone: the next track joins it again.
   EXPECT_EQ(PublishOnce().text, u"Working A \"T\"");
   EXPECT_EQ(Settings().SavedXStatusText, u"Working");
 
-  // The user's text goes through the same expansion.
   Settings().SavedXStatusText = u"On %player%";
   Settings().Track.PlayerName = u"P";
   EXPECT_EQ(PublishOnce().text, u"On P A \"T\"");
@@ -147,8 +141,6 @@ TEST_F(XStatusPolicyTest, TitlesGoOutAsWrittenAndEmptyOnesAsNull) {
   EXPECT_EQ(PublishOnce().title, u"{{%artist%=x}}%title%");
   Settings().AudioTitleTemplate = u"";
   EXPECT_EQ(PublishOnce().title, std::nullopt);
-  Settings().AudioTitleTemplate.reset();
-  EXPECT_EQ(PublishOnce().title, std::nullopt);
 }
 
 TEST_F(XStatusPolicyTest, TemplateWithABlockErrorIsStillPublished) {
@@ -156,20 +148,16 @@ TEST_F(XStatusPolicyTest, TemplateWithABlockErrorIsStillPublished) {
   EXPECT_EQ(PublishOnce().text, u"A {{%bogus%=x}} T");
 }
 
-TEST_F(XStatusPolicyTest, PopupFollowsPopupsOn) {
+TEST_F(XStatusPolicyTest, NewTrackPopupOnlyWithPopupsOnAndOnlyWhenPublished) {
+  policy.PublishTrack();
+  Settings().PopupsOn = true;
+  Settings().Action = 0;  // not a mode: nothing is published
   policy.PublishTrack();
   EXPECT_TRUE(ui.popups.empty());
-  Settings().PopupsOn = true;
+  Settings().Action = 21;
   policy.PublishTrack();
   EXPECT_EQ(ui.popups, std::vector<int>{2});
-}
-
-TEST_F(XStatusPolicyTest, UnknownModePublishesNothing) {
-  Settings().Action = 0;
-  Settings().PopupsOn = true;
-  policy.PublishTrack();
-  EXPECT_TRUE(host.sets.empty());
-  EXPECT_TRUE(ui.popups.empty());
+  EXPECT_EQ(host.sets.size(), 2u);
 }
 
 TEST_F(XStatusPolicyTest, ChangeInContentModesBecomesTheSavedXStatus) {
@@ -202,15 +190,6 @@ TEST_F(XStatusPolicyTest, SamePictureOrNoPictureKeepsTheSavedText) {
   EXPECT_EQ(Settings().SavedXStatusText, u"Nine");
 }
 
-TEST_F(XStatusPolicyTest, ChangeWithoutASavedXStatusIsIgnored) {
-  Settings().Action = 10;
-  Settings().SavedXStatusValid = false;
-  policy.OnXStatusChanged(7, u"New");
-  EXPECT_EQ(Settings().SavedXStatusPicture, 5);
-  EXPECT_EQ(Settings().SavedXStatusText, u"Working");
-  EXPECT_TRUE(Settings().Track.LastReadPath);
-}
-
 TEST_F(XStatusPolicyTest, MusicModeRepublishesOnlyWhenMusicIsChosen) {
   Settings().Action = 11;
   policy.OnXStatusChanged(7, u"New");
@@ -221,9 +200,11 @@ TEST_F(XStatusPolicyTest, MusicModeRepublishesOnlyWhenMusicIsChosen) {
   EXPECT_EQ(Settings().SavedXStatusText, u"Working");
 }
 
-TEST_F(XStatusPolicyTest, ReplaceAnyModeIgnoresChanges) {
+TEST_F(XStatusPolicyTest, ChangesIgnoredInReplaceModeAndWithoutASavedXStatus) {
+  policy.OnXStatusChanged(11, u"New");  // mode 21
+  Settings().Action = 10;
+  Settings().SavedXStatusValid = false;
   policy.OnXStatusChanged(7, u"New");
-  policy.OnXStatusChanged(11, u"New");
   EXPECT_EQ(Settings().SavedXStatusPicture, 5);
   EXPECT_EQ(Settings().SavedXStatusText, u"Working");
   EXPECT_TRUE(Settings().Track.LastReadPath);
