@@ -4,6 +4,7 @@
 // Each builder notes the layout it writes.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -171,6 +172,22 @@ inline Bytes VorbisComments(std::initializer_list<std::string_view> comments) {
 }
 
 // --- files
+
+// A ReadableFile that owns its bytes (so a temporary can be handed in).
+class BytesFile final : public tunelet::platform::ReadableFile {
+ public:
+  explicit BytesFile(Bytes data) : data_(std::move(data)) {}
+  uint64_t Size() const override { return data_.size(); }
+  size_t ReadAt(uint64_t offset, uint8_t* dst, size_t n) override {
+    if (offset >= data_.size()) return 0;
+    n = std::min<size_t>(n, data_.size() - size_t(offset));
+    std::copy_n(data_.begin() + ptrdiff_t(offset), n, dst);
+    return n;
+  }
+
+ private:
+  Bytes data_;
+};
 
 // A file in the temporary folder, deleted when the object goes.
 class TempFile {
