@@ -160,8 +160,12 @@ void ApplyCompressedMovie(ByteSpan cmov, TrackInfo& info, int depth) {
 }  // namespace
 
 std::vector<uint8_t> InflateZlib(ByteSpan compressed, size_t maxOut) {
-  std::vector<uint8_t> out(maxOut);
   if (maxOut == 0 || compressed.empty()) return {};
+  // Deflate packs at most about 1032:1, so a larger stated length is a lie
+  // that need not be allocated.
+  constexpr size_t kMaxDeflateRatio = 1032;
+  if (compressed.size() < maxOut / kMaxDeflateRatio) maxOut = compressed.size() * kMaxDeflateRatio + 64;
+  std::vector<uint8_t> out(maxOut);
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return {};
   z.next_in = const_cast<Bytef*>(compressed.data());
