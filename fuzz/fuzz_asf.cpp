@@ -1,0 +1,9 @@
+#include "fuzz_input.h"
+#include "metadata/asf.h"
+
+using namespace tunelet;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::WithInput(data, size, [](platform::ReadableFile& f, TrackInfo& info) { ReadAsfInfo(f, info); });
+  return 0;
+}

@@ -1,0 +1,116 @@
+// Writes the seed corpora of the fuzz targets, built with the unit tests'
+// byte builders: make_seeds DIR creates DIR/<target>/seed-N for each target.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "metadata/builders.h"
+#include "metadata/builders_containers.h"
+
+namespace fs = std::filesystem;
+namespace cb = container_builders;
+namespace tb = builders;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+void Write(const fs::path& dir, const std::vector<Bytes>& seeds) {
+  fs::create_directories(dir);
+  int n = 0;
+  for (const auto& s : seeds) {
+    std::ofstream out(dir / ("seed-" + std::to_string(n++)), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(s.data()), std::streamsize(s.size()));
+  }
+}
+
+std::vector<Bytes> TagSeeds() {
+  const Bytes frames = tb::Cat({tb::Latin1("TIT2", "Title"), tb::Wide("TPE1", u"Artist"), tb::Latin1("TRCK", "3/12"),
+                                tb::Latin1("TCON", "(17)Rock")});
+  const Bytes mpeg = tb::MpegFrames(tb::MpegHeader(3, 1, 9, 0), 417, 4);
+  return {
+      tb::Cat({tb::Id3v2Tag(3, frames), mpeg}),
+      tb::Cat({tb::Id3v2Tag(4, tb::Latin1("TALB", "Album", 4), 0x80), mpeg}),
+      tb::Cat({tb::Id3v2Tag(2, tb::Latin1("TT2", "Old", 2)), mpeg}),
+      tb::Cat({mpeg, tb::ApeTag(2000, {tb::ApeItem("Title", tb::Str("ape"))}),
+               tb::Id3v1("t", "a", "b", "2001", 4, 17)}),
+      tb::Cat({mpeg, tb::Str("LYRICSBEGININD0000210EAL00005AlbumLYR00004la la000036LYRICS200"),
+               tb::Id3v1("t", "a", "b", "2001", -1, 1)}),
+      tb::Cat({tb::VbrFrame(tb::MpegHeader(3, 1, 9, 0), 417, 36, true, 1000, 417000), mpeg}),
+  };
+}
+
+std::vector<Bytes> AsfSeeds() {
+  return {
+      cb::AsfHeader({cb::AsfFileProperties(2'000'000'000), cb::AsfContentDescription(u"T", u"A", u"D"),
+                     cb::AsfExtended({cb::AsfAttr(u"WM/AlbumTitle", 0, cb::Wz(u"Album")),
+                                      cb::AsfAttr(u"WM/TrackNumber", 3, cb::B().u32le(4)),
+                                      cb::AsfAttr(u"WM/Picture", 1, cb::AsfPictureValue(3, u"image/png", cb::PngBytes(1)))}),
+                     cb::AsfAudioStream(44100, 16000)}),
+      cb::AsfHeader({cb::AsfHeaderExtensionWithPicture(cb::AsfPictureValue(3, u"", cb::JpegBytes(1)))}),
+  };
+}
+
+std::vector<Bytes> Mp4Seeds() {
+  const Bytes moov = cb::Atom(
+      "moov", cb::Cat({cb::Mvhd0(600, 60000), cb::Trak(false, 44100), cb::Trak(true, 1),
+                       cb::Udta(cb::Cat({cb::IlstText("\xA9nam", "T"), cb::IlstItem("trkn", 0, cb::B().u32be(3).u32be(0)),
+                                         cb::IlstItem("gnre", 0, cb::B().u16be(5))}))}));
+  return {cb::Cat({cb::Ftyp(), moov, cb::Atom("mdat", cb::B().zeros(16))}),
+          cb::Cat({cb::Ftyp(), cb::Atom64("mdat", cb::B().zeros(8)), cb::Atom("moov", cb::Mvhd1(1000, 5000))}),
+          cb::Cat({cb::Ftyp(), cb::CompressedMoov(moov)})};
+}
+
+std::vector<Bytes> FlacSeeds() {
+  const Bytes blocks = cb::Cat({cb::FlacBlock(0, cb::FlacStreamInfoBody(44100, 2, 16, 441000)),
+                                cb::FlacBlock(4, cb::VorbisCommentBody({"TITLE=t", "TRACKNUMBER=2", "COVERART=iVBORw0K"})),
+                                cb::FlacBlock(6, cb::FlacPictureBody(3, "image/png", cb::PngBytes(1)), true)});
+  return {cb::Cat({cb::B().str("fLaC"), blocks, cb::B().zeros(64)}),
+          cb::Cat({cb::Id3v2Tag(cb::Id3v2Text("TIT2", "x")), cb::B().str("fLaC"), blocks,
+                   cb::Id3v1Tag("t", "a", 1)})};
+}
+
+std::vector<Bytes> RiffSeeds() {
+  const Bytes riff = cb::Riff({cb::Chunk("JUNK", cb::B().zeros(4)), cb::Fmt(1, 2, 44100, 16),
+                               cb::Chunk("fact", cb::B().u32le(1000))});
+  return {cb::Cat({riff, cb::DataHeader(4000, 16)}),
+          cb::Cat({cb::WavPack(44100, cb::Cat({riff, cb::DataHeader(0)})), cb::ApeTag({{"Title", "x"}, {"Track", "2"}}),
+                   cb::Id3v1Tag("t", "a", 1)})};
+}
+
+std::vector<Bytes> OggSeeds() {
+  return {tb::Cat({tb::OggPage(tb::VorbisId(2, 44100, 128000), 0, 0, 2),
+                   tb::OggPage(tb::VorbisComments({"TITLE=t", "PERFORMER=p", "TRACKNUMBER=3/9"}), 0, 1),
+                   tb::OggPage(Bytes(100, 0), 441000, 2, 4)})};
+}
+
+std::vector<Bytes> MonkeySeeds() {
+  // "MAC ", version, then the old 30-byte header or the 52-byte descriptor and header.
+  const Bytes oldHeader = tb::Cat({tb::Str("MAC "), tb::Le(3970, 2), tb::Le(2000, 2), tb::Le(0, 2), tb::Le(2, 2),
+                                   tb::Le(44100, 4), tb::Le(0, 4), tb::Le(0, 4), tb::Le(10, 4), tb::Le(100, 4),
+                                   Bytes(8, 0)});
+  const Bytes descriptor = tb::Cat({tb::Str("MAC "), tb::Le(3990, 2), tb::Le(0, 2), tb::Le(52, 4), tb::Le(24, 4),
+                                    Bytes(36, 0), tb::Le(2000, 2), tb::Le(0, 2), tb::Le(73728, 4), tb::Le(100, 4),
+                                    tb::Le(10, 4), tb::Le(16, 2), tb::Le(2, 2), tb::Le(44100, 4)});
+  return {tb::Cat({oldHeader, Bytes(64, 0), tb::ApeTag(2000, {tb::ApeItem("Artist", tb::Str("a"))})}),
+          tb::Cat({tb::Id3v2Tag(3, tb::Latin1("TIT2", "x")), descriptor, Bytes(64, 0)})};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: make_seeds DIR\n", stderr);
+    return 2;
+  }
+  const fs::path root = argv[1];
+  Write(root / "fuzz_tags", TagSeeds());
+  Write(root / "fuzz_asf", AsfSeeds());
+  Write(root / "fuzz_mp4", Mp4Seeds());
+  Write(root / "fuzz_flac", FlacSeeds());
+  Write(root / "fuzz_riff", RiffSeeds());
+  Write(root / "fuzz_ogg", OggSeeds());
+  Write(root / "fuzz_monkey", MonkeySeeds());
+  return 0;
+}

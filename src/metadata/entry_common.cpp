@@ -1,0 +1,122 @@
+#include "metadata/entry_common.h"
+
+#include "core/settings.h"
+#include "metadata/cover.h"
+#include "platform/platform.h"
+#include "players/file_kind.h"
+#include "players/player_table.h"
+
+namespace tunelet {
+
+namespace {
+
+// '/' and ':' cannot be part of a Windows file name, so all three separators
+// are safe to split on, and the same code serves the posix tools and tests.
+bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/' || c == u':'; }
+
+template <typename Char>
+uint32_t LeadingDigitsOf(std::basic_string_view<Char> s) {
+  uint64_t v = 0;
+  for (Char c : s) {
+    if (c < Char('0') || c > Char('9')) break;
+    v = v * 10 + uint32_t(c - Char('0'));
+    if (v > 0xFFFFFFFFull) return 0xFFFFFFFFu;
+  }
+  return uint32_t(v);
+}
+
+}  // namespace
+
+std::u16string_view FileNameOf(std::u16string_view path) {
+  size_t i = path.size();
+  while (i > 0 && !IsPathSeparator(path[i - 1])) --i;
+  return path.substr(i);
+}
+
+std::u16string_view FileNameWithoutExtension(std::u16string_view path) {
+  std::u16string_view name = FileNameOf(path);
+  const size_t dot = name.rfind(u'.');
+  return dot == std::u16string_view::npos ? name : name.substr(0, dot);
+}
+
+std::u16string StripLeadingNumber(std::u16string name) {
+  auto eraseIf = [&](size_t pos, char16_t c) {
+    if (pos < name.size() && name[pos] == c) name.erase(pos, 1);
+  };
+  for (int pass = 0; pass < 3; ++pass) {
+    for (size_t pos = 0; pos < 4; ++pos) {
+      eraseIf(pos, u'-');
+      eraseIf(pos, u' ');
+      for (char16_t d = u'0'; d <= u'9'; ++d) eraseIf(pos, d);
+    }
+  }
+  return name;
+}
+
+void SplitFileName(TrackInfo& t, std::u16string_view path) {
+  std::u16string name(FileNameWithoutExtension(path));
+  for (auto& c : name)
+    if (c == u'_') c = u' ';
+  std::erase(name, u'#');
+  if (!IsVideoFile(path)) name = StripLeadingNumber(std::move(name));
+
+  std::u16string_view n(name);
+  size_t sep = n.find(u" - ");
+  size_t skip = 3;
+  if (sep == std::u16string_view::npos) {
+    sep = n.find(u'-');
+    skip = 1;
+  }
+  if (sep == std::u16string_view::npos) {
+    SetText(t.Artist, n);
+    SetText(t.Title, n);
+  } else {
+    SetText(t.Artist, n.substr(0, sep));
+    SetText(t.Title, n.substr(sep + skip));
+  }
+  if (t.Artist && t.Title && EqualsIgnoreCase(*t.Artist, *t.Title)) t.Artist.reset();
+}
+
+void ApplyNameFallback(TrackInfo& t, std::u16string_view path, NameFallback fallback) {
+  if (Settings().Getfromname) {
+    if (!t.Title || !t.Artist) SplitFileName(t, path);
+    if (!t.Title) SetText(t.Title, FileNameOf(path));
+    return;
+  }
+  if (fallback == NameFallback::kNameOnly)
+    SetText(t.Title, FileNameOf(path));
+  else if (!t.Title)
+    SetText(t.Title, FileNameWithoutExtension(path));
+}
+
+int RunEntryPoint(std::u16string_view path, const std::function<void(TrackInfo&)>& readers,
+                  NameFallback fallback) {
+  TrackInfo& t = Track();
+  ClearTrackInfo(t);
+  // The previous track's cover files are no longer referenced by anything.
+  DeleteTemporaryCovers();
+  SetText(t.LastReadPath, path);
+  try {
+    readers(t);
+  } catch (...) {
+    // A reader that fails keeps what it had written; the fallback still runs.
+  }
+  SetText(t.PlayerName, PlayerDisplayName(Settings().CurrentPlayer));
+  ApplyNameFallback(t, path, fallback);
+  return 1;
+}
+
+std::u16string ConvertTagText(std::string_view bytes) {
+  return bytes.empty() ? std::u16string() : platform::MultiByteToWide(bytes, TagCodePage());
+}
+
+void SetConverted(OptText& field, std::string_view bytes) { field.emplace(ConvertTagText(bytes)); }
+
+std::u16string AnsiToUtf16(std::string_view bytes) {
+  return bytes.empty() ? std::u16string() : platform::MultiByteToWide(bytes, 0);
+}
+
+uint32_t LeadingDigits(std::string_view s) { return LeadingDigitsOf(s); }
+uint32_t LeadingDigits(std::u16string_view s) { return LeadingDigitsOf(s); }
+
+}  // namespace tunelet

@@ -1,0 +1,144 @@
+#include "metadata/riff.h"
+
+#include <optional>
+
+#include "common/byte_reader.h"
+#include "metadata/ape_tag.h"
+#include "metadata/container_util.h"
+#include "metadata/id3v1.h"
+
+namespace tunelet {
+
+namespace {
+
+// Real files have a handful of chunks before "data"; the cap bounds a walk
+// over a file made of empty chunks.
+constexpr int kMaxRiffChunks = 10000;
+constexpr size_t kWavPackBlockHeaderSize = 32;
+constexpr size_t kWavPackSubBlockHeaderSize = 2;
+constexpr uint32_t kWavPackUnknownSamples = 0xFFFFFFFFu;
+
+struct Chunk {
+  uint8_t id[4] = {};
+  uint32_t size = 0;
+  bool is(std::string_view t) const { return container::BytesAre(id, t); }
+};
+
+bool ReadChunkHeader(platform::ReadableFile& file, uint64_t pos, Chunk& c) {
+  uint8_t h[8];
+  if (file.ReadAt(pos, h, sizeof h) != sizeof h) return false;
+  for (int i = 0; i < 4; ++i) c.id[i] = h[i];
+  c.size = LoadU32le(ByteSpan(h, 8), 4);
+  return true;
+}
+
+// Chunk bodies are padded to an even length.
+uint64_t NextChunk(uint64_t pos, const Chunk& c) { return pos + 8 + c.size + (c.size & 1u); }
+
+struct Format {
+  uint16_t channels = 0;
+  uint32_t sampleRate = 0;
+  uint16_t bitsPerSample = 0;
+};
+
+}  // namespace
+
+bool ReadRiffInfo(TrackInfo& info) {
+  auto file = platform::OpenForRead(View(info.FilePath));
+  if (!file) return false;
+  return ReadRiffInfo(*file, info);
+}
+
+namespace {
+
+// The RIFF header at pos: "RIFF", size, "WAVE", then the chunks. Fills fmt,
+// totalSamples (from "fact") and dataAmount; false on a read error or when
+// no "fmt " chunk comes before "data".
+bool ReadWaveChunks(platform::ReadableFile& file, uint64_t pos, Format& fmt, std::optional<uint64_t>& totalSamples,
+                    uint64_t& dataAmount) {
+  const uint64_t fileSize = file.Size();
+  uint8_t riff[12];
+  if (file.ReadAt(pos, riff, sizeof riff) != sizeof riff) return false;
+  if (!container::BytesAre(riff, "RIFF") || !container::BytesAre(riff + 8, "WAVE")) return false;
+  pos += sizeof riff;
+
+  // "fmt " normally comes first; chunks such as "JUNK" or "bext" may precede it.
+  Chunk c;
+  int chunks = 0;
+  for (;; ++chunks) {
+    if (chunks == kMaxRiffChunks || !ReadChunkHeader(file, pos, c) || c.is("data")) return false;
+    if (c.is("fmt ")) break;
+    pos = NextChunk(pos, c);
+  }
+  uint8_t f[16];
+  if (c.size < sizeof f || file.ReadAt(pos + 8, f, sizeof f) != sizeof f) return false;
+  // format tag, channels, sample rate, average bytes/s, block align, bits
+  const ByteSpan fs(f, sizeof f);
+  fmt.channels = LoadU16le(fs, 2);
+  fmt.sampleRate = LoadU32le(fs, 4);
+  fmt.bitsPerSample = LoadU16le(fs, 14);
+  pos = NextChunk(pos, c);
+
+  // "fact" holds the length in samples (per channel); "data" the audio bytes.
+  for (; chunks < kMaxRiffChunks && pos < fileSize; ++chunks) {
+    if (!ReadChunkHeader(file, pos, c)) break;
+    if (c.is("data")) {
+      dataAmount = c.size;
+      break;
+    }
+    if (c.is("fact")) {
+      uint8_t v[4];
+      if (file.ReadAt(pos + 8, v, 4) == 4 && !totalSamples) totalSamples = LoadU32le(ByteSpan(v, 4), 0);
+    }
+    pos = NextChunk(pos, c);
+  }
+  return true;
+}
+
+// Sample rate from the flags of a WavPack block header (bits 23..26), for
+// files packed without a RIFF header; 0 for a custom rate.
+uint32_t WavPackSampleRate(ByteSpan blockHeader) {
+  static constexpr uint32_t kRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050, 24000,
+                                          32000, 44100, 48000, 64000, 88200, 96000, 192000};
+  const uint32_t index = (LoadU32le(blockHeader, 24) >> 23) & 0x0F;
+  return index < 15 ? kRates[index] : 0;
+}
+
+}  // namespace
+
+bool ReadRiffInfo(platform::ReadableFile& file, TrackInfo& info) {
+  const uint64_t fileSize = file.Size();
+  uint8_t head[kWavPackBlockHeaderSize];
+  if (file.ReadAt(0, head, 8) != 8) return false;
+  uint64_t pos = 0;
+  std::optional<uint64_t> totalSamples;
+  const bool wavPack = container::BytesAre(head, "wvpk");
+  if (wavPack) {
+    // 32-byte block header ("wvpk", block size, version, track and index
+    // numbers, total samples at 12, ..., flags at 24), then a 2-byte
+    // sub-block header and the packed file's RIFF header.
+    if (file.ReadAt(8, head + 8, kWavPackBlockHeaderSize - 8) != kWavPackBlockHeaderSize - 8) return false;
+    const uint32_t samples = LoadU32le(ByteSpan(head, sizeof head), 12);
+    if (samples != kWavPackUnknownSamples) totalSamples = samples;
+    pos = kWavPackBlockHeaderSize + kWavPackSubBlockHeaderSize;
+  }
+  Format fmt;
+  uint64_t dataAmount = 0;
+  const bool haveFormat = ReadWaveChunks(file, pos, fmt, totalSamples, dataAmount);
+  if (wavPack) {
+    // The tags at the end do not depend on the packed header being there.
+    ReadApeTag(file, info);
+    ReadId3v1Tag(file, info);
+    if (!haveFormat) fmt.sampleRate = WavPackSampleRate(ByteSpan(head, sizeof head));
+  }
+  if (!haveFormat && !wavPack) return false;
+  info.SampleRate = fmt.sampleRate;
+  const uint32_t frameBits = uint32_t(fmt.bitsPerSample) * fmt.channels;
+  if (!totalSamples && frameBits) totalSamples = dataAmount * 8 / frameBits;
+  if (fmt.sampleRate && totalSamples) info.Duration = uint32_t(*totalSamples / fmt.sampleRate);
+  if (info.Duration && dataAmount) info.Bitrate = uint32_t(dataAmount * 8 / info.Duration / 1000);
+  info.FileSize = uint32_t(fileSize);
+  return haveFormat;
+}
+
+}  // namespace tunelet

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "builders_containers.h"
+#include "container_test_util.h"
+#include "metadata/riff.h"
+
+using namespace tunelet;
+using namespace container_builders;
+
+namespace {
+bool ReadRiff(platform::ReadableFile& f, TrackInfo& i) { return ReadRiffInfo(f, i); }
+}  // namespace
+
+TEST(Riff, PcmWaveDurationAndBitrate) {
+  // 3 s of 44.1 kHz 16-bit stereo: 529200 bytes.
+  const Bytes file = Cat({Riff({Fmt(1, 2, 44100, 16)}), DataHeader(529200, 100)});
+  bool ok = false;
+  const TrackInfo t = ReadBytes(file, ReadRiff, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(t.SampleRate, 44100u);
+  EXPECT_EQ(t.Duration, 3u);
+  EXPECT_EQ(t.Bitrate, 1411u);
+  EXPECT_EQ(t.FileSize, file.size());
+  EXPECT_FALSE(t.Title);  // plain WAVE carries no tags here
+}
+
+// Chunks before "fmt " and odd-sized (padded) chunks used to stop the reader.
+TEST(Riff, ChunksBeforeTheFormatAndPaddedOddChunks) {
+  const Bytes file = Cat({Riff({Chunk("JUNK", B().zeros(28)), Fmt(1, 1, 8000, 8),
+                                Chunk("LIST", B().str("INFOISFT").u32le(3).str("abc"))}),
+                          DataHeader(8000 * 60, 10)});
+  const TrackInfo t = ReadBytes(file, ReadRiff);
+  EXPECT_EQ(t.SampleRate, 8000u);
+  EXPECT_EQ(t.Duration, 60u);
+  EXPECT_EQ(t.Bitrate, 64u);
+}
+
+// "fact" gives the length in samples (compressed formats have no usable bits per sample).
+TEST(Riff, FactChunkCountsSamples) {
+  const Bytes file = Cat({Riff({Fmt(0x55, 2, 22050, 0), Chunk("fact", B().u32le(22050 * 40))}), DataHeader(640000, 4)});
+  const TrackInfo t = ReadBytes(file, ReadRiff);
+  EXPECT_EQ(t.Duration, 40u);
+  EXPECT_EQ(t.Bitrate, 128u);
+}
+
+TEST(Riff, WavPackTakesSamplesFromItsBlockAndTagsWithApeFirst) {
+  const Bytes riff = Riff({Fmt(1, 2, 44100, 16), DataHeader(0)});
+  const Bytes file = Cat({WavPack(44100 * 5, riff), B().zeros(300),
+                          ApeTag({{"Title", "APE title"}, {"Track", "40"}}), Id3v1Tag("v1 title", "v1 artist", 3)});
+  bool ok = false;
+  const TrackInfo t = ReadBytes(file, ReadRiff, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(t.Duration, 5u);
+  EXPECT_EQ(t.SampleRate, 44100u);
+  EXPECT_EQ(U(t.Title), u"APE title");
+  EXPECT_EQ(U(t.Artist), u"v1 artist");
+  EXPECT_EQ(t.TrackNumber, 0u);  // 40 is no ID3v1 track number
+  EXPECT_EQ(t.FileSize, file.size());
+}
+
+TEST(Riff, WavPackWithoutRiffHeaderStillGivesTagsAndLength) {
+  const uint32_t rate44100 = 9u << 23;
+  const Bytes file = Cat({WavPack(44100 * 8, B().zeros(12), rate44100), Id3v1Tag("Only", "Tag", 2)});
+  bool ok = true;
+  const TrackInfo t = ReadBytes(file, ReadRiff, &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(U(t.Title), u"Only");
+  EXPECT_EQ(t.TrackNumber, 2u);
+  EXPECT_EQ(t.Duration, 8u);
+}
+
+TEST(Riff, NotWaveOrTruncated) {
+  bool ok = true;
+  ReadBytes(B().str("RIFF").u32le(4).str("AVI "), ReadRiff, &ok);
+  EXPECT_FALSE(ok);
+  ReadBytes(B().str("RIF"), ReadRiff, &ok);
+  EXPECT_FALSE(ok);
+  // "fmt " shorter than 16 bytes, and "data" before any format.
+  ReadBytes(Riff({Chunk("fmt ", B().zeros(8))}), ReadRiff, &ok);
+  EXPECT_FALSE(ok);
+  ReadBytes(Cat({Riff({}), DataHeader(100, 100)}), ReadRiff, &ok);
+  EXPECT_FALSE(ok);
+  // A chunk claiming 4 GB before "fmt ".
+  ReadBytes(Riff({Chunk("JUNK", B().zeros(4)), B().str("LIST").u32le(0xFFFFFFFF)}), ReadRiff, &ok);
+  EXPECT_FALSE(ok);
+  // A zero channel count gives no duration rather than a division by zero.
+  const TrackInfo t = ReadBytes(Cat({Riff({Fmt(1, 0, 44100, 16)}), DataHeader(1000)}), ReadRiff, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(t.Duration, 0u);
+  EXPECT_EQ(t.Bitrate, 0u);
+}
