@@ -1,5 +1,6 @@
 // AIMP2's shared-memory record "AIMP2_RemoteInfo": four 32-bit lengths at
 // byte 40, then the strings in UTF-16 back to back from byte 88.
+#include <algorithm>
 #include <cstring>
 
 #include "script.h"
@@ -42,7 +43,7 @@ const bool kRegistered = [] {
     for (size_t i = 0; i < 4; ++i) {
       const std::wstring s = c.WideArg(i);
       PutU32(kLengthsOffset + 4 * i, uint32_t(s.size()));
-      const size_t bytes = std::min(s.size() * 2, kMappingBytes - at);
+      const size_t bytes = std::min<size_t>(s.size() * 2, kMappingBytes - at);
       std::memcpy(gView + at, s.data(), bytes);
       at += bytes;
     }

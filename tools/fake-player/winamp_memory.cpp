@@ -1,6 +1,7 @@
 // Winamp's playlist as the plug-in reads it: the answer to
 // (WM_USER, index, 211) is the address, inside this process, of the 8-bit file
 // name of that playlist entry.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
