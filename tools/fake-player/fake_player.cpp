@@ -227,6 +227,10 @@ const bool kCoreCommands = [] {
     SetEvent(gHangRelease);
     return 0;
   });
+  RegisterCommand("sync", [](const Command&) -> intptr_t {
+    RunOnPlayerThread([] {});  // returns once the player thread takes messages again
+    return 0;
+  });
   RegisterCommand("log-clear", [](const Command&) -> intptr_t {
     ClearLog();
     return 0;
