@@ -1,5 +1,7 @@
 #include "players/player_access.h"
 
+#include <optional>
+
 #include "core/settings.h"
 #include "platform/platform.h"
 #include "players/metadata_link.h"
@@ -19,7 +21,9 @@ constexpr int kInfoLength = 23;
 constexpr intptr_t kGetTrackInfo = 126;
 constexpr intptr_t kGetOutputTime = 105;
 
-// MediaMonkey answers the Winamp state query with 0 or 10 when it plays nothing.
+// MediaMonkey answers the Winamp state query (WM_USER, 0, 104) with 0 or 10
+// when it plays nothing; paused (3) still has a current song.
+constexpr intptr_t kGetWinampState = 104;
 constexpr intptr_t kMediaMonkeyStopped[] = {0, 10};
 
 struct WinampInfoQuery {
@@ -52,7 +56,7 @@ bool PlayerReportsInfo() {
 uintptr_t PlayerAccess::FindPlayer(int mode) { return tunelet::FindPlayer(routes_, mode); }
 
 std::u16string PlayerAccess::GetMediaMonkeyPath() {
-  const auto state = routes_.system.SendBounded(Settings().PlayerHandle, kWmUser, 0, 104);
+  const auto state = routes_.system.SendBounded(Settings().PlayerHandle, kWmUser, 0, kGetWinampState);
   if (!state) return {};
   for (intptr_t stopped : kMediaMonkeyStopped)
     if (*state == stopped) return {};
