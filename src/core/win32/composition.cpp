@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "players/win32/dll_player_access.h"
+
 namespace tunelet::win32 {
 
 namespace {
@@ -14,6 +16,7 @@ int gObjects = 0;
 
 Subsystems MakeSubsystems(IHost& host) {
   Subsystems s;
+  s.players = &DllPlayerAccess();
   return WithDefaults(s);
 }
 

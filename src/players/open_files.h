@@ -1,0 +1,56 @@
+// Open-file discovery, the portable half: the lists of media files a player's
+// process holds open, the rule that picks the playing one among them, and the
+// walk over the system's process list that gives a process's handle count.
+// The Win32 half (duplicating handles, mapping files) is open_files_win32.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/byte_reader.h"
+
+namespace tunelet {
+
+// Each scan keeps at most this many media files; further ones are ignored.
+constexpr size_t kMaxOpenFileEntries = 8;
+
+struct OpenFileEntry {
+  uint32_t Handle = 0;        // handle value as seen in the player's process
+  std::u16string DevicePath;  // name of the mapped file, e.g. \Device\HarddiskVolume1\a.mp3
+};
+
+struct OpenFileLists {
+  std::vector<OpenFileEntry> CurrentScan;   // refilled by every scan, in handle order
+  std::vector<OpenFileEntry> PreviousScan;  // compared against; holds the reported path
+  size_t SelectedIndex = 0;                 // into PreviousScan: the file reported last
+};
+
+// The lists shared by all players, alive from load to unload.
+OpenFileLists& OpenFiles();
+
+// True when FileExtension(path) is one of the 16 media extensions.
+bool HasMediaExtension(std::u16string_view path);
+
+// Appends to CurrentScan unless it is full; false when the entry was dropped.
+bool AppendScanEntry(OpenFileLists& lists, uint32_t handle, std::u16string_view devicePath);
+
+// Index into CurrentScan of the first entry (handle order) that the previous
+// scan did not hold with the same handle and path; CurrentScan then becomes
+// PreviousScan. The first scan takes entry 0. -1 when nothing is new, in which
+// case PreviousScan and SelectedIndex are kept.
+int ChooseNewestEntry(OpenFileLists& lists);
+
+// Steps after a scan has filled CurrentScan: nothing when it is empty, else
+// the device path of the file to report (the newest one, or the last one).
+std::optional<std::u16string> FinishScan(OpenFileLists& lists);
+
+// The 32-bit system process list (variable-length entries chained by the
+// next-entry offset in their first field): the handle count of processId, or
+// 0 when it is not listed. The first entry (the idle process) is skipped.
+uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId);
+
+}  // namespace tunelet

@@ -1,0 +1,117 @@
+#include "players/player_access.h"
+
+#include <optional>
+
+#include "core/settings.h"
+#include "platform/platform.h"
+#include "players/metadata_link.h"
+#include "players/player_commands.h"
+#include "players/player_detection.h"
+#include "players/player_table.h"
+#include "players/window_message_players.h"
+
+namespace tunelet {
+
+namespace {
+
+// GetPlayerInfo kinds and the Winamp (wParam, lParam) that answer them.
+constexpr int kInfoBitrate = 21;
+constexpr int kInfoSampleRate = 22;
+constexpr int kInfoLength = 23;
+constexpr intptr_t kGetTrackInfo = 126;
+constexpr intptr_t kGetOutputTime = 105;
+
+// MediaMonkey answers the Winamp state query (WM_USER, 0, 104) with 0 or 10
+// when it plays nothing; paused (3) still has a current song.
+constexpr intptr_t kGetWinampState = 104;
+constexpr intptr_t kMediaMonkeyStopped[] = {0, 10};
+
+struct WinampInfoQuery {
+  uintptr_t wParam;
+  intptr_t lParam;
+};
+
+std::optional<WinampInfoQuery> WinampInfoQueryFor(int kind) {
+  switch (kind) {
+    case kInfoBitrate: return WinampInfoQuery{1, kGetTrackInfo};
+    case kInfoSampleRate: return WinampInfoQuery{0, kGetTrackInfo};
+    case kInfoLength: return WinampInfoQuery{1, kGetOutputTime};
+    default: return std::nullopt;
+  }
+}
+
+int32_t AskWinampInfo(IPlayerSystem& system, uintptr_t window, int kind) {
+  const auto query = WinampInfoQueryFor(kind);
+  if (!query || !window) return 0;
+  return int32_t(system.SendBounded(window, kWmUser, query->wParam, query->lParam).value_or(0));
+}
+
+}  // namespace
+
+bool PlayerReportsInfo() {
+  const int p = Settings().CurrentPlayer;
+  return p == kWinamp || p == kAimp2 || p == kITunes;
+}
+
+uintptr_t PlayerAccess::FindPlayer(int mode) { return tunelet::FindPlayer(routes_, mode); }
+
+std::u16string PlayerAccess::GetMediaMonkeyPath() {
+  const auto state = routes_.system.SendBounded(Settings().PlayerHandle, kWmUser, 0, kGetWinampState);
+  if (!state) return {};
+  for (intptr_t stopped : kMediaMonkeyStopped)
+    if (*state == stopped) return {};
+  return routes_.automation.GetMediaMonkeyCurrentSongPath();
+}
+
+std::u16string PlayerAccess::GetPlayingPath() {
+  const PluginSettings& s = Settings();
+  IPlayerSystem& system = routes_.system;
+  const uintptr_t handle = s.PlayerHandle;
+  switch (s.CurrentPlayer) {
+    case kWinamp: return GetWinampPath(system, handle);
+    case kFoobar2000:
+      if (handle == kFoobarAutomationHandle) return routes_.automation.GetFoobar2000Path();
+      return routes_.openFiles.FindOpenMediaFile(handle);
+    case kAimp2: return GetAimp2Path(system, handle);
+    case kJetAudio: return JetAudioIsPlaying(system, handle) ? routes_.openFiles.FindOpenMediaFile(handle) : u"";
+    case kITunes: return routes_.automation.GetItunesPath();
+    case kMediaMonkey: return GetMediaMonkeyPath();
+    case kApollo: return GetApolloPath(system, handle);
+    case kWmp: case kMpc: case kGom: case kLightAlloy: case kBsPlayer: case kZoomPlayer: case kKmPlayer:
+    case kCrystal: case kQmp: case kXmPlay: case kRealPlayer: case kImpsPlayer:
+      return routes_.openFiles.FindOpenMediaFile(handle);
+    default: return {};
+  }
+}
+
+bool PlayerAccess::ReadFoobar2000Track() { return routes_.automation.ReadFoobar2000Track(); }
+
+bool PlayerAccess::ReadWinampStreamTitle(std::u16string_view url) {
+  return tunelet::ReadWinampStreamTitle(routes_.system, Settings().PlayerHandle, url);
+}
+
+bool PlayerAccess::ReadAimp2StreamTitle(std::u16string_view url) {
+  return tunelet::ReadAimp2StreamTitle(routes_.system, Settings().PlayerHandle, url);
+}
+
+int PlayerAccess::ClassifyAndRead(std::u16string_view path) { return tunelet::ClassifyAndRead(path); }
+
+bool PlayerAccess::FileExists(std::u16string_view path) { return platform::FileExists(path); }
+
+int32_t PlayerAccess::GetPlayerInfo(int kind) {
+  switch (Settings().CurrentPlayer) {
+    case kWinamp: return AskWinampInfo(routes_.system, Settings().PlayerHandle, kind);
+    case kAimp2:
+      // AIMP2 answers on its Winamp-compatible window, looked up anew each time.
+      return AskWinampInfo(routes_.system, routes_.system.FindTopWindow("Winamp v1.x", nullptr), kind);
+    case kITunes:
+      return kind == kInfoBitrate || kind == kInfoSampleRate || kind == kInfoLength
+                 ? routes_.automation.GetItunesInfo(kind)
+                 : 0;
+    default: return 0;
+  }
+}
+
+void PlayerAccess::SendPlayerCommand(int command) { tunelet::SendPlayerCommand(routes_, command); }
+
+}  // namespace tunelet

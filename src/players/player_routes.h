@@ -1,0 +1,45 @@
+// Routes of player access that do not go through window messages: the
+// automation objects of iTunes, MediaMonkey and foobar2000, and the open-file
+// scan. The window-message rules call these; the defaults do nothing, so the
+// rules run (and are tested) without them.
+//
+// The Win32 implementations live in players/win32/automation_win32.* and
+// players/win32/open_files_win32.*, each exposing one accessor:
+//   IAutomationRoutes& Win32AutomationRoutes();   // automation_win32.h
+//   IOpenFileRoutes&   Win32OpenFileRoutes();     // open_files_win32.h
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tunelet {
+
+class IAutomationRoutes {
+ public:
+  virtual ~IAutomationRoutes() = default;
+  // Attaches to the running "Foobar2000.Application.0.7" object; never starts it.
+  virtual bool Foobar2000AutomationRunning() { return false; }
+  // "Playback"."FormatTitle"("%path%").
+  virtual std::u16string GetFoobar2000Path() { return {}; }
+  // The full foobar2000 track read into TrackInfo; true for a new track.
+  virtual bool ReadFoobar2000Track() { return false; }
+  // Path of the track iTunes plays; empty unless "PlayerState" is 1.
+  virtual std::u16string GetItunesPath() { return {}; }
+  // Kind 21 bitrate, 22 sample rate, 23 duration; 0 unless "PlayerState" is 1.
+  virtual int32_t GetItunesInfo(int kind) { return 0; }
+  // "Player"."CurrentSong"."Path" of "SongsDB.SDBApplication". The caller has
+  // already asked MediaMonkey's Winamp window for its state.
+  virtual std::u16string GetMediaMonkeyCurrentSongPath() { return {}; }
+  // Command 0 stop, 1 play, 2 pause, 3 previous, 4 next on "Playback" of the
+  // running foobar2000 object; failures are swallowed.
+  virtual void SendFoobar2000Command(int command) {}
+};
+
+class IOpenFileRoutes {
+ public:
+  virtual ~IOpenFileRoutes() = default;
+  // Drive path of the media file the window's process opened last; empty for none.
+  virtual std::u16string FindOpenMediaFile(uintptr_t window) { return {}; }
+};
+
+}  // namespace tunelet

@@ -1,0 +1,15 @@
+#include "players/win32/dll_player_access.h"
+
+#include "players/player_access.h"
+#include "players/win32/automation_win32.h"
+#include "players/win32/open_files_win32.h"
+#include "players/win32/player_system_win32.h"
+
+namespace tunelet::win32 {
+
+IPlayerAccess& DllPlayerAccess() {
+  static PlayerAccess access(PlayerRoutes{PlayerSystem(), Win32AutomationRoutes(), Win32OpenFileRoutes()});
+  return access;
+}
+
+}  // namespace tunelet::win32

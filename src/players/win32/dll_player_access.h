@@ -1,0 +1,10 @@
+// The player-access subsystem the DLL plugs into the core.
+#pragma once
+
+#include "core/subsystems.h"
+
+namespace tunelet::win32 {
+
+IPlayerAccess& DllPlayerAccess();
+
+}  // namespace tunelet::win32

@@ -1,0 +1,167 @@
+#include "players/win32/open_files_win32.h"
+
+#include <winternl.h>
+
+#include <memory>
+#include <vector>
+
+#include "players/open_files.h"
+#include "players/win32/automation_worker.h"
+#include "players/win32/device_paths_win32.h"
+#include "platform/win32/unique_handle.h"
+
+namespace tunelet::win32 {
+
+namespace {
+
+constexpr ULONG kSystemProcessInformation = 5;
+constexpr ULONG kObjectTypeInformation = 2;
+constexpr LONG kStatusInfoLengthMismatch = LONG(0xC0000004);
+constexpr size_t kProcessListBytes = 300000;
+constexpr size_t kMaxProcessListBytes = 64u << 20;
+constexpr int kMaxProcessListTries = 6;
+// Handle values are multiples of 4; failed duplications push the limit out,
+// but never past this value.
+constexpr DWORD kMaxHandleValue = 8192;
+constexpr DWORD kMappedNameChars = 510;
+
+using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+using GetMappedFileNameWFn = DWORD(WINAPI*)(HANDLE, void*, wchar_t*, DWORD);
+
+template <typename Fn>
+Fn NtdllEntry(const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// "PSAPI.dll" is loaded on first use and stays loaded for the life of the
+// process (unloading it from DllMain would be unsafe).
+GetMappedFileNameWFn MappedFileNameEntry() {
+  static const GetMappedFileNameWFn entry = [] {
+    HMODULE psapi = ::LoadLibraryW(L"PSAPI.dll");
+    return psapi ? reinterpret_cast<GetMappedFileNameWFn>(
+                       reinterpret_cast<void*>(::GetProcAddress(psapi, "GetMappedFileNameW")))
+                 : nullptr;
+  }();
+  return entry;
+}
+
+// True when the object behind h is of the kernel type "File". GetFileType
+// calls sections and directories disks too, and type indexes differ between
+// systems, so the name decides. Asking for the type (unlike the name) never
+// waits on the object.
+bool IsFileObject(HANDLE h) {
+  static const NtQueryObjectFn query = NtdllEntry<NtQueryObjectFn>("NtQueryObject");
+  if (!query) return false;
+  alignas(8) uint8_t buffer[1024];
+  ULONG needed = 0;
+  if (query(h, kObjectTypeInformation, buffer, sizeof buffer, &needed) < 0) return false;
+  const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+  const uint8_t* text = reinterpret_cast<const uint8_t*>(name->Buffer);
+  if (!text || text < buffer || name->Length > sizeof buffer ||
+      size_t(text - buffer) > sizeof buffer - name->Length)
+    return false;
+  return std::wstring_view(name->Buffer, name->Length / sizeof(wchar_t)) == L"File";
+}
+
+// The name of the file behind a disk-file handle, read through a one-byte
+// read-only view; empty when it cannot be mapped (empty files, handles
+// without read access) or named.
+std::u16string MappedFileName(HANDLE file) {
+  UniqueKernelHandle mapping(::CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 1, nullptr));
+  if (!mapping) return {};
+  UniqueView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 1));
+  const GetMappedFileNameWFn getName = MappedFileNameEntry();
+  if (!view || !getName) return {};
+  wchar_t name[kMappedNameChars + 1] = {};
+  const DWORD length = getName(::GetCurrentProcess(), const_cast<void*>(view.get()), name, kMappedNameChars);
+  return std::u16string(U(name), length > kMappedNameChars ? 0 : length);
+}
+
+void RecordIfMediaFile(std::vector<OpenFileEntry>& found, DWORD handleValue, HANDLE file) {
+  if (found.size() >= kMaxOpenFileEntries) return;
+  std::u16string name = MappedFileName(file);
+  if (HasMediaExtension(name)) found.push_back({handleValue, std::move(name)});
+}
+
+// One scan of the player's handles, in handle order.
+std::vector<OpenFileEntry> ScanProcessHandles(DWORD processId) {
+  std::vector<OpenFileEntry> found;
+  UniqueKernelHandle process(::OpenProcess(PROCESS_DUP_HANDLE, TRUE, processId));
+  // Without the process every duplication would fail until the limit runs
+  // out: nothing to find.
+  if (!process) return found;
+  DWORD limit = 4 * GetProcessHandleCount(processId);
+  for (DWORD h = 4;; h += 4) {
+    HANDLE copy = nullptr;
+    if (!::DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(uintptr_t(h)),
+                                       ::GetCurrentProcess(), &copy, GENERIC_READ, FALSE, 0)) {
+      limit += 4;
+      if (limit > kMaxHandleValue) break;
+    } else {
+      UniqueKernelHandle owned(copy);
+      if (IsFileObject(copy) && ::GetFileType(copy) == FILE_TYPE_DISK) RecordIfMediaFile(found, h, copy);
+    }
+    if (h + 4 > limit) break;
+  }
+  return found;
+}
+
+// A scan runs on a thread of its own: a pipe with a pending synchronous read
+// can stall queries on its handle on some systems, and the host's thread
+// must not stall with it.
+BoundedLane& ScanLane() {
+  static BoundedLane lane(BoundedLane::Apartment::None);
+  return lane;
+}
+
+class OpenFileRoutes final : public IOpenFileRoutes {
+ public:
+  std::u16string FindOpenMediaFile(uintptr_t window) override {
+    return win32::FindOpenMediaFile(reinterpret_cast<HWND>(window));
+  }
+};
+
+}  // namespace
+
+uint32_t GetProcessHandleCount(DWORD processId) {
+  static const NtQuerySystemInformationFn query =
+      NtdllEntry<NtQuerySystemInformationFn>("NtQuerySystemInformation");
+  if (!query) return 0;
+  size_t size = kProcessListBytes;
+  for (int attempt = 0; attempt < kMaxProcessListTries; ++attempt) {
+    std::vector<uint8_t> buffer(size);
+    ULONG needed = 0;
+    const LONG status = query(kSystemProcessInformation, buffer.data(), ULONG(buffer.size()), &needed);
+    if (status >= 0) return HandleCountFromProcessList(ByteSpan(buffer.data(), buffer.size()), processId);
+    if (status != kStatusInfoLengthMismatch) return 0;
+    // Processes come and go between the calls: leave room to spare.
+    const size_t grown = std::max<size_t>(size * 2, size_t(needed) + 65536);
+    if (grown > kMaxProcessListBytes) return 0;
+    size = grown;
+  }
+  return 0;
+}
+
+std::u16string FindOpenMediaFile(HWND window) {
+  try {
+    DWORD processId = 0;
+    if (!::GetWindowThreadProcessId(window, &processId) || processId == 0) return {};
+    auto found = RunBounded<std::vector<OpenFileEntry>>(ScanLane(), kOpenFileScanTimeoutMs,
+                                                        [processId] { return ScanProcessHandles(processId); });
+    if (!found) return {};
+    OpenFileLists& lists = OpenFiles();
+    lists.CurrentScan = std::move(*found);
+    const auto devicePath = FinishScan(lists);
+    return devicePath ? DevicePathToDrivePath(*devicePath) : std::u16string();
+  } catch (...) {
+    return {};
+  }
+}
+
+IOpenFileRoutes& Win32OpenFileRoutes() {
+  static OpenFileRoutes routes;
+  return routes;
+}
+
+}  // namespace tunelet::win32

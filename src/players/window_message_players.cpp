@@ -1,0 +1,173 @@
+#include "players/window_message_players.h"
+
+#include <algorithm>
+
+#include "common/byte_reader.h"
+#include "common/text.h"
+#include "core/settings.h"
+#include "players/player_table.h"
+
+namespace tunelet {
+
+namespace {
+
+constexpr std::u16string_view kWinampSuffix = u" - Winamp";
+
+// Winamp: (WM_USER, 0, 104) answers 0 stopped, 1 playing, 3 paused.
+constexpr intptr_t kGetWinampState = 104;
+constexpr intptr_t kGetPlaylistPosition = 125;
+constexpr intptr_t kGetPlaylistFile = 211;
+constexpr intptr_t kWinampStopped = 0;
+constexpr intptr_t kWinampPaused = 3;
+constexpr size_t kWinampFileNameBytes = 512;
+
+// AIMP2: (WM_USER + 117, 1, 4) answers 0 stopped, 1 playing, 2 paused.
+constexpr uint32_t kAimp2Remote = kWmUser + 117;
+constexpr intptr_t kAimp2Stopped = 0;
+constexpr intptr_t kAimp2Paused = 2;
+constexpr size_t kAimp2LengthsOffset = 40;
+constexpr size_t kAimp2StringsOffset = 88;
+
+// jetAudio answers its mode as a Windows MCI mode value.
+constexpr uint32_t kJetAudioGetMode = 0x82E4;
+constexpr intptr_t kMciModePlay = 526;
+constexpr intptr_t kMciModeSeek = 528;
+constexpr intptr_t kMciModePause = 529;
+
+// Apollo: (WM_USER + 3, 1, 0) nonzero while playing; (WM_USER + 3, 24, 0) the
+// window whose text is the playing file.
+constexpr uint32_t kApolloQuery = kWmUser + 3;
+constexpr size_t kApolloTextBytes = 512;
+
+// A state answer that lets a route go on; no answer at all counts as stopped.
+bool WinampGoesOn(std::optional<intptr_t> state) {
+  if (!state || *state == kWinampStopped) return false;
+  return !(*state == kWinampPaused && Settings().Returnonpause);
+}
+
+bool Aimp2GoesOn(std::optional<intptr_t> state) {
+  if (!state || *state == kAimp2Stopped) return false;
+  return !(*state == kAimp2Paused && Settings().Returnonpause);
+}
+
+std::optional<intptr_t> WinampState(IPlayerSystem& system, uintptr_t window) {
+  return system.SendBounded(window, kWmUser, 0, kGetWinampState);
+}
+
+std::optional<intptr_t> Aimp2State(IPlayerSystem& system, uintptr_t window) {
+  return system.SendBounded(window, kAimp2Remote, 1, 4);
+}
+
+std::u16string RemoveFirst(std::u16string_view s, std::u16string_view part) {
+  std::u16string out(s);
+  const size_t at = out.find(part);
+  if (at != std::u16string::npos) out.erase(at, part.size());
+  return out;
+}
+
+bool IsLastWindowTitle(std::u16string_view title) {
+  return EqualsIgnoreCase(title, View(Settings().LastWindowTitle));
+}
+
+// Writes a stream track taken from the player's window title.
+void WriteStreamTrack(std::u16string_view windowTitle, std::u16string_view url, std::u16string_view title,
+                      int player) {
+  PluginSettings& s = Settings();
+  ClearTrackInfo(s.Track);
+  SetText(s.LastWindowTitle, windowTitle);
+  SetText(s.Track.FilePath, url);
+  SetText(s.Track.Title, title);
+  SetText(s.Track.PlayerName, PlayerDisplayName(player));
+}
+
+}  // namespace
+
+std::string_view TextBeforeNul(std::span<const uint8_t> bytes) {
+  std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return all.substr(0, all.find('\0'));
+}
+
+std::u16string GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
+  if (!WinampGoesOn(WinampState(system, playerHandle))) return {};
+  const std::unique_ptr<IProcessMemory> memory = system.OpenProcessMemory(playerHandle);
+  if (!memory) return {};
+  const auto position = system.SendBounded(playerHandle, kWmUser, 0, kGetPlaylistPosition);
+  if (!position) return {};
+  const auto address = system.SendBounded(playerHandle, kWmUser, uintptr_t(*position), kGetPlaylistFile);
+  if (!address || *address == 0) return {};
+  const auto bytes = memory->Read(uintptr_t(*address), kWinampFileNameBytes);
+  if (!bytes) return {};
+  return system.AnsiToWide(TextBeforeNul(*bytes));
+}
+
+std::optional<std::u16string> WinampTitleToTrackTitle(std::u16string_view windowTitle) {
+  if (windowTitle.find(kWinampSuffix) == std::u16string_view::npos) return std::nullopt;
+  // Winamp shows "%]" in its title while it scrolls or reports a status text.
+  if (windowTitle.find(u"%]") != std::u16string_view::npos) return std::nullopt;
+  return RemoveFirst(windowTitle, kWinampSuffix);
+}
+
+std::optional<std::u16string> Aimp2TitleToTrackTitle(std::u16string_view windowTitle) {
+  if (windowTitle.find(kWinampSuffix) == std::u16string_view::npos) return std::nullopt;
+  return RemoveFirst(windowTitle.substr(std::min<size_t>(4, windowTitle.size())), kWinampSuffix);
+}
+
+bool ReadWinampStreamTitle(IPlayerSystem& system, uintptr_t playerHandle, std::u16string_view url) {
+  if (!WinampGoesOn(WinampState(system, playerHandle))) return false;
+  const std::u16string windowTitle = system.WindowTitle(playerHandle);
+  const auto title = WinampTitleToTrackTitle(windowTitle);
+  if (!title || IsLastWindowTitle(windowTitle)) return false;
+  WriteStreamTrack(windowTitle, url, *title, kWinamp);
+  return true;
+}
+
+std::u16string Aimp2PathFromRecord(std::span<const uint8_t> record) {
+  ByteReader r(record);
+  r.skip(kAimp2LengthsOffset);
+  const uint64_t length1 = r.u32le(), length2 = r.u32le(), length3 = r.u32le(), length4 = r.u32le();
+  if (!r.ok()) return {};
+  // In 64 bits: lengths from another process may be anything.
+  const uint64_t start = kAimp2StringsOffset + 2 * (length1 + length2 + length3);
+  if (start > record.size() || 2 * length4 > record.size() - start) return {};
+  std::u16string path(size_t(length4), u'\0');
+  for (size_t i = 0; i < path.size(); ++i) path[i] = char16_t(LoadU16le(record, size_t(start) + 2 * i));
+  return path;
+}
+
+std::u16string GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle) {
+  if (!Aimp2GoesOn(Aimp2State(system, playerHandle))) return {};
+  const auto record = system.ReadSharedMemory("AIMP2_RemoteInfo", kAimp2RecordBytes);
+  if (!record) return {};
+  return Aimp2PathFromRecord(*record);
+}
+
+bool ReadAimp2StreamTitle(IPlayerSystem& system, uintptr_t playerHandle, std::u16string_view url) {
+  if (!Aimp2GoesOn(Aimp2State(system, playerHandle))) return false;
+  const uintptr_t winampWindow = system.FindTopWindow("Winamp v1.x", nullptr);
+  if (!EqualsIgnoreCase(system.ProcessImageName(playerHandle), u"AIMP2.EXE")) return false;
+  if (!winampWindow) return false;
+  const std::u16string windowTitle = system.WindowTitle(winampWindow);
+  const auto title = Aimp2TitleToTrackTitle(windowTitle);
+  if (!title || IsLastWindowTitle(windowTitle)) return false;
+  WriteStreamTrack(windowTitle, url, *title, kAimp2);
+  return true;
+}
+
+bool JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle) {
+  const auto mode = system.SendBounded(playerHandle, kJetAudioGetMode, 0, 1);
+  if (!mode) return false;
+  if (*mode == kMciModePlay || *mode == kMciModeSeek) return true;
+  return *mode == kMciModePause && !Settings().Returnonpause;
+}
+
+std::u16string GetApolloPath(IPlayerSystem& system, uintptr_t playerHandle) {
+  const auto playing = system.SendBounded(playerHandle, kApolloQuery, 1, 0);
+  if (!playing || *playing == 0) return {};
+  const auto textWindow = system.SendBounded(playerHandle, kApolloQuery, 24, 0);
+  if (!textWindow || *textWindow == 0) return {};
+  const std::string text = system.WindowTextByMessage(uintptr_t(*textWindow), kApolloTextBytes);
+  if (text.empty()) return {};
+  return system.AnsiToWide(text);
+}
+
+}  // namespace tunelet

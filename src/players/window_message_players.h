@@ -1,0 +1,42 @@
+// Winamp, AIMP2, jetAudio and Apollo: asked what they play by window messages,
+// by reading the player's memory or shared memory, or by their window titles.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "players/player_routes_set.h"
+
+namespace tunelet {
+
+// --- the routes of GetPlayingPath; empty for nothing playing
+std::u16string GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle);
+std::u16string GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle);
+bool JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle);
+std::u16string GetApolloPath(IPlayerSystem& system, uintptr_t playerHandle);
+
+// --- stream titles: true when a new track was written into TrackInfo
+bool ReadWinampStreamTitle(IPlayerSystem& system, uintptr_t playerHandle, std::u16string_view url);
+bool ReadAimp2StreamTitle(IPlayerSystem& system, uintptr_t playerHandle, std::u16string_view url);
+
+// --- the pure parts
+// The AIMP2 record "AIMP2_RemoteInfo" holds the playing file as its string 4.
+constexpr size_t kAimp2RecordBytes = 2048;
+// String 4 of the record, or empty when the lengths place it (partly) outside
+// the bytes given.
+std::u16string Aimp2PathFromRecord(std::span<const uint8_t> record);
+
+// The track title in a Winamp window title ("Artist - Song - Winamp"), or
+// nothing when the title is not one of a playing track.
+std::optional<std::u16string> WinampTitleToTrackTitle(std::u16string_view windowTitle);
+// The same for the title of AIMP2's Winamp-compatible window ("01. Artist -
+// Song - Winamp": a 4-character playlist number first).
+std::optional<std::u16string> Aimp2TitleToTrackTitle(std::u16string_view windowTitle);
+
+// The text before the first NUL.
+std::string_view TextBeforeNul(std::span<const uint8_t> bytes);
+
+}  // namespace tunelet

@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include "core/settings.h"
+#include "players/player_access.h"
+#include "players/player_table.h"
+#include "players/window_message_players.h"
+#include "scripted_player_system.h"
+
+using namespace tunelet;
+using namespace tunelet::testing;
+
+namespace {
+
+// The AIMP2 record: lengths of strings 1-4 as 32-bit LE at bytes 40..55,
+// strings in UTF-16LE back to back from byte 88, 2048 bytes in all.
+std::vector<uint8_t> Aimp2Record(std::vector<std::u16string> strings, std::vector<uint32_t> lengths = {}) {
+  std::vector<uint8_t> r(kAimp2RecordBytes, 0);
+  for (size_t i = 0; i < 4; ++i) {
+    const uint32_t n = i < lengths.size() ? lengths[i] : uint32_t(strings[i].size());
+    for (int b = 0; b < 4; ++b) r[40 + 4 * i + b] = uint8_t(n >> (8 * b));
+  }
+  size_t at = 88;
+  for (const auto& s : strings)
+    for (char16_t c : s) {
+      if (at + 2 > r.size()) break;
+      r[at++] = uint8_t(c & 0xFF);
+      r[at++] = uint8_t(c >> 8);
+    }
+  return r;
+}
+
+class WindowMessagePlayers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSettings();
+    Settings().PlayerHandle = player = sys.AddWindow("Winamp v1.x", "", u"winamp.exe");
+  }
+  void WinampState(intptr_t state) { sys.Answer(player, kWmUser, 0, 104, state); }
+  void Aimp2State(uintptr_t w, intptr_t state) { sys.Answer(w, kWmUser + 117, 1, 4, state); }
+
+  ScriptedPlayerSystem sys;
+  uintptr_t player = 0;
+};
+
+}  // namespace
+
+TEST(Aimp2Record, String4FollowsTheFirstThree) {
+  EXPECT_EQ(Aimp2PathFromRecord(Aimp2Record({u"Artist", u"Album", u"Title", u"C:\\Музыка\\a.mp3"})),
+            u"C:\\Музыка\\a.mp3");
+  EXPECT_EQ(Aimp2PathFromRecord(Aimp2Record({u"", u"", u"", u""})), u"");
+}
+
+TEST(Aimp2Record, LengthsThatLieGiveNoPath) {
+  // String 4 would end 2 bytes past the view.
+  const uint32_t fits = (2048 - 88) / 2;
+  EXPECT_EQ(Aimp2PathFromRecord(Aimp2Record({u"", u"", u"", u""}, {0, 0, 0, fits})).size(), fits);
+  EXPECT_EQ(Aimp2PathFromRecord(Aimp2Record({u"", u"", u"", u""}, {0, 0, 0, fits + 1})), u"");
+  EXPECT_EQ(Aimp2PathFromRecord(Aimp2Record({u"", u"", u"", u"x"}, {fits, 0, 0, 1})), u"");
+  // Lengths whose sum wraps in 32 bits must not bring string 4 back into range.
+  EXPECT_EQ(Aimp2PathFromRecord(Aimp2Record({u"", u"", u"", u"x"}, {0x80000000u, 0x80000000u, 0, 1})), u"");
+  EXPECT_EQ(Aimp2PathFromRecord(Aimp2Record({u"", u"", u"", u"x"}, {0, 0, 0, 0xFFFFFFFFu})), u"");
+  // A record shorter than its length fields.
+  const std::vector<uint8_t> tiny(50, 0);
+  EXPECT_EQ(Aimp2PathFromRecord(tiny), u"");
+}
+
+TEST(StreamTitles, WinampTitleLosesItsSuffixAndRejectsStatusTexts) {
+  EXPECT_EQ(WinampTitleToTrackTitle(u"Artist - Song - Winamp"), u"Artist - Song");
+  EXPECT_EQ(WinampTitleToTrackTitle(u"A - Winamp - B - Winamp"), u"A - B - Winamp");  // first occurrence only
+  EXPECT_EQ(WinampTitleToTrackTitle(u"Winamp 5.5"), std::nullopt);
+  EXPECT_EQ(WinampTitleToTrackTitle(u"Song - winamp"), std::nullopt);  // the suffix is case-sensitive
+  EXPECT_EQ(WinampTitleToTrackTitle(u"Buffering [42%] - Winamp"), std::nullopt);
+}
+
+TEST(StreamTitles, Aimp2TitleLosesPlaylistNumberAndSuffix) {
+  EXPECT_EQ(Aimp2TitleToTrackTitle(u"12. Artist - Song - Winamp"), u"Artist - Song");
+  EXPECT_EQ(Aimp2TitleToTrackTitle(u"12. [50%] - Winamp"), u"[50%]");  // no "%]" rule for AIMP2
+  EXPECT_EQ(Aimp2TitleToTrackTitle(u"12. Artist - Song"), std::nullopt);
+}
+
+TEST_F(WindowMessagePlayers, WinampPathIsReadFromItsMemoryAsAnsiText) {
+  WinampState(1);
+  sys.Answer(player, kWmUser, 0, 125, 3);
+  sys.Answer(player, kWmUser, 3, 211, 0x500000);
+  sys.SetMemory(0x500000, std::string("C:\\Music\\a.mp3\0garbage", 22) + std::string(490, 'x'));
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\Music\\a.mp3");
+  EXPECT_EQ(sys.sent, (std::vector<SentMessage>{
+                          {player, kWmUser, 0, 104}, {player, kWmUser, 0, 125}, {player, kWmUser, 3, 211}}));
+}
+
+TEST_F(WindowMessagePlayers, WinampPathGivesUpOnEveryFailure) {
+  WinampState(1);
+  sys.Answer(player, kWmUser, 0, 125, 0);
+  sys.Answer(player, kWmUser, 0, 211, 0x500000);
+  sys.SetMemory(0x500000, std::string(511, 'x'));  // only 511 readable bytes
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+  sys.SetMemory(0x500000, std::string(512, 'x'));  // no NUL: the whole 512 bytes
+  EXPECT_EQ(GetWinampPath(sys, player).size(), 512u);
+  sys.Answer(player, kWmUser, 0, 211, 0);  // no address
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+  sys.Answer(player, kWmUser, 0, 211, 0x500000);
+  sys.RefuseProcessMemory();
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+}
+
+TEST_F(WindowMessagePlayers, WinampStateDecidesWhetherAPathIsAsked) {
+  sys.Answer(player, kWmUser, 0, 211, 0x500000);
+  sys.SetMemory(0x500000, std::string("C:\\a.mp3") + std::string(504, '\0'));
+  WinampState(0);
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+  EXPECT_EQ(sys.sent.size(), 1u);
+  WinampState(3);  // paused still plays unless Returnonpause says otherwise
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+  Settings().Returnonpause = true;
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+  WinampState(1);
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+  sys.Hang(player);  // no answer counts as stopped
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+}
+
+TEST_F(WindowMessagePlayers, WinampStreamMakesANewTrackOnlyWhenTheTitleChanges) {
+  WinampState(1);
+  SetText(Track().Artist, u"old artist");
+  SetText(Track().LastReadPath, u"C:\\old.mp3");
+  Track().Bitrate = 128;
+  sys.SetTitle(player, u"Radio - Song - Winamp");
+  EXPECT_TRUE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
+  EXPECT_EQ(*Track().Title, u"Radio - Song");
+  EXPECT_EQ(*Track().FilePath, u"http://radio/stream");
+  EXPECT_EQ(*Track().PlayerName, u"Winamp");
+  EXPECT_FALSE(Track().Artist.has_value());
+  EXPECT_FALSE(Track().LastReadPath.has_value());
+  EXPECT_EQ(Track().Bitrate, 0u);
+  EXPECT_EQ(*Settings().LastWindowTitle, u"Radio - Song - Winamp");
+
+  EXPECT_FALSE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
+  sys.SetTitle(player, u"RADIO - SONG - Winamp");  // the same title in other case
+  EXPECT_FALSE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
+  sys.SetTitle(player, u"Radio - Next - Winamp");
+  EXPECT_TRUE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
+  EXPECT_EQ(*Track().Title, u"Radio - Next");
+
+  sys.SetTitle(player, u"[Buffering: 10%] - Winamp");
+  EXPECT_FALSE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
+  sys.SetTitle(player, u"Other - Winamp");
+  Settings().Returnonpause = true;
+  WinampState(3);
+  EXPECT_FALSE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
+}
+
+TEST_F(WindowMessagePlayers, Aimp2PathComesFromItsSharedMemory) {
+  const uintptr_t remote = sys.AddWindow("AIMP2_RemoteInfo", "AIMP2_RemoteInfo", u"AIMP2.EXE");
+  sys.SetShared(Aimp2Record({u"a", u"bb", u"ccc", u"D:\\x.ogg"}));
+  Aimp2State(remote, 1);
+  EXPECT_EQ(GetAimp2Path(sys, remote), u"D:\\x.ogg");
+  Aimp2State(remote, 2);
+  EXPECT_EQ(GetAimp2Path(sys, remote), u"D:\\x.ogg");
+  Settings().Returnonpause = true;
+  EXPECT_EQ(GetAimp2Path(sys, remote), u"");
+  Aimp2State(remote, 0);
+  EXPECT_EQ(GetAimp2Path(sys, remote), u"");
+  Aimp2State(remote, 1);
+  sys.SetShared({});  // mapping absent
+  EXPECT_EQ(GetAimp2Path(sys, remote), u"");
+}
+
+TEST_F(WindowMessagePlayers, Aimp2StreamTitleComesFromItsWinampWindow) {
+  const uintptr_t remote = sys.AddWindow("AIMP2_RemoteInfo", "AIMP2_RemoteInfo", u"aimp2.exe");
+  Aimp2State(remote, 1);
+  sys.SetTitle(player, u"07. DJ - Mix - Winamp");
+  EXPECT_TRUE(ReadAimp2StreamTitle(sys, remote, u"http://x/y"));
+  EXPECT_EQ(*Track().Title, u"DJ - Mix");
+  EXPECT_EQ(*Track().PlayerName, u"AIMP2");
+  EXPECT_FALSE(ReadAimp2StreamTitle(sys, remote, u"http://x/y"));
+
+  ScriptedPlayerSystem other;  // the remote window of a process that is not AIMP2
+  const uintptr_t w = other.AddWindow("Winamp v1.x", "", u"aimp2.exe");
+  const uintptr_t fakeRemote = other.AddWindow("AIMP2_RemoteInfo", "AIMP2_RemoteInfo", u"impostor.exe");
+  other.Answer(fakeRemote, kWmUser + 117, 1, 4, 1);
+  other.SetTitle(w, u"08. Other - Winamp");
+  EXPECT_FALSE(ReadAimp2StreamTitle(other, fakeRemote, u"http://x/y"));
+}
+
+TEST_F(WindowMessagePlayers, JetAudioPlaysInPlaySeekAndPause) {
+  const auto mode = [&](intptr_t m) {
+    sys.Answer(player, 0x82E4, 0, 1, m);
+    return JetAudioIsPlaying(sys, player);
+  };
+  EXPECT_TRUE(mode(526));
+  EXPECT_TRUE(mode(528));
+  EXPECT_TRUE(mode(529));
+  EXPECT_FALSE(mode(525));  // stopped
+  EXPECT_FALSE(mode(0));
+  Settings().Returnonpause = true;
+  EXPECT_FALSE(mode(529));
+  EXPECT_TRUE(mode(528));
+}
+
+TEST_F(WindowMessagePlayers, ApolloPathIsTheTextOfTheWindowItNames) {
+  const uintptr_t apollo = sys.AddWindow("Apollo - Main Window", "", u"apollo.exe");
+  const uintptr_t text = sys.AddWindow("Static", "", u"apollo.exe");
+  sys.Answer(apollo, kWmUser + 3, 24, 0, intptr_t(text));
+  sys.SetText(text, "C:\\a.mp3");
+  EXPECT_EQ(GetApolloPath(sys, apollo), u"");  // (1027, 1, 0) answers 0: nothing plays
+  sys.Answer(apollo, kWmUser + 3, 1, 0, 1);
+  EXPECT_EQ(GetApolloPath(sys, apollo), u"C:\\a.mp3");
+  EXPECT_EQ(sys.sent.back(), (SentMessage{text, kWmGetText, 511, 0}));
+  sys.SetText(text, "");
+  EXPECT_EQ(GetApolloPath(sys, apollo), u"");
+}
+
+TEST_F(WindowMessagePlayers, PathQueryDispatchesByCurrentPlayer) {
+  ScriptedAutomation automation;
+  ScriptedOpenFiles openFiles;
+  PlayerAccess access({sys, automation, openFiles});
+  automation.itunesPath = u"C:\\itunes.m4a";
+  automation.mediaMonkeyPath = u"C:\\mm.mp3";
+  automation.foobarPath = u"C:\\foo.flac";
+
+  for (int id : {0, 1, 2, 3, 4, 5, 6, 7, 16, 18, 19, 20}) {
+    Settings().CurrentPlayer = uint8_t(id);
+    EXPECT_EQ(access.GetPlayingPath(), u"C:\\open.mp3") << id;
+  }
+  EXPECT_EQ(openFiles.asked.size(), 12u);
+  Settings().CurrentPlayer = kITunes;
+  EXPECT_EQ(access.GetPlayingPath(), u"C:\\itunes.m4a");
+  Settings().CurrentPlayer = kFoobar2000;
+  EXPECT_EQ(access.GetPlayingPath(), u"C:\\open.mp3");
+  Settings().PlayerHandle = kFoobarAutomationHandle;
+  EXPECT_EQ(access.GetPlayingPath(), u"C:\\foo.flac");
+  Settings().PlayerHandle = player;
+  for (int id : {10, 11, 21, 255}) {
+    Settings().CurrentPlayer = uint8_t(id);
+    EXPECT_EQ(access.GetPlayingPath(), u"") << id;
+  }
+
+  // MediaMonkey: its state answer of 0 or 10 means nothing plays; paused (3) still reads.
+  Settings().CurrentPlayer = kMediaMonkey;
+  for (intptr_t state : {0, 10}) {
+    WinampState(state);
+    EXPECT_EQ(access.GetPlayingPath(), u"");
+  }
+  EXPECT_EQ(automation.mediaMonkeyCalls, 0);
+  WinampState(3);
+  Settings().Returnonpause = true;
+  EXPECT_EQ(access.GetPlayingPath(), u"C:\\mm.mp3");
+
+  // jetAudio: the open-file scan only once it reports playing.
+  Settings().CurrentPlayer = kJetAudio;
+  const size_t scans = openFiles.asked.size();
+  EXPECT_EQ(access.GetPlayingPath(), u"");
+  sys.Answer(player, 0x82E4, 0, 1, 528);
+  EXPECT_EQ(access.GetPlayingPath(), u"C:\\open.mp3");
+  EXPECT_EQ(openFiles.asked.size(), scans + 1);
+}
+
+TEST_F(WindowMessagePlayers, PlayerInfoComesFromWinampAimp2AndItunesOnly) {
+  ScriptedAutomation automation;
+  ScriptedOpenFiles openFiles;
+  PlayerAccess access({sys, automation, openFiles});
+  sys.Answer(player, kWmUser, 1, 126, 192);
+  sys.Answer(player, kWmUser, 0, 126, 44);
+  sys.Answer(player, kWmUser, 1, 105, 245);
+  Settings().CurrentPlayer = kWinamp;
+  EXPECT_TRUE(PlayerReportsInfo());
+  EXPECT_EQ(access.GetPlayerInfo(21), 192);
+  EXPECT_EQ(access.GetPlayerInfo(22), 44);
+  EXPECT_EQ(access.GetPlayerInfo(23), 245);
+  EXPECT_EQ(access.GetPlayerInfo(24), 0);
+
+  // AIMP2 answers on its Winamp window, not on PlayerHandle.
+  Settings().CurrentPlayer = kAimp2;
+  Settings().PlayerHandle = sys.AddWindow("AIMP2_RemoteInfo", "AIMP2_RemoteInfo", u"AIMP2.EXE");
+  EXPECT_EQ(access.GetPlayerInfo(21), 192);
+
+  Settings().CurrentPlayer = kITunes;
+  automation.itunesInfo = 1000;
+  EXPECT_EQ(access.GetPlayerInfo(22), 1022);
+  EXPECT_EQ(access.GetPlayerInfo(7), 0);
+
+  Settings().CurrentPlayer = kMediaMonkey;
+  EXPECT_FALSE(PlayerReportsInfo());
+  EXPECT_EQ(access.GetPlayerInfo(21), 0);
+}

@@ -1,0 +1,193 @@
+// iTunes, MediaMonkey and foobar2000 automation against the simulated
+// player's objects; the player's log shows exactly what was called.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "fake_player_process.h"
+#include "players/win32/automation_win32.h"
+#include "wine_test_util.h"
+
+using namespace tunelet;
+using tunelet::test::FakePlayerProcess;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+IAutomationRoutes& Routes() { return win32::Win32AutomationRoutes(); }
+
+// One simulated player serving all three objects for the whole suite: each
+// test sets the answers it needs and clears the log first.
+class Automation : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    player_ = new FakePlayerProcess(L"automation-player");
+    ASSERT_TRUE(player_->Ready());
+    ASSERT_EQ(player_->Run("automation-serve itunes\nautomation-serve mediamonkey\nautomation-serve foobar2000"), 0);
+  }
+  static void TearDownTestSuite() {
+    delete player_;
+    player_ = nullptr;
+  }
+  void SetUp() override {
+    ResetSettings();
+    ASSERT_EQ(player_->Run("log-clear"), 0);
+  }
+  static void Run(const std::string& lines) { ASSERT_NE(player_->Run(lines), INTPTR_MIN) << lines; }
+  static Lines Calls(const std::string& player) { return player_->LogLines("automation " + player + " "); }
+
+  // foobar2000 playing a local file.
+  static void FoobarPlaysLocalFile(const std::wstring& path) {
+    Run("automation-text foobar2000 Playback.FormatTitle(%path%) \"" + test::Utf8(path) + "\"\n"
+        "automation-text foobar2000 Playback.FormatTitle([%title%]) Song\n"
+        "automation-text foobar2000 Playback.FormatTitle([%artist%]) Band\n"
+        "automation-text foobar2000 Playback.FormatTitle([%album%]) LP\n"
+        "automation-text foobar2000 Playback.FormatTitle([%genre%]) Rock\n"
+        "automation-text foobar2000 Playback.FormatTitle([%date%]) 2001\n"
+        "automation-text foobar2000 Playback.FormatTitle([%tracknumber%]) 07/12\n"
+        "automation-text foobar2000 Playback.FormatTitle(%bitrate%) 256\n"
+        "automation-text foobar2000 Playback.FormatTitle(%samplerate%) 44100\n"
+        "automation-text foobar2000 Playback.FormatTitle([%length_seconds%]) 187");
+  }
+
+  static FakePlayerProcess* player_;
+};
+FakePlayerProcess* Automation::player_ = nullptr;
+
+}  // namespace
+
+TEST_F(Automation, Foobar2000LocalFileIsReadWithEveryFormatString) {
+  test::TempFolder dir(L"foobar");
+  const std::wstring path = dir.File(L"track.mp3", std::string(1234, 'x'));
+  FoobarPlaysLocalFile(path);
+
+  EXPECT_TRUE(Routes().Foobar2000AutomationRunning());
+  EXPECT_EQ(Routes().GetFoobar2000Path(), U16(path));
+  ASSERT_EQ(player_->Run("log-clear"), 0);
+  ASSERT_TRUE(Routes().ReadFoobar2000Track());
+
+  const std::string f = "automation foobar2000 call Playback.FormatTitle ";
+  const Lines expected = {"automation foobar2000 get Playback",
+                          f + "%path%",          f + "[%title%]",   f + "[%title%]",
+                          f + "[%artist%]",      f + "[%album%]",   f + "[%genre%]",
+                          f + "[%date%]",        f + "[%tracknumber%]", f + "%bitrate%",
+                          f + "%samplerate%",    f + "[%length_seconds%]"};
+  EXPECT_EQ(Calls("foobar2000"), expected);
+  const TrackInfo& t = Track();
+  EXPECT_EQ(View(t.FilePath), U16(path));
+  EXPECT_EQ(View(t.LastReadPath), U16(path));
+  EXPECT_EQ(View(t.Title), u"Song");
+  EXPECT_EQ(View(t.Artist), u"Band");
+  EXPECT_EQ(View(t.Album), u"LP");
+  EXPECT_EQ(View(t.Genre), u"Rock");
+  EXPECT_EQ(View(t.Year), u"2001");
+  EXPECT_EQ(View(t.PlayerName), u"Foobar2000");
+  EXPECT_EQ(t.TrackNumber, 7u);
+  EXPECT_EQ(t.Bitrate, 256u);
+  EXPECT_EQ(t.SampleRate, 44100u);
+  EXPECT_EQ(t.Duration, 187u);
+  EXPECT_EQ(t.FileSize, 1234u);
+
+  EXPECT_FALSE(Routes().ReadFoobar2000Track());  // nothing new
+}
+
+TEST_F(Automation, Foobar2000StreamTitleChangesMakeNewTracks) {
+  Run("automation-text foobar2000 Playback.FormatTitle(%path%) http://radio.example/live\n"
+      "automation-text foobar2000 Playback.FormatTitle([%title%]) \"Band - First\"\n"
+      "automation-text foobar2000 Playback.FormatTitle(%bitrate%) 128\n"
+      "automation-text foobar2000 Playback.FormatTitle([%length_seconds%]) \"\"");
+  ASSERT_TRUE(Routes().ReadFoobar2000Track());
+  EXPECT_EQ(Track().Duration, 0u);
+  EXPECT_EQ(Track().FileSize, 0u);
+  EXPECT_EQ(Track().Bitrate, 128u);
+  EXPECT_TRUE(player_->LogLines("automation foobar2000 call Playback.FormatTitle [%length_seconds%]").empty());
+  EXPECT_FALSE(Routes().ReadFoobar2000Track());
+  Run("automation-text foobar2000 Playback.FormatTitle([%title%]) \"Band - Second\"");
+  ASSERT_TRUE(Routes().ReadFoobar2000Track());
+  EXPECT_EQ(View(Track().Title), u"Band - Second");
+}
+
+TEST_F(Automation, Foobar2000FailuresGiveNothingAndTheReadIsRepeated) {
+  test::TempFolder dir(L"foobar_fail");
+  FoobarPlaysLocalFile(dir.File(L"t.ogg", "OggS"));
+  Run("automation-text foobar2000 Playback.FormatTitle([%length_seconds%]) \"\"");
+  EXPECT_FALSE(Routes().ReadFoobar2000Track());
+  EXPECT_EQ(View(Track().Title), u"Song");  // what was read stays
+  Run("automation-text foobar2000 Playback.FormatTitle([%length_seconds%]) 60");
+  EXPECT_TRUE(Routes().ReadFoobar2000Track());
+
+  Run("automation-fail foobar2000 Playback.FormatTitle");
+  EXPECT_EQ(Routes().GetFoobar2000Path(), u"");
+  ResetSettings();
+  EXPECT_FALSE(Routes().ReadFoobar2000Track());
+  Run("automation-clear foobar2000 Playback.FormatTitle");
+}
+
+TEST_F(Automation, Foobar2000CommandsCallPlaybackMethods) {
+  for (int command = 0; command <= 5; ++command) Routes().SendFoobar2000Command(command);
+  const Lines expected = {
+      "automation foobar2000 get Playback", "automation foobar2000 call Playback.Stop",
+      "automation foobar2000 get Playback", "automation foobar2000 call Playback.Start false",
+      "automation foobar2000 get Playback", "automation foobar2000 call Playback.Pause",
+      "automation foobar2000 get Playback", "automation foobar2000 call Playback.Previous",
+      "automation foobar2000 get Playback", "automation foobar2000 call Playback.Next"};
+  EXPECT_EQ(Calls("foobar2000"), expected);
+}
+
+TEST_F(Automation, ItunesReportsOnlyWhilePlaying) {
+  Run("automation-int itunes PlayerState 1\n"
+      "automation-text itunes CurrentTrack.Location \"C:\\Music\\Трек.m4a\"\n"
+      "automation-int itunes CurrentTrack.BitRate 256\n"
+      "automation-int itunes CurrentTrack.SampleRate 44100\n"
+      "automation-int itunes CurrentTrack.Duration 245");
+  EXPECT_EQ(Routes().GetItunesPath(), u"C:\\Music\\Трек.m4a");
+  EXPECT_EQ(Calls("itunes"), (Lines{"automation itunes create", "automation itunes get PlayerState",
+                                    "automation itunes get CurrentTrack",
+                                    "automation itunes get CurrentTrack.Location"}));
+  EXPECT_EQ(Routes().GetItunesInfo(21), 256);
+  EXPECT_EQ(Routes().GetItunesInfo(22), 44100);
+  EXPECT_EQ(Routes().GetItunesInfo(23), 245);
+  EXPECT_EQ(Routes().GetItunesInfo(24), 0);
+
+  for (int paused : {0, 2}) {
+    Run("automation-int itunes PlayerState " + std::to_string(paused));
+    ASSERT_EQ(player_->Run("log-clear"), 0);
+    EXPECT_EQ(Routes().GetItunesPath(), u"");
+    EXPECT_EQ(Routes().GetItunesInfo(21), 0);
+    EXPECT_TRUE(player_->LogLines("automation itunes get CurrentTrack").empty());
+  }
+}
+
+TEST_F(Automation, ItunesWithoutACurrentTrackGivesNothing) {
+  Run("automation-int itunes PlayerState 1\nautomation-clear itunes CurrentTrack");
+  EXPECT_EQ(Routes().GetItunesPath(), u"");
+  EXPECT_EQ(Routes().GetItunesInfo(21), 0);
+  Run("automation-serve itunes");  // brings the sub-object back
+}
+
+TEST_F(Automation, MediaMonkeyPathOfTheCurrentSong) {
+  Run("automation-text mediamonkey Player.CurrentSong.Path \"D:\\Songs\\a.mp3\"");
+  EXPECT_EQ(Routes().GetMediaMonkeyCurrentSongPath(), u"D:\\Songs\\a.mp3");
+  EXPECT_EQ(Calls("mediamonkey"),
+            (Lines{"automation mediamonkey create", "automation mediamonkey get Player",
+                   "automation mediamonkey get Player.CurrentSong", "automation mediamonkey get Player.CurrentSong.Path"}));
+  Run("automation-fail mediamonkey Player.CurrentSong.Path");
+  EXPECT_EQ(Routes().GetMediaMonkeyCurrentSongPath(), u"");
+  Run("automation-clear mediamonkey Player.CurrentSong.Path");
+}
+
+// Last: withdraws the objects.
+TEST_F(Automation, ObjectsThatAreNotRunningGiveNothing) {
+  Run("automation-stop foobar2000\nautomation-stop itunes\nautomation-stop mediamonkey");
+  EXPECT_FALSE(Routes().Foobar2000AutomationRunning());
+  EXPECT_EQ(Routes().GetFoobar2000Path(), u"");
+  EXPECT_FALSE(Routes().ReadFoobar2000Track());
+  Routes().SendFoobar2000Command(0);
+  EXPECT_EQ(Routes().GetItunesPath(), u"");
+  EXPECT_EQ(Routes().GetMediaMonkeyCurrentSongPath(), u"");
+  EXPECT_TRUE(player_->LogLines("automation ").empty());
+}
