@@ -59,6 +59,9 @@ class IHost {
   // GetSharedOptions, read or written; false when the host returns null.
   virtual bool LoadHostKept(HostKeptValues& out) = 0;
   virtual bool StoreHostKept(const HostKeptValues& in) = 0;
+  // Whether GetSharedOptions returns a record now (asked before a store, so
+  // that nothing else is sent when there is none).
+  virtual bool HostKeptAvailable() { return true; }
 };
 
 }  // namespace tunelet

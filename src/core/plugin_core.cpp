@@ -1,9 +1,219 @@
 #include "core/plugin_core.h"
 
+#include "core/settings.h"
+#include "core/settings_store.h"
+#include "players/file_kind.h"
+
 namespace tunelet {
 
-PluginCore::PluginCore(CoreEnvironment env) : env_(std::move(env)) { env_.subsystems = WithDefaults(env_.subsystems); }
-void PluginCore::HandleHostMessage(int32_t, int32_t, const char16_t*) {}
-void PluginCore::OnTimer(CoreTimer) {}
+namespace {
+constexpr char kNoVersion[] = "9.9.9.9999";
+}
+
+PluginCore::PluginCore(CoreEnvironment env) : env_(std::move(env)) {
+  env_.subsystems = WithDefaults(env_.subsystems);
+}
+
+void PluginCore::HandleHostMessage(int32_t code, int32_t wParam, const char16_t* nParamText) {
+  switch (code) {
+    case MSG_STARTUP:
+    case MSG_ENABLED:
+      Start();
+      break;
+    case MSG_SHUTDOWN:
+      Shutdown();
+      break;
+    case MSG_DISABLED:
+      Disable();
+      break;
+    case MSG_OPEN_OPTIONS:
+      env_.subsystems.ui->ShowOptionsDialog();
+      break;
+    case MSG_XSTATUS_CHANGED:
+      env_.subsystems.publisher->OnXStatusChanged(wParam, nParamText ? std::u16string_view(nParamText) : u"");
+      break;
+    default:
+      break;  // unknown codes are ignored
+  }
+}
+
+void PluginCore::OnTimer(CoreTimer t) {
+  switch (t) {
+    case CoreTimer::Poll:
+      PollTick();
+      break;
+    case CoreTimer::Apply:
+      env_.timers->Disable(CoreTimer::Apply);
+      ApplyTick();
+      break;
+    case CoreTimer::Restore:
+      env_.timers->Disable(CoreTimer::Restore);
+      RestoreTick();
+      break;
+    case CoreTimer::StartupUpdate:
+      env_.timers->Disable(CoreTimer::StartupUpdate);
+      if (Settings().Updateonstartup) env_.subsystems.update->StartUpdateCheck();
+      break;
+  }
+}
+
+void PluginCore::Start() {
+  PluginSettings& s = Settings();
+  const Subsystems& sub = env_.subsystems;
+  s.PluginVersion = env_.fileVersion.empty() ? kNoVersion : env_.fileVersion;
+  LoadSettings(*env_.ini, *sub.ui);
+  sub.hotKeys->LoadHotKeySlots();
+  sub.hotKeys->CreateHotKeyWindow();
+  env_.timers->CreateTimers(uint32_t(s.Refreshinterval));
+  // Loading the record also loads the language file (and clears the flag
+  // when that fails).
+  LoadHostKeptOptions(host(), *sub.language);
+  if (s.SavedXStatusValid) {
+    // The user's own X-status left behind by the previous run goes back now.
+    host().SetXStatus(s.SavedXStatusPicture, s.SavedXStatusTitle, s.SavedXStatusText);
+    ForgetSavedXStatus();
+  }
+  if (s.temp == 0) sub.ui->ResetControlWindowPosition();
+  if (s.Show_tlc) sub.ui->ShowControlWindow();
+  s.Started = true;
+}
+
+void PluginCore::Shutdown() {
+  if (!Settings().Started) return;
+  env_.subsystems.ui->CloseControlWindow();
+  StoreHostKeptOptions(host());
+  CloseWindows();
+  ForgetTrack();
+}
+
+void PluginCore::Disable() {
+  PluginSettings& s = Settings();
+  ForgetSavedXStatus();
+  Forget(s.Track.LastReadPath);
+  env_.subsystems.ui->CloseControlWindow();
+  StoreHostKeptOptions(host());
+  CloseWindows();
+  s.Started = false;
+  s.PluginOn = false;
+}
+
+void PluginCore::PollTick() {
+  PluginSettings& s = Settings();
+  if (s.SettingsJustSaved) {
+    if (!s.PluginOn) env_.subsystems.ui->ShowPopup(1);
+    s.SettingsJustSaved = false;
+  }
+  if (!s.PluginOn) {
+    PlaybackEnded();
+    return;
+  }
+  s.PlayerHandle = env_.subsystems.players->FindPlayer(s.ManualPlayer ? 0 : 1);
+  if (s.PlayerHandle == 0) {
+    PlaybackEnded();
+    return;
+  }
+  if (s.Action != 11 || ReadXStatusPicture() == 11) {
+    TrackStep();
+    return;
+  }
+  // Mode 11 while the user shows another X-status: leave it alone; the track
+  // counts as new once "Music" is chosen again.
+  if (s.SavedXStatusValid) ForgetTrack();
+}
+
+void PluginCore::TrackStep() {
+  PluginSettings& s = Settings();
+  IPlayerAccess& players = *env_.subsystems.players;
+  std::u16string path = players.GetPlayingPath();
+  if (s.IgnoreVideo && !path.empty() && IsVideoFile(path)) path.clear();
+  if (path.empty()) {
+    PlaybackEnded();
+    return;
+  }
+
+  bool isNew = false;
+  const bool isStream = Contains(path, u"://");
+  if (s.CurrentPlayer == 9 && s.OLEfoobar && s.PlayerHandle == 4) {
+    isNew = players.ReadFoobar2000Track();
+  } else if (s.CurrentPlayer == 8 && isStream) {
+    isNew = players.ReadWinampStreamTitle(path);
+  } else if (s.CurrentPlayer == 12 && isStream) {
+    isNew = players.ReadAimp2StreamTitle(path);
+  } else if (!EqualsIgnoreCase(path, View(s.Track.LastReadPath)) && players.FileExists(path)) {
+    SetText(s.Track.FilePath, path);
+    isNew = players.ClassifyAndRead(path) != 0;
+  }
+
+  if (isNew) {
+    s.CurrentXStatusTitle = ReadXStatusTitle();
+    // Only the first track after a restore saves: later tracks keep the
+    // user's own X-status as first saved.
+    if (!s.SavedXStatusValid) SaveUserXStatus();
+    env_.timers->Enable(CoreTimer::Apply);
+    ClearXStatus();
+  }
+}
+
+void PluginCore::ApplyTick() {
+  env_.subsystems.publisher->PublishTrack();
+  Forget(Settings().CurrentXStatusTitle);
+}
+
+void PluginCore::PlaybackEnded() {
+  PluginSettings& s = Settings();
+  if (!s.SavedXStatusValid) return;
+  env_.timers->Enable(CoreTimer::Restore);
+  s.CurrentXStatusTitle = ReadXStatusTitle();
+  ClearXStatus();
+}
+
+void PluginCore::RestoreTick() {
+  PluginSettings& s = Settings();
+  const OptText& title = s.KeepXStatusName ? s.CurrentXStatusTitle : s.SavedXStatusTitle;
+  host().SetXStatus(s.SavedXStatusPicture, title, s.SavedXStatusText);
+  ForgetTrack();
+  Forget(s.CurrentXStatusTitle);
+}
+
+void PluginCore::ClearXStatus() { host().SetXStatus(0, std::nullopt, std::nullopt); }
+
+OptText PluginCore::ReadXStatusTitle() {
+  OptText title;
+  SetText(title, host().GetXStatus().title);
+  return title;
+}
+
+uint8_t PluginCore::ReadXStatusPicture() { return uint8_t(host().GetXStatus().picture); }
+
+void PluginCore::SaveUserXStatus() {
+  PluginSettings& s = Settings();
+  const XStatusAnswer a = host().GetXStatus();
+  s.SavedXStatusValid = true;
+  s.SavedXStatusPicture = uint16_t(a.picture);
+  SetText(s.SavedXStatusTitle, a.title);
+  SetText(s.SavedXStatusText, a.text);
+}
+
+void PluginCore::ForgetSavedXStatus() {
+  PluginSettings& s = Settings();
+  s.SavedXStatusValid = false;
+  s.SavedXStatusPicture = 0;
+  Forget(s.SavedXStatusTitle);
+  Forget(s.SavedXStatusText);
+}
+
+void PluginCore::ForgetTrack() {
+  PluginSettings& s = Settings();
+  ForgetSavedXStatus();
+  ClearTrackInfo(s.Track);
+  Forget(s.Track.FilePath);
+  Forget(s.Track.LastReadPath);
+  Forget(s.LastWindowTitle);
+}
+
+void PluginCore::CloseWindows() {
+  env_.subsystems.ui->CloseDialogs();
+  env_.subsystems.hotKeys->DestroyHotKeyWindow();
+}
 
 }  // namespace tunelet

@@ -15,6 +15,7 @@ class HostService final : public IHost {
   XStatusAnswer GetXStatus() override;
   bool LoadHostKept(HostKeptValues& out) override;
   bool StoreHostKept(const HostKeptValues& in) override;
+  bool HostKeptAvailable() override { return Record() != nullptr; }
 
  private:
   abi::HostKeptOptions* Record();

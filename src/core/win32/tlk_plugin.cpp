@@ -47,6 +47,8 @@ class TimerWindow final : public ICoreTimers {
     if (!hwnd_) return;
     for (int t = 1; t <= 4; ++t) ::KillTimer(hwnd_.get(), UINT_PTR(t));
     hwnd_.reset();
+    // The class belongs to this DLL, which the host may unload next.
+    ::UnregisterClassW(kTimerWindowClass, ThisModule());
   }
 
  private:

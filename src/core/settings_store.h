@@ -1,0 +1,37 @@
+// Loading and saving PluginSettings: the INI file beside the library and the
+// record the host keeps for the plug-in.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "core/host.h"
+#include "core/ini_store.h"
+#include "core/subsystems.h"
+
+namespace tunelet {
+
+// Built-in default templates (used when the host record has none).
+extern const char16_t kDefaultAudioTitleTemplate[];
+extern const char16_t kDefaultAudioTextTemplate[];
+extern const char16_t kDefaultVideoTitleTemplate[];
+extern const char16_t kDefaultVideoTextTemplate[];
+extern const char16_t kDefaultPasteTemplate[];
+
+// An INI integer: decimal, or hexadecimal after "0x"/"0X" when the text is
+// longer than two characters; nullopt when the text is not a number.
+std::optional<int32_t> ParseIniInteger(std::u16string_view text);
+
+// Reads every key into Settings(), writes temp=1 on the first start, applies
+// the range rules and opens the language dialog on the first run.
+void LoadSettings(IIniFile& ini, IUserInterface& ui);
+// Writes the INI keys from Settings() (no range rules).
+void SaveSettings(IIniFile& ini);
+
+// Host record <-> Settings(). Load returns false when the host has no record.
+bool LoadHostKeptOptions(IHost& host, ILanguage& language);
+// ReadXStatusTitle is the host's current title (used with KeepXStatusName).
+bool StoreHostKeptOptions(IHost& host);
+
+}  // namespace tunelet

@@ -1,0 +1,136 @@
+// In-memory stand-ins for the host, the INI file, the timers and the player
+// side, recording what the core does so tests can assert exact sequences.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/host.h"
+#include "core/ini_store.h"
+#include "core/plugin_core.h"
+#include "core/subsystems.h"
+
+namespace tunelet::testing {
+
+struct SentMessage {
+  int32_t msg;
+  int32_t picture;
+  OptText title, text;
+};
+
+class FakeHost : public IHost {
+ public:
+  // What the host shows; GET answers from it, SET changes it.
+  XStatusAnswer shown{5, u"My title", u"My text"};
+  std::vector<SentMessage> log;
+  bool hasRecord = true;
+  HostKeptValues record;
+  int stores = 0;
+
+  void SetXStatus(int32_t picture, const OptText& title, const OptText& text) override {
+    log.push_back({MSG_SET_XSTATUS, picture, title, text});
+    shown = {picture, title.value_or(u""), text.value_or(u"")};
+  }
+  XStatusAnswer GetXStatus() override {
+    log.push_back({MSG_GET_XSTATUS, 0, std::nullopt, std::nullopt});
+    return shown;
+  }
+  bool LoadHostKept(HostKeptValues& out) override {
+    if (hasRecord) out = record;
+    return hasRecord;
+  }
+  bool StoreHostKept(const HostKeptValues& in) override {
+    if (!hasRecord) return false;
+    record = in;
+    ++stores;
+    return true;
+  }
+  bool HostKeptAvailable() override { return hasRecord; }
+
+  std::vector<SentMessage> TakeLog() { return std::exchange(log, {}); }
+};
+
+class MemoryIni : public IIniFile {
+ public:
+  std::map<std::pair<std::u16string, std::u16string>, std::u16string> values;
+  std::vector<std::u16string> writes;  // "Section/Key=value" in order
+
+  std::optional<std::u16string> Read(std::u16string_view section, std::u16string_view key) override {
+    auto it = values.find({std::u16string(section), std::u16string(key)});
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  void Write(std::u16string_view section, std::u16string_view key, std::u16string_view value) override {
+    values[{std::u16string(section), std::u16string(key)}] = std::u16string(value);
+    writes.push_back(std::u16string(section) + u"/" + std::u16string(key) + u"=" + std::u16string(value));
+  }
+  void Set(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+    values[{std::u16string(section), std::u16string(key)}] = std::u16string(value);
+  }
+};
+
+class FakeTimers : public ICoreTimers {
+ public:
+  uint32_t pollInterval = 0;
+  int creations = 0;
+  bool enabled[5] = {};
+  void CreateTimers(uint32_t pollIntervalMs) override {
+    pollInterval = pollIntervalMs;
+    ++creations;
+    enabled[int(CoreTimer::Poll)] = true;
+    enabled[int(CoreTimer::Apply)] = false;
+    enabled[int(CoreTimer::Restore)] = false;
+    enabled[int(CoreTimer::StartupUpdate)] = true;
+  }
+  void Enable(CoreTimer t) override { enabled[int(t)] = true; }
+  void Disable(CoreTimer t) override { enabled[int(t)] = false; }
+  bool IsEnabled(CoreTimer t) const { return enabled[int(t)]; }
+};
+
+class FakePlayers : public IPlayerAccess {
+ public:
+  uintptr_t window = 0;  // what FindPlayer returns
+  std::u16string playing;
+  std::vector<std::u16string> existing;  // files that "exist"
+  std::vector<std::u16string> classified;
+  int lastFindMode = -1;
+
+  uintptr_t FindPlayer(int mode) override {
+    lastFindMode = mode;
+    return window;
+  }
+  std::u16string GetPlayingPath() override { return playing; }
+  bool FileExists(std::u16string_view path) override {
+    for (auto& e : existing)
+      if (e == path) return true;
+    return false;
+  }
+  int ClassifyAndRead(std::u16string_view path) override;
+};
+
+class FakeUi : public IUserInterface {
+ public:
+  std::vector<int> popups;
+  int languageDialogs = 0, resets = 0, controlShown = 0, controlClosed = 0, dialogsClosed = 0;
+  void ShowPopup(int kind) override { popups.push_back(kind); }
+  void ShowLanguageDialogIfNeeded() override { ++languageDialogs; }
+  void ResetControlWindowPosition() override { ++resets; }
+  void ShowControlWindow() override { ++controlShown; }
+  void CloseControlWindow() override { ++controlClosed; }
+  void CloseDialogs() override { ++dialogsClosed; }
+};
+
+// Publishes "<title>" as the text with picture 11, enough to see when the
+// core runs the publishing step.
+class FakePublisher : public IPublisher {
+ public:
+  explicit FakePublisher(IHost& host) : host_(host) {}
+  int published = 0;
+  void PublishTrack() override;
+
+ private:
+  IHost& host_;
+};
+
+}  // namespace tunelet::testing

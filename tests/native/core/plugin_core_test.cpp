@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include "core/plugin_core.h"
+#include "core/settings.h"
+#include "core_fakes.h"
+
+namespace tunelet::testing {
+
+int FakePlayers::ClassifyAndRead(std::u16string_view path) {
+  classified.emplace_back(path);
+  TrackInfo& t = Track();
+  ClearTrackInfo(t);
+  SetText(t.LastReadPath, path);
+  SetText(t.Title, path);
+  return 1;
+}
+
+void FakePublisher::PublishTrack() {
+  ++published;
+  host_.SetXStatus(11, std::u16string(u"Слушаю:"), Track().Title);
+}
+
+}  // namespace tunelet::testing
+
+using namespace tunelet;
+using namespace tunelet::testing;
+
+namespace {
+
+constexpr char16_t kSongA[] = u"C:\\Music\\a.mp3";
+constexpr char16_t kSongB[] = u"C:\\Music\\b.mp3";
+
+class PluginCoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSettings();
+    ini.Set(u"Others", u"temp", u"1");
+    ini.Set(u"Others", u"Firstrun", u"0");
+    host.record.Initialised = true;
+    host.record.PluginOn = true;
+    players.existing = {kSongA, kSongB};
+    CoreEnvironment env;
+    env.host = &host;
+    env.timers = &timers;
+    env.ini = &ini;
+    env.subsystems.players = &players;
+    env.subsystems.publisher = &publisher;
+    env.subsystems.ui = &ui;
+    env.fileVersion = "3.0.1.0";
+    core = std::make_unique<PluginCore>(env);
+  }
+
+  void StartAndSettle() {
+    core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+    core->OnTimer(CoreTimer::Poll);  // consumes the "just saved" flag
+    host.TakeLog();
+    ui.popups.clear();
+  }
+  void Fire(CoreTimer t) {
+    ASSERT_TRUE(timers.IsEnabled(t));
+    core->OnTimer(t);
+  }
+  void Play(const char16_t* path) {
+    players.window = 0x1234;
+    players.playing = path;
+  }
+  void StopPlayer() {
+    players.window = 0;
+    players.playing.clear();
+  }
+
+  FakeHost host;
+  MemoryIni ini;
+  FakeTimers timers;
+  FakePlayers players;
+  FakePublisher publisher{host};
+  FakeUi ui;
+  std::unique_ptr<PluginCore> core;
+};
+
+std::vector<int32_t> Codes(const std::vector<SentMessage>& log) {
+  std::vector<int32_t> codes;
+  for (auto& m : log) codes.push_back(m.msg);
+  return codes;
+}
+
+TEST_F(PluginCoreTest, StartReadsVersionSettingsAndCreatesTheTimers) {
+  ini.Set(u"Main", u"Refreshinterval", u"7000");
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  EXPECT_EQ(Settings().PluginVersion, "3.0.1.0");
+  EXPECT_EQ(timers.pollInterval, 7000u);
+  EXPECT_TRUE(timers.IsEnabled(CoreTimer::Poll));
+  EXPECT_TRUE(timers.IsEnabled(CoreTimer::StartupUpdate));
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::Apply));
+  EXPECT_TRUE(Settings().Started);
+  EXPECT_EQ(ui.resets, 0);  // not the first start
+}
+
+TEST_F(PluginCoreTest, NewTrackSavesClearsAndPublishesAfterTheApplyDelay) {
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  auto log = host.TakeLog();
+  // Title read, save, clear.
+  ASSERT_EQ(Codes(log), (std::vector<int32_t>{MSG_GET_XSTATUS, MSG_GET_XSTATUS, MSG_SET_XSTATUS}));
+  EXPECT_EQ(log[2].picture, 0);
+  EXPECT_FALSE(log[2].title || log[2].text);
+  EXPECT_TRUE(Settings().SavedXStatusValid);
+  EXPECT_EQ(*Settings().SavedXStatusTitle, u"My title");
+  EXPECT_EQ(publisher.published, 0);
+
+  Fire(CoreTimer::Apply);
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::Apply));  // one-shot
+  log = host.TakeLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].picture, 11);
+  EXPECT_EQ(*log[0].text, kSongA);
+  EXPECT_FALSE(Settings().CurrentXStatusTitle.has_value());
+}
+
+TEST_F(PluginCoreTest, SameFileIsNotNewAndTheNextTrackDoesNotSaveAgain) {
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Apply);
+  host.TakeLog();
+
+  core->OnTimer(CoreTimer::Poll);  // same file, different case of nothing: not new
+  EXPECT_TRUE(host.TakeLog().empty());
+  players.playing = u"c:\\music\\A.MP3";  // same path ignoring case
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_TRUE(host.TakeLog().empty());
+
+  Play(kSongB);
+  core->OnTimer(CoreTimer::Poll);
+  // Title read and clear, but no second save.
+  EXPECT_EQ(Codes(host.TakeLog()), (std::vector<int32_t>{MSG_GET_XSTATUS, MSG_SET_XSTATUS}));
+  EXPECT_EQ(*Settings().SavedXStatusTitle, u"My title");  // the user's own, first saved
+  Fire(CoreTimer::Apply);
+  host.TakeLog();
+
+  StopPlayer();
+  core->OnTimer(CoreTimer::Poll);
+  auto log = host.TakeLog();
+  ASSERT_EQ(Codes(log), (std::vector<int32_t>{MSG_GET_XSTATUS, MSG_SET_XSTATUS}));
+  EXPECT_EQ(log[1].picture, 0);
+  Fire(CoreTimer::Restore);
+  log = host.TakeLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].picture, 5);
+  EXPECT_EQ(*log[0].title, u"My title");
+  EXPECT_EQ(*log[0].text, u"My text");
+  EXPECT_FALSE(Settings().SavedXStatusValid);
+
+  core->OnTimer(CoreTimer::Poll);  // restored once; nothing more
+  EXPECT_TRUE(host.TakeLog().empty());
+
+  Play(kSongA);  // the same file after a stop is new again
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(Codes(host.TakeLog()).size(), 3u);
+}
+
+TEST_F(PluginCoreTest, RestoreKeepsTheCurrentTitleWithKeepXStatusName) {
+  host.record.KeepXStatusName = true;
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Apply);
+  host.shown.title = u"Renamed by the user";
+  StopPlayer();
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Restore);
+  const auto log = host.TakeLog();
+  EXPECT_EQ(*log.back().title, u"Renamed by the user");
+  EXPECT_EQ(*log.back().text, u"My text");
+}
+
+TEST_F(PluginCoreTest, SavedXStatusInTheHostRecordIsSentBackAtStart) {
+  host.record.SavedXStatusValid = true;
+  host.record.SavedXStatusPicture = 0x10007;  // low 16 bits
+  host.record.SavedXStatusTitle = u"Left behind";
+  host.record.SavedXStatusText = u"by the last run";
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  const auto log = host.TakeLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].msg, MSG_SET_XSTATUS);
+  EXPECT_EQ(log[0].picture, 7);
+  EXPECT_EQ(*log[0].title, u"Left behind");
+  EXPECT_FALSE(Settings().SavedXStatusValid);
+}
+
+TEST_F(PluginCoreTest, DisableDuringPlaybackLeavesTheXStatus) {
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Apply);
+  host.TakeLog();
+  core->HandleHostMessage(MSG_DISABLED, 0, nullptr);
+  EXPECT_TRUE(host.record.PluginOn);  // stored before the switch is cleared
+  EXPECT_FALSE(host.record.SavedXStatusValid);
+  EXPECT_FALSE(Settings().PluginOn);
+  EXPECT_FALSE(Settings().Started);
+  core->OnTimer(CoreTimer::Poll);
+  core->OnTimer(CoreTimer::Poll);
+  for (auto& m : host.TakeLog()) EXPECT_NE(m.msg, MSG_SET_XSTATUS);
+  EXPECT_EQ(host.shown.picture, 11);
+}
+
+TEST_F(PluginCoreTest, SwitchedOffAtStartShowsTheStatePopupOnce) {
+  host.record.PluginOn = false;
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  core->OnTimer(CoreTimer::Poll);
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(ui.popups, std::vector<int>{1});
+  EXPECT_EQ(players.lastFindMode, -1);  // switched off: no player search
+}
+
+TEST_F(PluginCoreTest, SwitchingOffDuringPlaybackRestoresAtTheNextTick) {
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Apply);
+  host.TakeLog();
+  Settings().PluginOn = false;
+  Settings().SettingsJustSaved = true;  // the options dialog saved
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(ui.popups, std::vector<int>{1});
+  Fire(CoreTimer::Restore);
+  EXPECT_EQ(host.shown.picture, 5);
+}
+
+TEST_F(PluginCoreTest, ModeElevenOnlyQueriesThePictureWhileAnotherIsShown) {
+  ini.Set(u"Main", u"Action", u"11");
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(Codes(host.TakeLog()), (std::vector<int32_t>{MSG_GET_XSTATUS, MSG_GET_XSTATUS}));
+  EXPECT_TRUE(players.classified.empty());
+
+  host.shown.picture = 11;  // the user chooses "Music"
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(players.classified.size(), 1u);
+}
+
+TEST_F(PluginCoreTest, ManualChoiceSearchesOnlyTheChosenPlayer) {
+  host.record.ManualPlayer = true;
+  StartAndSettle();
+  EXPECT_EQ(players.lastFindMode, 0);
+}
+
+TEST_F(PluginCoreTest, PathsThatNameNoFileAndIgnoredVideosAreNotNew) {
+  host.record.IgnoreVideo = true;
+  StartAndSettle();
+  Play(u"http://radio.example/stream");
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_TRUE(host.TakeLog().empty());
+  players.existing.push_back(u"C:\\clip.avi");
+  Play(u"C:\\clip.avi");
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_TRUE(host.TakeLog().empty());
+  EXPECT_TRUE(players.classified.empty());
+}
+
+TEST_F(PluginCoreTest, UnknownCodesAndEarlyShutdownDoNothing) {
+  for (int32_t code : {0, 1, 7, 8, 9, 10, 11, 13, 99, -1}) core->HandleHostMessage(code, 0, nullptr);
+  core->HandleHostMessage(MSG_SHUTDOWN, 0, nullptr);
+  EXPECT_TRUE(host.log.empty());
+  EXPECT_EQ(host.stores, 0);
+  EXPECT_EQ(timers.creations, 0);
+}
+
+TEST_F(PluginCoreTest, ShutdownStoresTheRecordAndForgetsTheTrack) {
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Apply);
+  core->HandleHostMessage(MSG_SHUTDOWN, 0, nullptr);
+  EXPECT_EQ(host.stores, 1);
+  EXPECT_TRUE(host.record.SavedXStatusValid);  // the next start puts it back
+  EXPECT_EQ(host.record.SavedXStatusTitle, u"My title");
+  EXPECT_FALSE(Track().LastReadPath.has_value());
+  EXPECT_EQ(ui.controlClosed, 1);
+  EXPECT_EQ(ui.dialogsClosed, 1);
+}
+
+}  // namespace
