@@ -311,6 +311,9 @@ TEST_F(PluginInHost, DisabledLeavesTheXStatusAndKeepsTheUsersSwitch) {
   EXPECT_EQ(host_.Record().PluginOn, 1) << "the record is stored before the switch goes off";
   EXPECT_EQ(host_.Record().Initialised, 1);
   EXPECT_EQ(host_.Record().SavedXStatusValid, 0);
+
+  host_.Disable();  // a second time: the switch is already off in memory
+  EXPECT_EQ(host_.Record().PluginOn, 1) << "a repeated disable lost the user's switch";
 }
 
 }  // namespace
