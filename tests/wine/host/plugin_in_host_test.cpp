@@ -208,16 +208,17 @@ TEST_F(PluginInHost, LastReleaseDestroysTheObjectWithItsTimersAndServiceReferenc
 
 // A window of a known player class in the host's own process makes the poll
 // tick visible: in mode 11 with another X-status shown, each tick asks only
-// for the picture.
+// for the picture. (A class whose player is not also checked by its process
+// name.)
 class FakePlayerWindow {
  public:
   FakePlayerWindow() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = ::DefWindowProcW;
     wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"Winamp v1.x";
+    wc.lpszClassName = L"MediaPlayerClassicW";
     ::RegisterClassW(&wc);
-    hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"1. Artist - Title - Winamp", WS_OVERLAPPED, 0, 0, 10, 10,
+    hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"Media Player Classic", WS_OVERLAPPED, 0, 0, 10, 10,
                               nullptr, nullptr, wc.hInstance, nullptr);
   }
   ~FakePlayerWindow() {
