@@ -39,17 +39,18 @@ DWORD WINAPI Watchdog(void*) {
   ::Sleep(gTimeoutMs);
   Print("talkeo-sim: timed out after " + std::to_string(gTimeoutMs / 1000) + " s\n");
   if (gJob) ::TerminateJobObject(gJob, 3);
-  ::ExitProcess(3);
+  ::TerminateProcess(::GetCurrentProcess(), 3);  // no clean-up that could wait on the stuck thread
+  return 3;
 }
 
-// Programs the script starts die with the simulator, however it ends.
+// The programs the script starts: they end with the simulator, also when it
+// is killed (the job's last handle closes with the process).
 void CreateKillOnCloseJob() {
   gJob = ::CreateJobObjectW(nullptr, nullptr);
   if (!gJob) return;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
   info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   ::SetInformationJobObject(gJob, JobObjectExtendedLimitInformation, &info, sizeof info);
-  ::AssignProcessToJobObject(gJob, ::GetCurrentProcess());  // children inherit it
 }
 
 bool ReadFileText(const std::wstring& path, std::string& out) {
@@ -129,6 +130,7 @@ int wmain(int argc, wchar_t** argv) {
       return 2;
     }
     ScriptRunner runner(host);
+    runner.SetJob(gJob);
     result = runner.Run(steps);
     runner.KillAll();
     host.Unload();

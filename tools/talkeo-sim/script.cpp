@@ -296,8 +296,11 @@ bool ScriptRunner::RunStep(const Step& s) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
+                          &pi))
       return Fail(s, "cannot start " + ToUtf8(text(0)) + " (error " + std::to_string(::GetLastError()) + ")");
+    if (job_) ::AssignProcessToJobObject(job_, pi.hProcess);
+    ::ResumeThread(pi.hThread);
     ::CloseHandle(pi.hThread);
     children_.push_back({pi.hProcess, pi.dwProcessId, text(0)});
     host_.Line("started " + ToUtf8(text(0)) + " (process " + std::to_string(pi.dwProcessId) + ")");

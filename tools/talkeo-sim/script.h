@@ -40,6 +40,8 @@ class ScriptRunner {
   // when a step could not be carried out (the script stops there).
   int Run(const std::vector<Step>& steps);
   int Failures() const { return failures_; }
+  // Programs started by `run` join this job, so that they end with it.
+  void SetJob(HANDLE job) { job_ = job; }
   // Ends every program still running (also called by the watchdog).
   void KillAll();
 
@@ -56,6 +58,7 @@ class ScriptRunner {
     std::wstring name;
   };
   std::vector<Child> children_;
+  HANDLE job_ = nullptr;
   int failures_ = 0;
 };
 
