@@ -13,7 +13,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "wine: creating prefix $WINEPREFIX"
   wineboot -i </dev/null >/dev/null 2>&1 || true
   wineserver -w
-  # A crashing test must exit, not wait on a crash dialog.
+fi
+# A crashing test must exit, not wait on a crash dialog. Checked on every run:
+# Wine creates the prefix on its own when a test exe is run without this file.
+if ! grep -q '^"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
   wineserver -w
 fi

@@ -91,7 +91,10 @@ void PluginCore::Disable() {
   ForgetSavedXStatus();
   Forget(s.Track.LastReadPath);
   env_.subsystems.ui->CloseControlWindow();
-  StoreHostKeptOptions(host());
+  // Only a started plug-in has the host's record in memory; storing it
+  // otherwise (disabled before any start, or disabled twice) would overwrite
+  // the user's switch, templates and player with blanks.
+  if (s.Started) StoreHostKeptOptions(host());
   CloseWindows();
   s.Started = false;
   s.PluginOn = false;

@@ -1,0 +1,77 @@
+#include "host_test_support.h"
+
+#include <oleauto.h>
+
+#include <atomic>
+#include <filesystem>
+
+namespace host_test {
+
+std::wstring BuiltPluginPath() {
+  wchar_t exe[MAX_PATH * 2] = {};
+  ::GetModuleFileNameW(nullptr, exe, DWORD(std::size(exe)));
+  std::wstring p = exe;
+  return p.substr(0, p.find_last_of(L"\\/") + 1) + L"Tunelet.dll";
+}
+
+PluginCopy::PluginCopy() {
+  static std::atomic<int> counter{0};
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  folder_ = std::wstring(temp) + L"tunelet-host-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter);
+  std::error_code ec;
+  std::filesystem::remove_all(folder_, ec);
+  std::filesystem::create_directories(folder_, ec);
+  dll_ = folder_ + L"\\Tunelet.dll";
+  if (!::CopyFileW(BuiltPluginPath().c_str(), dll_.c_str(), FALSE))
+    ADD_FAILURE() << "cannot copy " << talkeo_sim::ToUtf8(BuiltPluginPath());
+}
+
+PluginCopy::~PluginCopy() {
+  std::error_code ec;
+  std::filesystem::remove_all(folder_, ec);
+}
+
+void PluginCopy::WriteIni(const wchar_t* section, const wchar_t* key, const wchar_t* value) const {
+  ASSERT_TRUE(::WritePrivateProfileStringW(section, key, value, Ini().c_str()));
+}
+
+int PluginCopy::ReadIniInt(const wchar_t* section, const wchar_t* key, int missing) const {
+  return int(::GetPrivateProfileIntW(section, key, missing, Ini().c_str()));
+}
+
+void PluginCopy::WriteQuietIni() const {
+  WriteIni(L"Others", L"Firstrun", L"0");
+  WriteIni(L"Others", L"temp", L"1");
+  WriteIni(L"Main", L"Updateonstartup", L"0");
+  WriteIni(L"Main", L"Refreshinterval", L"3000");
+}
+
+namespace {
+struct WindowCount {
+  HMODULE module;
+  int n = 0;
+};
+bool Counts(HWND w, const WindowCount& c) {
+  return ::GetWindowThreadProcessId(w, nullptr) == ::GetCurrentThreadId() &&
+         HMODULE(::GetWindowLongPtrW(w, GWLP_HINSTANCE)) == c.module;
+}
+BOOL CALLBACK CountWindow(HWND w, LPARAM p) {
+  auto& c = *reinterpret_cast<WindowCount*>(p);
+  if (Counts(w, c)) ++c.n;
+  return TRUE;
+}
+}  // namespace
+
+int WindowsOfModuleOnThisThread(HMODULE module) {
+  WindowCount c{module};
+  ::EnumThreadWindows(::GetCurrentThreadId(), CountWindow, LPARAM(&c));
+  for (HWND w = nullptr; (w = ::FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr)) != nullptr;)
+    if (Counts(w, c)) ++c.n;
+  return c.n;
+}
+
+std::wstring Bstr(BSTR b) { return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring(); }
+
+}  // namespace host_test

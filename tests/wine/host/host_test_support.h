@@ -1,0 +1,41 @@
+// A fresh folder per case with its own copy of Tunelet.dll, so that every
+// case starts from its own INI file and nothing is left loaded between them.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sim_host.h"
+
+namespace host_test {
+
+// The Tunelet.dll built beside the test executable.
+std::wstring BuiltPluginPath();
+
+class PluginCopy {
+ public:
+  PluginCopy();
+  ~PluginCopy();
+  const std::wstring& Folder() const { return folder_; }
+  const std::wstring& Dll() const { return dll_; }
+  std::wstring Ini() const { return folder_ + L"\\Tunelet.ini"; }
+  void WriteIni(const wchar_t* section, const wchar_t* key, const wchar_t* value) const;
+  int ReadIniInt(const wchar_t* section, const wchar_t* key, int missing) const;
+  // An INI that keeps the plug-in quiet in tests: no language dialog, no
+  // update check, the shortest polling period.
+  void WriteQuietIni() const;
+
+ private:
+  std::wstring folder_, dll_;
+};
+
+// Windows of the given module owned by the calling thread, message-only
+// windows included.
+int WindowsOfModuleOnThisThread(HMODULE module);
+
+std::wstring Bstr(BSTR b);
+
+}  // namespace host_test

@@ -1,0 +1,323 @@
+// The simulated host itself, driven by a small plug-in inside the test: what
+// it answers, what it reports back, what it stores, and its script language.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host_test_support.h"
+#include "hostkept_store.h"
+#include "script.h"
+#include "sim_host.h"
+
+namespace {
+
+using namespace talkeo_sim;
+
+// A minimal plug-in: remembers the messages it gets and lends tests its
+// service reference.
+class TestPlugin final : public IHostPlugin {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = this;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++refs); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG n = --refs;
+    if (n == 0) {
+      if (service) service->Release();
+      service = nullptr;
+    }
+    return ULONG(n);
+  }
+  PluginDescriptor* STDMETHODCALLTYPE GetInfo() override { return &descriptor; }
+  void STDMETHODCALLTYPE HandleHostMessage(HostMessage* m) override {
+    received.push_back(*m);
+    if (m->Msg == kMsgXStatusChanged && m->NParam)
+      changedText = reinterpret_cast<const wchar_t*>(uintptr_t(uint32_t(m->NParam)));
+    if (m->Msg == kMsgLoaded) {
+      descriptor.DllPath = L"C:\\test\\plugin.dll";
+      descriptor.PluginName = L"Test";
+      descriptor.PluginAuthor = L"Tests";
+    }
+  }
+
+  HostMessage Get() {
+    HostMessage m{};
+    m.Msg = kMsgGetXStatus;
+    m.DllHandle = int32_t(descriptor.DllHandle);
+    service->SendToHost(&m);
+    return m;
+  }
+  void Set(int32_t picture, const wchar_t* title, const wchar_t* text) {
+    // Buffers of the plug-in's own, scribbled over after the call.
+    std::wstring t = title ? title : L"", x = text ? text : L"";
+    HostMessage m{};
+    m.Msg = kMsgSetXStatus;
+    m.WParam = picture;
+    m.LParam = title ? int32_t(uintptr_t(t.c_str())) : 0;
+    m.NParam = text ? int32_t(uintptr_t(x.c_str())) : 0;
+    m.DllHandle = int32_t(descriptor.DllHandle);
+    service->SendToHost(&m);
+    t.assign(t.size(), L'#');
+    x.assign(x.size(), L'#');
+  }
+
+  LONG refs = 0;
+  ITLKPluginService* service = nullptr;
+  PluginDescriptor descriptor{};
+  std::vector<HostMessage> received;
+  std::wstring changedText;
+};
+
+TestPlugin* gPlugin = nullptr;
+
+void __stdcall CreateTestPlugin(IHostPlugin** out, ITLKPluginService* service) {
+  service->AddRef();
+  gPlugin->service = service;
+  gPlugin->AddRef();
+  if (*out) (*out)->Release();
+  *out = gPlugin;
+}
+
+std::wstring Text(int32_t pointer) {
+  const auto* p = reinterpret_cast<const wchar_t*>(uintptr_t(uint32_t(pointer)));
+  return p ? p : L"(null)";
+}
+
+class SimHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gPlugin = &plugin_;
+    host_.Attach(&CreateTestPlugin, ::GetModuleHandleW(nullptr), L"test.dll");
+    ASSERT_TRUE(host_.Loaded());
+  }
+  void TearDown() override {
+    host_.Unload();
+    gPlugin = nullptr;
+  }
+  TestPlugin plugin_;
+  SimHost host_;
+};
+
+TEST_F(SimHostTest, DrivesThePluginInTheHostsOrder) {
+  EXPECT_EQ(plugin_.descriptor.DllHandle, uint32_t(uintptr_t(::GetModuleHandleW(nullptr))))
+      << "DllHandle is written before MSG_LOADED";
+  ASSERT_TRUE(host_.Start());
+  host_.Shutdown();
+  std::vector<int32_t> codes;
+  for (const auto& m : plugin_.received) {
+    codes.push_back(m.Msg);
+    EXPECT_EQ(uint32_t(m.DllHandle), plugin_.descriptor.DllHandle);
+  }
+  EXPECT_EQ(codes, (std::vector<int32_t>{kMsgLoaded, kMsgStartup, kMsgShutdown}));
+  ASSERT_TRUE(host_.Descriptor());
+  EXPECT_EQ(host_.Descriptor()->name, L"Test");
+  EXPECT_EQ(host_.ServiceReferencesHeld(), 1);
+  EXPECT_EQ(host_.Release(), 0u);
+  EXPECT_EQ(host_.ServiceReferencesHeld(), 0);
+}
+
+TEST_F(SimHostTest, OnlyTheUsersChangesAreReportedToThePlugin) {
+  host_.Start();
+  plugin_.Set(11, L"Слушаю:", L"Artist \"Title\"");
+  EXPECT_EQ(host_.Shown(), (XStatus{11, L"Слушаю:", L"Artist \"Title\""})) << "the host copies the texts";
+  host_.UserSetsXStatus(5, L"Пью пиво", L"с друзьями");
+  int changes = 0;
+  for (const auto& m : plugin_.received)
+    if (m.Msg == kMsgXStatusChanged) {
+      ++changes;
+      EXPECT_EQ(m.WParam, 5);
+    }
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(plugin_.changedText, L"с друзьями");
+}
+
+TEST_F(SimHostTest, GetXStatusAnswersWhatIsShownWithTextsValidUntilTheNextCall) {
+  host_.Start();
+  HostMessage empty = plugin_.Get();
+  EXPECT_EQ(empty.WParam, 0);
+  EXPECT_EQ(empty.LParam, 0) << "no X-status: null texts";
+  EXPECT_EQ(empty.NParam, 0);
+
+  host_.UserSetsXStatus(7, L"Обед", L"");
+  HostMessage a = plugin_.Get();
+  EXPECT_EQ(a.WParam, 7);
+  EXPECT_EQ(Text(a.LParam), L"Обед");
+  EXPECT_EQ(a.NParam, 0);
+  host_.UserSetsXStatus(8, L"Кино", L"вечером");
+  EXPECT_EQ(Text(a.LParam), L"Обед") << "the answer changed before the next call";
+  HostMessage b = plugin_.Get();
+  EXPECT_EQ(Text(b.LParam), L"Кино");
+  EXPECT_EQ(Text(b.NParam), L"вечером");
+  ASSERT_EQ(host_.CountSent(kMsgGetXStatus), 3u);
+  EXPECT_EQ(host_.Sent().back().answer, (XStatus{8, L"Кино", L"вечером"}));
+
+  host_.SetAnswerEmptyAsNull(false);
+  host_.UserSetsXStatus(9, L"", L"");
+  HostMessage c = plugin_.Get();
+  EXPECT_EQ(Text(c.LParam), L"");
+  EXPECT_EQ(Text(c.NParam), L"");
+}
+
+TEST_F(SimHostTest, PictureZeroClearsAndNullTextsShowEmpty) {
+  host_.Start();
+  plugin_.Set(11, nullptr, nullptr);
+  ASSERT_EQ(host_.Sent().size(), 1u);
+  EXPECT_FALSE(host_.Sent()[0].title.has_value());
+  EXPECT_EQ(host_.Shown(), (XStatus{11, L"", L""}));
+  plugin_.Set(0, L"left over", L"left over");
+  EXPECT_EQ(host_.Shown(), XStatus{});
+  EXPECT_EQ(DescribeXStatus(host_.Shown()), "X-status cleared");
+  EXPECT_EQ(DescribeXStatus({11, L"Слушаю:", L"A \"B\""}),
+            "X-status: picture 11 (Music) | title \"Слушаю:\" | text \"A \"B\"\"");
+  EXPECT_EQ(FormatTime(3012), "[  3.012 s]");
+}
+
+TEST_F(SimHostTest, SharedOptionsAreThePluginsOwnRecord) {
+  EXPECT_EQ(plugin_.service->GetSharedOptions(plugin_.descriptor.DllHandle), &host_.Record());
+  EXPECT_EQ(plugin_.service->GetSharedOptions(plugin_.descriptor.DllHandle + 0x10000), nullptr);
+  host_.SetSharedOptionsNull(true);
+  EXPECT_EQ(plugin_.service->GetSharedOptions(plugin_.descriptor.DllHandle), nullptr);
+  void* same = nullptr;
+  EXPECT_EQ(plugin_.service->QueryInterface(GUID{}, &same), S_OK);
+  EXPECT_EQ(same, plugin_.service);
+  plugin_.service->Release();
+  EXPECT_EQ(plugin_.service->QueryInterface(IID_IDispatch, &same), E_NOINTERFACE);
+}
+
+TEST(HostKeptStore, KeepsEveryFieldAndOtherPluginsSections) {
+  host_test::PluginCopy dir;
+  const std::wstring file = dir.Folder() + L"\\options.store";
+  {
+    std::ofstream o(std::filesystem::path(file), std::ios::binary);
+    o << "\xEF\xBB\xBF# kept by hand\n[other.dll]\nPluginOn = 1\nAudioTitleTemplate = \"чужой\"\n";
+  }
+  HostKeptOptions r{};
+  r.PluginOn = 1;
+  r.SavedXStatusValid = 1;
+  r.ControlWindowX = -32768;
+  r.SavedXStatusPicture = -2;
+  r.PlayerId = 4000000000u;
+  r.AudioTitleTemplate = ::SysAllocString(L"Слушаю:");
+  r.AudioTextTemplate = ::SysAllocString(L"{{%artist%=%artist% }}\"%title%\" \\ \t\r\n end");
+  r.VideoTitleTemplate = ::SysAllocStringLen(L"", 0);  // empty, not null
+  std::string error;
+  ASSERT_TRUE(SaveRecord(file, L"tunelet.dll", r, &error)) << error;
+
+  HostKeptOptions back{};
+  ASSERT_TRUE(LoadRecord(file, L"Tunelet.dll", back, &error)) << error;
+  for (const auto& f : RecordFields()) EXPECT_EQ(RecordFieldText(back, f), RecordFieldText(r, f)) << f.name;
+  EXPECT_EQ(host_test::Bstr(back.AudioTextTemplate), L"{{%artist%=%artist% }}\"%title%\" \\ \t\r\n end");
+  EXPECT_NE(back.VideoTitleTemplate, nullptr);
+  EXPECT_EQ(back.VideoTextTemplate, nullptr);
+
+  HostKeptOptions other{};
+  ASSERT_TRUE(LoadRecord(file, L"other.dll", other, &error)) << error;
+  EXPECT_EQ(other.PluginOn, 1);
+  EXPECT_EQ(host_test::Bstr(other.AudioTitleTemplate), L"чужой");
+
+  HostKeptOptions missing{};
+  EXPECT_TRUE(LoadRecord(file, L"absent.dll", missing, &error));
+  EXPECT_EQ(missing.Initialised, 0);
+  ClearRecordFields(r);
+  ClearRecordFields(back);
+  ClearRecordFields(other);
+}
+
+TEST(HostKeptStore, RejectsMalformedEntries) {
+  host_test::PluginCopy dir;
+  const std::wstring file = dir.Folder() + L"\\bad.store";
+  HostKeptOptions r{};
+  std::string error;
+  for (const char* bad : {"PluginOn = 256", "PluginOn = x", "ControlWindowX = 2147483648", "PlayerId = -1",
+                          "AudioTitleTemplate = \"open", "AudioTitleTemplate = \"bad \\q escape\"", "Nonsense = 1",
+                          "no equals sign"}) {
+    {
+      std::ofstream o(std::filesystem::path(file), std::ios::binary | std::ios::trunc);
+      o << "[t.dll]\n" << bad << "\n";
+    }
+    EXPECT_FALSE(LoadRecord(file, L"t.dll", r, &error)) << bad;
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+  }
+  ClearRecordFields(r);
+}
+
+TEST(Script, ParsesWordsTextsCommentsAndSeparators) {
+  std::vector<Step> steps;
+  std::string error;
+  ASSERT_TRUE(ParseScript("# a comment line\n"
+                          "start ; wait 500   # a comment after a step\n"
+                          "\r\n"
+                          "user-xstatus 11 \"Слушаю:\" \"Artist \\\"Title\\\"; #1\"\n"
+                          "run player.exe --play \"C:\\\\My Music\\\\a.mp3\"\n",
+                          steps, error))
+      << error;
+  ASSERT_EQ(steps.size(), 4u);
+  EXPECT_EQ(steps[0].verb, "start");
+  EXPECT_EQ(steps[1].verb, "wait");
+  EXPECT_EQ(steps[1].line, 2);
+  EXPECT_EQ(steps[2].line, 4);
+  ASSERT_EQ(steps[2].args.size(), 3u);
+  EXPECT_EQ(steps[2].args[2].text, L"Artist \"Title\"; #1");
+  EXPECT_TRUE(steps[2].args[2].quoted);
+  ASSERT_EQ(steps[3].args.size(), 3u);
+  EXPECT_EQ(steps[3].args[2].text, L"C:\\My Music\\a.mp3");
+}
+
+TEST(Script, NamesTheLineOfTheFirstFault) {
+  const struct {
+    const char* script;
+    const char* message;
+  } cases[] = {
+      {"start\nfly away\n", "line 2: unknown step \"fly\""},
+      {"wait\n", "line 1: wrong number of words"},
+      {"start\nwait soon\n", "line 2: \"soon\" is not a valid number"},
+      {"wait 999999999\n", "not a valid number"},
+      {"user-xstatus 11 \"open\n", "line 1: a text without its closing quote"},
+      {"user-xstatus 11 \"\\q\"\n", "a bad escape"},
+      {"hostkept Bogus 1\n", "no record field"},
+      {"\"start\"\n", "cannot begin with a text"},
+  };
+  for (const auto& c : cases) {
+    std::vector<Step> steps;
+    std::string error;
+    EXPECT_FALSE(ParseScript(c.script, steps, error)) << c.script;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.script << " gave: " << error;
+  }
+}
+
+TEST_F(SimHostTest, ScriptRunsStepsAndCountsFailedExpectations) {
+  std::vector<std::string> lines;
+  host_.SetLineSink([&](uint32_t, const std::string& l) { lines.push_back(l); });
+  std::vector<Step> steps;
+  std::string error;
+  ASSERT_TRUE(ParseScript("hostkept PluginOn 1; hostkept AudioTitleTemplate \"Слушаю:\"\n"
+                          "start\nuser-xstatus 5 \"Пиво\" \"с друзьями\"\n"
+                          "expect-xstatus 5 \"Пиво\" \"с друзьями\"\n"
+                          "expect-xstatus cleared\n"
+                          "expect-sent 11 0\n"
+                          "shutdown; release\n",
+                          steps, error))
+      << error;
+  ScriptRunner runner(host_);
+  EXPECT_EQ(runner.Run(steps), 1);
+  EXPECT_EQ(runner.Failures(), 1);
+  EXPECT_EQ(host_.Record().PluginOn, 1);
+  EXPECT_EQ(host_test::Bstr(host_.Record().AudioTitleTemplate), L"Слушаю:");
+  bool reported = false;
+  for (const auto& l : lines) reported |= l.find("line 5: EXPECTATION FAILED") != std::string::npos;
+  EXPECT_TRUE(reported);
+
+  ASSERT_TRUE(ParseScript("shutdown\nwait 1\n", steps, error));
+  EXPECT_EQ(ScriptRunner(host_).Run(steps), 2) << "a step on a released plug-in cannot run";
+}
+
+}  // namespace

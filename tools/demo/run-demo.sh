@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The demo: the simulated host loads the real Tunelet.dll from a fresh folder,
+# the user's own X-status is on, the plug-in runs a few poll cycles, the host
+# shuts it down, and every X-status the host shows is printed as a user would
+# read it.
+#
+# usage: run-demo.sh <build/win32 dir> [--mode 10|11|21|31] [--title T] [--text T]
+#                    [--cycles N] [--keep] [-v]
+#   --mode     the X-status mode (INI key Action); default: the plug-in's own
+#   --title    the X-status title template for audio files
+#   --text     the X-status text template for audio files
+#   --cycles   poll cycles of 3 s to watch (default 3)
+#   --keep     keep the demo folder (its INI, store and script) and print its path
+#   -v         also print every message between host and plug-in
+# Expects scripts/wine-env.sh to have been sourced; sources it itself otherwise.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+
+usage() { sed -n '7,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+[ $# -ge 1 ] || usage
+WIN32_DIR=$(cd "$1" && pwd); shift
+MODE="" TITLE="" TEXT="" CYCLES=3 KEEP="" VERBOSE="" HAVE_TITLE="" HAVE_TEXT=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --mode)   MODE=${2:?--mode needs a value}; shift 2 ;;
+    --title)  TITLE=${2?--title needs a value}; HAVE_TITLE=1; shift 2 ;;
+    --text)   TEXT=${2?--text needs a value}; HAVE_TEXT=1; shift 2 ;;
+    --cycles) CYCLES=${2:?--cycles needs a value}; shift 2 ;;
+    --keep)   KEEP=1; shift ;;
+    -v)       VERBOSE=-v; shift ;;
+    -h|--help) usage ;;
+    *) echo "run-demo: unknown option $1" >&2; usage ;;
+  esac
+done
+case $MODE in ""|10|11|21|31) ;; *) echo "run-demo: --mode takes 10, 11, 21 or 31" >&2; exit 2 ;; esac
+case $CYCLES in [1-9]|1[0-5]) ;; *) echo "run-demo: --cycles takes 1 to 15" >&2; exit 2 ;; esac
+
+BIN="$WIN32_DIR/bin"
+for f in Tunelet.dll talkeo-sim.exe; do
+  [ -f "$BIN/$f" ] || { echo "run-demo: $BIN/$f is missing (scripts/build.sh win32)" >&2; exit 2; }
+done
+if [ -z "${WINEPREFIX:-}" ]; then
+  export BUILD_DIR; BUILD_DIR=$(cd "$WIN32_DIR/.." && pwd)
+  . "$ROOT/scripts/wine-env.sh"
+fi
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-demo.XXXXXX")
+if [ -z "$KEEP" ]; then trap 'rm -rf "$WORK"; declare -F wine_env_teardown >/dev/null && wine_env_teardown' EXIT; fi
+cp "$BIN/Tunelet.dll" "$WORK/"
+
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+quote() {  # a text of the script language
+  local s=$1
+  s=${s//\\/\\\\}; s=${s//\"/\\\"}; s=${s//$'\n'/\\n}; s=${s//$'\r'/\\r}; s=${s//$'\t'/\\t}
+  printf '"%s"' "$s"
+}
+
+# The plug-in's INI: no language dialog and no update check in a demo, and
+# the shortest poll period. Private-profile files take CR LF.
+{
+  printf '[Main]\r\n'
+  [ -n "$MODE" ] && printf 'Action=%s\r\n' "$MODE"
+  printf 'Refreshinterval=3000\r\nUpdateonstartup=0\r\n'
+  printf '[Others]\r\nFirstrun=0\r\n'
+} >"$WORK/Tunelet.ini"
+
+{
+  echo "# written by run-demo.sh"
+  echo "echo \"Tunelet demo: mode ${MODE:-as configured}, $CYCLES poll cycles of 3 s\""
+  echo "hostkept PluginOn 1"
+  echo "hostkept PopupsOn 0"
+  # A record the plug-in never wrote makes it use its own templates and mode
+  # 21, so a chosen mode or template marks the record as written before.
+  if [ -n "$MODE$HAVE_TITLE$HAVE_TEXT" ]; then echo "hostkept Initialised 1"; fi
+  if [ -n "$HAVE_TITLE" ]; then echo "hostkept AudioTitleTemplate $(quote "$TITLE")"; fi
+  if [ -n "$HAVE_TEXT" ]; then echo "hostkept AudioTextTemplate $(quote "$TEXT")"; fi
+  echo "user-xstatus 10 $(quote 'Кофе') $(quote 'утро, первая чашка')"
+  echo "start"
+  echo "wait $((CYCLES * 3000 + 500))"
+  echo "shutdown"
+  echo "release"
+  echo "echo \"Tunelet demo: done\""
+} >"$WORK/demo.script"
+
+set +e
+wine "$BIN/talkeo-sim.exe" $VERBOSE --timeout 50 --store "$(winpath "$WORK/talkeo-sim.store")" \
+  -f "$(winpath "$WORK/demo.script")" "$(winpath "$WORK/Tunelet.dll")"
+rc=$?
+set -e
+[ -n "$KEEP" ] && echo "run-demo: the demo folder is $WORK"
+exit $rc

@@ -1,0 +1,335 @@
+#include "script.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace talkeo_sim {
+
+namespace {
+
+constexpr size_t kMaxScriptSteps = 10000;
+constexpr uint32_t kMaxWaitMs = 600000;
+
+struct Grammar {
+  const char* verb;
+  size_t minArgs, maxArgs;
+};
+constexpr size_t kMany = 64;
+constexpr Grammar kGrammar[] = {
+    {"load", 1, 1},          {"create", 0, 0},       {"loaded", 0, 0},   {"start", 0, 0},
+    {"enable", 0, 0},        {"disable", 0, 0},      {"shutdown", 0, 0}, {"options", 0, 0},
+    {"release", 0, 0},       {"unload", 0, 0},       {"send", 1, 3},     {"wait", 1, 1},
+    {"user-xstatus", 1, 3},  {"expect-xstatus", 1, 3}, {"expect-sent", 2, 2}, {"hostkept", 2, 2},
+    {"shared-options", 1, 1}, {"ini", 3, 3},         {"run", 1, kMany},  {"kill", 0, 0},
+    {"echo", 0, kMany},
+};
+
+const Grammar* FindGrammar(const std::string& verb) {
+  for (const auto& g : kGrammar)
+    if (verb == g.verb) return &g;
+  return nullptr;
+}
+
+bool ToInt(const std::wstring& s, long long lo, long long hi, long long& out) {
+  if (s.empty()) return false;
+  errno = 0;
+  wchar_t* end = nullptr;
+  const long long v = std::wcstoll(s.c_str(), &end, 0);
+  if (errno != 0 || *end != L'\0' || v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
+int32_t Int(const Token& t) {
+  long long v = 0;
+  ToInt(t.text, INT32_MIN, UINT32_MAX, v);
+  return int32_t(uint32_t(v));
+}
+
+// Splits one line into statements of tokens; ";" outside quotes ends one.
+bool Tokenize(const std::wstring& line, std::vector<std::vector<Token>>& statements, std::string& error) {
+  statements.assign(1, {});
+  size_t i = 0;
+  while (i < line.size()) {
+    const wchar_t c = line[i];
+    if (c == L' ' || c == L'\t' || c == L'\r') {
+      ++i;
+    } else if (c == L'#') {
+      break;
+    } else if (c == L';') {
+      statements.emplace_back();
+      ++i;
+    } else if (c == L'"') {
+      size_t j = i + 1;
+      while (j < line.size() && line[j] != L'"') j += line[j] == L'\\' ? 2 : 1;
+      if (j >= line.size()) {
+        error = "a text without its closing quote";
+        return false;
+      }
+      Token t;
+      t.quoted = true;
+      if (!UnquoteText(ToUtf8(line.substr(i, j - i + 1)), t.text)) {
+        error = "a bad escape in a text";
+        return false;
+      }
+      statements.back().push_back(std::move(t));
+      i = j + 1;
+    } else {
+      size_t j = i;
+      while (j < line.size() && line[j] != L' ' && line[j] != L'\t' && line[j] != L';' && line[j] != L'\r') ++j;
+      statements.back().push_back({line.substr(i, j - i), false});
+      i = j;
+    }
+  }
+  return true;
+}
+
+bool CheckStep(const Step& s, std::string& error) {
+  const Grammar* g = FindGrammar(s.verb);
+  if (!g) {
+    error = "unknown step \"" + s.verb + "\"";
+    return false;
+  }
+  if (s.args.size() < g->minArgs || s.args.size() > g->maxArgs) {
+    error = "wrong number of words for \"" + s.verb + "\"";
+    return false;
+  }
+  long long v = 0;
+  auto number = [&](size_t i, long long lo, long long hi) {
+    if (i < s.args.size() && !ToInt(s.args[i].text, lo, hi, v)) {
+      error = "\"" + ToUtf8(s.args[i].text) + "\" is not a valid number for \"" + s.verb + "\"";
+      return false;
+    }
+    return true;
+  };
+  if (s.verb == "wait") return number(0, 0, kMaxWaitMs);
+  if (s.verb == "send") return number(0, INT32_MIN, INT32_MAX) && number(1, INT32_MIN, UINT32_MAX);
+  if (s.verb == "user-xstatus") return number(0, 0, 0xFFFF);
+  if (s.verb == "expect-xstatus" && s.args[0].text != L"cleared") return number(0, 0, 0xFFFF);
+  if (s.verb == "expect-sent") return number(0, INT32_MIN, INT32_MAX) && number(1, 0, INT32_MAX);
+  if (s.verb == "hostkept" && !FindRecordField(ToUtf8(s.args[0].text))) {
+    error = "no record field \"" + ToUtf8(s.args[0].text) + "\"";
+    return false;
+  }
+  if (s.verb == "shared-options" && s.args[0].text != L"null" && s.args[0].text != L"record") {
+    error = "shared-options takes null or record";
+    return false;
+  }
+  return true;
+}
+
+std::wstring QuoteArgument(const std::wstring& a) {
+  if (!a.empty() && a.find_first_of(L" \t\"") == std::wstring::npos) return a;
+  std::wstring q = L"\"";
+  for (wchar_t c : a) {
+    if (c == L'"') q += L'\\';
+    q += c;
+  }
+  return q + L"\"";
+}
+
+}  // namespace
+
+bool ParseScript(const std::string& utf8, std::vector<Step>& steps, std::string& error) {
+  steps.clear();
+  std::wstring text = FromUtf8(utf8);
+  if (!text.empty() && text[0] == 0xFEFF) text.erase(0, 1);
+  int lineNo = 0;
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    const size_t end = std::min(text.find(L'\n', pos), text.size());
+    ++lineNo;
+    std::vector<std::vector<Token>> statements;
+    std::string why;
+    if (!Tokenize(text.substr(pos, end - pos), statements, why)) {
+      error = "line " + std::to_string(lineNo) + ": " + why;
+      return false;
+    }
+    for (auto& words : statements) {
+      if (words.empty()) continue;
+      if (words[0].quoted) {
+        error = "line " + std::to_string(lineNo) + ": a step cannot begin with a text";
+        return false;
+      }
+      Step s;
+      s.line = lineNo;
+      s.verb = ToUtf8(words[0].text);
+      s.args.assign(words.begin() + 1, words.end());
+      if (!CheckStep(s, why)) {
+        error = "line " + std::to_string(lineNo) + ": " + why;
+        return false;
+      }
+      if (steps.size() >= kMaxScriptSteps) {
+        error = "more than " + std::to_string(kMaxScriptSteps) + " steps";
+        return false;
+      }
+      steps.push_back(std::move(s));
+    }
+    pos = end + 1;
+  }
+  return true;
+}
+
+ScriptRunner::~ScriptRunner() { KillAll(); }
+
+void ScriptRunner::KillAll() {
+  for (auto& c : children_) {
+    if (::WaitForSingleObject(c.process, 0) == WAIT_TIMEOUT) {
+      ::TerminateProcess(c.process, 1);
+      ::WaitForSingleObject(c.process, 5000);
+    }
+    ::CloseHandle(c.process);
+  }
+  children_.clear();
+}
+
+int ScriptRunner::Run(const std::vector<Step>& steps) {
+  for (const auto& s : steps) {
+    if (!RunStep(s)) return 2;
+    host_.Pump(0);  // what a step queued is handled before the next one
+  }
+  return failures_ ? 1 : 0;
+}
+
+bool ScriptRunner::Fail(const Step& s, const std::string& why) {
+  host_.Line("line " + std::to_string(s.line) + ": " + s.verb + ": " + why);
+  return false;
+}
+
+bool ScriptRunner::Expect(const Step& s, bool ok, const std::string& what) {
+  if (!ok) {
+    ++failures_;
+    host_.Line("line " + std::to_string(s.line) + ": EXPECTATION FAILED: " + what);
+  }
+  return true;
+}
+
+std::wstring ScriptRunner::IniPath() const {
+  std::wstring p = host_.DllPath();
+  const size_t slash = p.find_last_of(L"\\/:");
+  const size_t dot = p.find_last_of(L'.');
+  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) p.erase(dot);
+  return p + L".ini";
+}
+
+bool ScriptRunner::RunStep(const Step& s) {
+  const auto& a = s.args;
+  auto text = [&](size_t i) { return i < a.size() ? a[i].text : std::wstring(); };
+  const std::string& v = s.verb;
+
+  if (v == "load") {
+    if (host_.Export()) return Fail(s, "a library is already loaded");
+    std::string error;
+    return host_.Load(text(0), &error) || Fail(s, error);
+  }
+  if (v == "create") return host_.Create() || Fail(s, "no plug-in was created (load a library first)");
+  if (v == "loaded") return host_.Loaded() || Fail(s, "no plug-in to load");
+  if (v == "start") return host_.Start() || Fail(s, "no plug-in to start");
+  if (v == "enable" || v == "disable" || v == "shutdown" || v == "options") {
+    if (!host_.Plugin()) return Fail(s, "no plug-in is held");
+    if (v == "enable") host_.Enable();
+    else if (v == "disable") host_.Disable();
+    else if (v == "shutdown") host_.Shutdown();
+    else host_.OpenOptions();
+    return true;
+  }
+  if (v == "release") {
+    if (!host_.Plugin()) return Fail(s, "no plug-in is held");
+    const ULONG left = host_.Release();
+    if (left != 0) host_.Line("the plug-in reports " + std::to_string(left) + " references after the host's release");
+    return true;
+  }
+  if (v == "unload") {
+    host_.Unload();
+    return true;
+  }
+  if (v == "send") {
+    if (!host_.Plugin()) return Fail(s, "no plug-in is held");
+    const std::wstring t = text(2);
+    host_.Send(Int(a[0]), a.size() > 1 ? Int(a[1]) : 0, 0,
+               a.size() > 2 ? int32_t(uintptr_t(t.c_str())) : 0);
+    return true;
+  }
+  if (v == "wait") {
+    host_.Pump(uint32_t(Int(a[0])));
+    return true;
+  }
+  if (v == "user-xstatus") {
+    host_.UserSetsXStatus(Int(a[0]), text(1), text(2));
+    return true;
+  }
+  if (v == "expect-xstatus") {
+    const XStatus& shown = host_.Shown();
+    if (text(0) == L"cleared") return Expect(s, shown.picture == 0, "X-status cleared, shown: " + DescribeXStatus(shown));
+    bool ok = shown.picture == Int(a[0]);
+    if (a.size() > 1) ok = ok && shown.title == text(1);
+    if (a.size() > 2) ok = ok && shown.text == text(2);
+    std::string want = "picture " + ToUtf8(text(0));
+    if (a.size() > 1) want += " | title " + QuoteText(text(1));
+    if (a.size() > 2) want += " | text " + QuoteText(text(2));
+    return Expect(s, ok, want + ", shown: " + DescribeXStatus(shown));
+  }
+  if (v == "expect-sent") {
+    const size_t n = host_.CountSent(Int(a[0]));
+    return Expect(s, n == size_t(Int(a[1])),
+                  std::to_string(Int(a[1])) + " messages " + ToUtf8(text(0)) + " sent, got " + std::to_string(n));
+  }
+  if (v == "hostkept") {
+    const std::string value = a[1].quoted ? QuoteText(a[1].text) : ToUtf8(a[1].text);
+    if (!SetRecordField(host_.Record(), ToUtf8(a[0].text), value)) return Fail(s, "bad value");
+    return true;
+  }
+  if (v == "shared-options") {
+    host_.SetSharedOptionsNull(text(0) == L"null");
+    return true;
+  }
+  if (v == "ini") {
+    if (host_.DllPath().empty()) return Fail(s, "load a library first");
+    const std::wstring ini = IniPath();
+    if (!::WritePrivateProfileStringW(text(0).c_str(), text(1).c_str(), text(2).c_str(), ini.c_str()))
+      return Fail(s, "cannot write " + ToUtf8(ini));
+    return true;
+  }
+  if (v == "run") {
+    std::wstring cmd;
+    for (const auto& t : a) cmd += (cmd.empty() ? L"" : L" ") + QuoteArgument(t.text);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
+                          &pi))
+      return Fail(s, "cannot start " + ToUtf8(text(0)) + " (error " + std::to_string(::GetLastError()) + ")");
+    if (job_) ::AssignProcessToJobObject(job_, pi.hProcess);
+    ::ResumeThread(pi.hThread);
+    ::CloseHandle(pi.hThread);
+    children_.push_back({pi.hProcess, pi.dwProcessId, text(0)});
+    host_.Line("started " + ToUtf8(text(0)) + " (process " + std::to_string(pi.dwProcessId) + ")");
+    return true;
+  }
+  if (v == "kill") {
+    while (!children_.empty()) {
+      Child c = children_.back();
+      children_.pop_back();
+      const bool running = ::WaitForSingleObject(c.process, 0) == WAIT_TIMEOUT;
+      if (running) {
+        ::TerminateProcess(c.process, 1);
+        ::WaitForSingleObject(c.process, 5000);
+      }
+      ::CloseHandle(c.process);
+      if (running) {
+        host_.Line("ended " + ToUtf8(c.name) + " (process " + std::to_string(c.pid) + ")");
+        return true;
+      }
+    }
+    return Fail(s, "no program of the script is running");
+  }
+  if (v == "echo") {
+    std::wstring line;
+    for (const auto& t : a) line += (line.empty() ? L"" : L" ") + t.text;
+    host_.Line(ToUtf8(line));
+    return true;
+  }
+  return Fail(s, "not implemented");
+}
+
+}  // namespace talkeo_sim
