@@ -126,6 +126,22 @@ bool Contains(std::u16string_view hay, std::u16string_view needle) {
   return hay.find(needle) != std::u16string_view::npos;
 }
 
+namespace {
+template <typename Char>
+uint32_t LeadingDigitsOf(std::basic_string_view<Char> s) {
+  uint64_t v = 0;
+  for (Char c : s) {
+    if (c < Char('0') || c > Char('9')) break;
+    v = v * 10 + uint32_t(c - Char('0'));
+    if (v > 0xFFFFFFFFull) return 0xFFFFFFFFu;
+  }
+  return uint32_t(v);
+}
+}  // namespace
+
+uint32_t LeadingDigits(std::u16string_view s) { return LeadingDigitsOf(s); }
+uint32_t LeadingDigits(std::string_view s) { return LeadingDigitsOf(s); }
+
 std::u16string ToU16(uint32_t v) {
   std::u16string s;
   do {

@@ -2,6 +2,7 @@
 
 #include "core/settings.h"
 #include "core/settings_store.h"
+#include "metadata/cover.h"
 #include "players/file_kind.h"
 
 namespace tunelet {
@@ -84,6 +85,7 @@ void PluginCore::Shutdown() {
   StoreHostKeptOptions(host());
   CloseWindows();
   ForgetTrack();
+  DeleteTemporaryCovers();
 }
 
 void PluginCore::Disable() {
@@ -96,6 +98,7 @@ void PluginCore::Disable() {
   // the user's switch, templates and player with blanks.
   if (s.Started) StoreHostKeptOptions(host());
   CloseWindows();
+  DeleteTemporaryCovers();
   s.Started = false;
   s.PluginOn = false;
 }

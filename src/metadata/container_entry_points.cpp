@@ -10,6 +10,7 @@
 #include "metadata/player_info_hook.h"
 #include "metadata/riff.h"
 #include "platform/platform.h"
+#include "players/player_access.h"
 #include "players/player_table.h"
 
 namespace tunelet {
@@ -23,11 +24,6 @@ void SetPlayerInfoSource(IPlayerAccess* players) { gPlayerInfoSource = players; 
 IPlayerAccess* PlayerInfoSource() { return gPlayerInfoSource; }
 
 int32_t AskPlayerInfo(int kind) { return gPlayerInfoSource ? gPlayerInfoSource->GetPlayerInfo(kind) : 0; }
-
-bool PlayerReportsInfo() {
-  const uint8_t p = Settings().CurrentPlayer;
-  return p == kWinamp || p == kAimp2 || p == kITunes;
-}
 
 // The readers open the file named by the entry point's path (which is the
 // current FilePath) and do nothing when it cannot be opened.

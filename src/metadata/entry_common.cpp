@@ -14,17 +14,6 @@ namespace {
 // are safe to split on, and the same code serves the posix tools and tests.
 bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/' || c == u':'; }
 
-template <typename Char>
-uint32_t LeadingDigitsOf(std::basic_string_view<Char> s) {
-  uint64_t v = 0;
-  for (Char c : s) {
-    if (c < Char('0') || c > Char('9')) break;
-    v = v * 10 + uint32_t(c - Char('0'));
-    if (v > 0xFFFFFFFFull) return 0xFFFFFFFFu;
-  }
-  return uint32_t(v);
-}
-
 }  // namespace
 
 std::u16string_view FileNameOf(std::u16string_view path) {
@@ -115,8 +104,5 @@ void SetConverted(OptText& field, std::string_view bytes) { field.emplace(Conver
 std::u16string AnsiToUtf16(std::string_view bytes) {
   return bytes.empty() ? std::u16string() : platform::MultiByteToWide(bytes, 0);
 }
-
-uint32_t LeadingDigits(std::string_view s) { return LeadingDigitsOf(s); }
-uint32_t LeadingDigits(std::u16string_view s) { return LeadingDigitsOf(s); }
 
 }  // namespace tunelet

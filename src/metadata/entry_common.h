@@ -46,8 +46,4 @@ void SetConverted(OptText& field, std::string_view bytes);
 // 8-bit text in the system ANSI code page (the direct tag readers' rule).
 std::u16string AnsiToUtf16(std::string_view bytes);
 
-// The value of the leading decimal digits (0 when there are none); saturates.
-uint32_t LeadingDigits(std::string_view s);
-uint32_t LeadingDigits(std::u16string_view s);
-
 }  // namespace tunelet

@@ -18,7 +18,4 @@ IPlayerAccess* PlayerInfoSource();
 // 23 length in seconds); 0 without a source.
 int32_t AskPlayerInfo(int kind);
 
-// True when the current player reports stream values (Winamp, AIMP2, iTunes).
-bool PlayerReportsInfo();
-
 }  // namespace tunelet

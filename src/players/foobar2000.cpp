@@ -11,16 +11,6 @@ bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 }  // namespace
 
-uint32_t LeadingDigits(std::u16string_view text) {
-  uint64_t v = 0;
-  for (char16_t c : text) {
-    if (!IsDigit(c)) break;
-    v = v * 10 + uint32_t(c - u'0');
-    if (v > std::numeric_limits<uint32_t>::max()) return std::numeric_limits<uint32_t>::max();
-  }
-  return uint32_t(v);
-}
-
 std::optional<int32_t> ParseInteger(std::u16string_view text) {
   size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;

@@ -20,9 +20,6 @@ using TitleFormatter = std::function<std::optional<std::u16string>(std::u16strin
 // Size of the file at a local path (0 when not found).
 using FileSizeQuery = std::function<uint32_t(std::u16string_view path)>;
 
-// The decimal digits at the start of text ("07/12" gives 7); no digit gives 0.
-// Values beyond 32 bits saturate.
-uint32_t LeadingDigits(std::u16string_view text);
 
 // A whole decimal number (blanks around it and a sign allowed); nothing for
 // an empty text, other characters or a value outside 32 bits.

@@ -4,7 +4,7 @@
 
 #include "core/settings.h"
 #include "platform/platform.h"
-#include "players/metadata_link.h"
+#include "metadata/entry_points.h"
 #include "players/player_commands.h"
 #include "players/player_detection.h"
 #include "players/player_table.h"

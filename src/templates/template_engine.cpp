@@ -3,7 +3,7 @@
 #include "common/text.h"
 #include "core/settings.h"
 #include "players/file_kind.h"
-#include "templates/track_values.h"
+#include "metadata/format.h"
 
 namespace tunelet {
 

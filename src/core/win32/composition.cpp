@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "metadata/player_info_hook.h"
 #include "players/win32/dll_player_access.h"
+#include "templates/xstatus_policy.h"
 
 namespace tunelet::win32 {
 
@@ -14,11 +16,28 @@ ULONG_PTR gGdiplusToken = 0;
 int gObjects = 0;
 }
 
-Subsystems MakeSubsystems(IHost& host) {
-  Subsystems s;
-  s.players = &DllPlayerAccess();
-  return WithDefaults(s);
-}
+namespace {
+class DllSubsystems final : public SubsystemSet {
+ public:
+  explicit DllSubsystems(IHost& host) {
+    Subsystems s;
+    s.players = &DllPlayerAccess();
+    view_ = WithDefaults(s);
+    publisher_ = std::make_unique<XStatusPolicy>(host, *view_.ui);
+    view_.publisher = publisher_.get();
+    // The MP4 reader asks the running player for its bit rate.
+    SetPlayerInfoSource(view_.players);
+  }
+  ~DllSubsystems() override { SetPlayerInfoSource(nullptr); }
+  const Subsystems& view() const override { return view_; }
+
+ private:
+  Subsystems view_;
+  std::unique_ptr<XStatusPolicy> publisher_;
+};
+}  // namespace
+
+std::unique_ptr<SubsystemSet> MakeSubsystems(IHost& host) { return std::make_unique<DllSubsystems>(host); }
 
 void PluginObjectCreated() {
   if (gObjects++ == 0 && !gGdiplusToken) {

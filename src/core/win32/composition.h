@@ -2,12 +2,21 @@
 // inside the DLL.
 #pragma once
 
+#include <memory>
+
 #include "core/host.h"
 #include "core/subsystems.h"
 
 namespace tunelet::win32 {
 
-Subsystems MakeSubsystems(IHost& host);
+// The subsystems one plug-in object uses; those bound to its host live here.
+class SubsystemSet {
+ public:
+  virtual ~SubsystemSet() = default;
+  virtual const Subsystems& view() const = 0;
+};
+
+std::unique_ptr<SubsystemSet> MakeSubsystems(IHost& host);
 void PluginObjectCreated();    // starts GDI+ with the first object
 void PluginObjectDestroyed();  // stops it with the last
 

@@ -123,6 +123,7 @@ class TTlkPlugin final : public abi::IHostPlugin {
     timers_.Destroy();
     corePtr_ = nullptr;
     core_.reset();
+    subsystems_.reset();
     hostAdapter_.reset();
     if (service_) service_->Release();
     PluginObjectDestroyed();
@@ -188,7 +189,8 @@ class TTlkPlugin final : public abi::IHostPlugin {
     env.host = hostAdapter_.get();
     env.timers = &timers_;
     env.ini = ini_.get();
-    env.subsystems = MakeSubsystems(*hostAdapter_);
+    subsystems_ = MakeSubsystems(*hostAdapter_);
+    env.subsystems = subsystems_->view();
     env.fileVersion = ReadFileVersion(ThisModule());
     core_ = std::make_unique<PluginCore>(env);
     corePtr_ = core_.get();
@@ -202,6 +204,7 @@ class TTlkPlugin final : public abi::IHostPlugin {
   TimerWindow timers_;
   std::unique_ptr<HostService> hostAdapter_;
   std::unique_ptr<ProfileIniFile> ini_;
+  std::unique_ptr<SubsystemSet> subsystems_;
   std::unique_ptr<PluginCore> core_;
 };
 

@@ -18,7 +18,7 @@ class PlayerCommands : public ::testing::Test {
     Settings().PlayerHandle = 0x2222;
   }
   // What each of the five buttons sends to the current player.
-  std::vector<SentMessage> PressAll(int player) {
+  std::vector<SentPlayerMessage> PressAll(int player) {
     Settings().CurrentPlayer = uint8_t(player);
     sys.sent.clear();
     for (int c = 0; c <= 4; ++c) SendPlayerCommand(routes, c);
@@ -35,18 +35,18 @@ class PlayerCommands : public ::testing::Test {
 
 TEST_F(PlayerCommands, EachRouteSendsItsOwnNumbers) {
   const uintptr_t h = 0x2222;
-  EXPECT_EQ(PressAll(kWmp), (std::vector<SentMessage>{{h, 0x319, h, 0xD0000},
+  EXPECT_EQ(PressAll(kWmp), (std::vector<SentPlayerMessage>{{h, 0x319, h, 0xD0000},
                                                       {h, 0x319, h, 0xE0000},
                                                       {h, 0x319, h, 0xE0000},
                                                       {h, 0x319, h, 0xC0000},
                                                       {h, 0x319, h, 0xB0000}}));
-  const std::vector<SentMessage> winamp{
+  const std::vector<SentPlayerMessage> winamp{
       {h, 0x111, 40047, 0}, {h, 0x111, 40045, 0}, {h, 0x111, 40046, 0}, {h, 0x111, 40044, 0}, {h, 0x111, 40048, 0}};
   EXPECT_EQ(PressAll(kWinamp), winamp);
   EXPECT_EQ(PressAll(kMediaMonkey), winamp);
-  EXPECT_EQ(PressAll(kAimp2), (std::vector<SentMessage>{
+  EXPECT_EQ(PressAll(kAimp2), (std::vector<SentPlayerMessage>{
                                   {h, 1141, 3, 17}, {h, 1141, 3, 15}, {h, 1141, 3, 16}, {h, 1141, 3, 19}, {h, 1141, 3, 18}}));
-  EXPECT_EQ(PressAll(kJetAudio), (std::vector<SentMessage>{{h, 33509, 0, 5102},
+  EXPECT_EQ(PressAll(kJetAudio), (std::vector<SentPlayerMessage>{{h, 33509, 0, 5102},
                                                           {h, 33509, 0, 5104},
                                                           {h, 33509, 0, 5104},
                                                           {h, 33509, 0, 5107},

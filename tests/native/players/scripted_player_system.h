@@ -11,12 +11,12 @@
 
 namespace tunelet::testing {
 
-struct SentMessage {
+struct SentPlayerMessage {
   uintptr_t window;
   uint32_t message;
   uintptr_t wParam;
   intptr_t lParam;
-  bool operator==(const SentMessage&) const = default;
+  bool operator==(const SentPlayerMessage&) const = default;
 };
 
 class ScriptedPlayerSystem : public IPlayerSystem {
@@ -37,7 +37,7 @@ class ScriptedPlayerSystem : public IPlayerSystem {
   void SetShared(std::vector<uint8_t> bytes) { shared_ = std::move(bytes); }
   void RefuseProcessMemory() { processMemoryRefused_ = true; }
 
-  std::vector<SentMessage> sent;
+  std::vector<SentPlayerMessage> sent;
   std::vector<std::string> searches;  // "class|title" per FindTopWindow
 
   uintptr_t FindTopWindow(std::string_view cls, const char* title) override {

@@ -84,7 +84,7 @@ TEST_F(WindowMessagePlayers, WinampPathIsReadFromItsMemoryAsAnsiText) {
   sys.Answer(player, kWmUser, 3, 211, 0x500000);
   sys.SetMemory(0x500000, std::string("C:\\Music\\a.mp3\0garbage", 22) + std::string(490, 'x'));
   EXPECT_EQ(GetWinampPath(sys, player), u"C:\\Music\\a.mp3");
-  EXPECT_EQ(sys.sent, (std::vector<SentMessage>{
+  EXPECT_EQ(sys.sent, (std::vector<SentPlayerMessage>{
                           {player, kWmUser, 0, 104}, {player, kWmUser, 0, 125}, {player, kWmUser, 3, 211}}));
 }
 
@@ -205,7 +205,7 @@ TEST_F(WindowMessagePlayers, ApolloPathIsTheTextOfTheWindowItNames) {
   EXPECT_EQ(GetApolloPath(sys, apollo), u"");  // (1027, 1, 0) answers 0: nothing plays
   sys.Answer(apollo, kWmUser + 3, 1, 0, 1);
   EXPECT_EQ(GetApolloPath(sys, apollo), u"C:\\a.mp3");
-  EXPECT_EQ(sys.sent.back(), (SentMessage{text, kWmGetText, 511, 0}));
+  EXPECT_EQ(sys.sent.back(), (SentPlayerMessage{text, kWmGetText, 511, 0}));
   sys.SetText(text, "");
   EXPECT_EQ(GetApolloPath(sys, apollo), u"");
 }
