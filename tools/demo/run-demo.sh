@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
-# The demo: the simulated host loads the real Tunelet.dll from a fresh folder,
-# the user's own X-status is on, the plug-in runs a few poll cycles, the host
-# shuts it down, and every X-status the host shows is printed as a user would
-# read it.
+# The demo: the simulated host loads the real Tunelet.dll from a fresh folder
+# while the user's own X-status is on. When the simulated player is built
+# (bin/fake-player.exe), it plays a few generated media files one after
+# another and then closes; otherwise the plug-in just runs a few idle poll
+# cycles. The host then shuts the plug-in down. Every X-status the host shows
+# is printed as a user would read it.
 #
 # usage: run-demo.sh <build/win32 dir> [--mode 10|11|21|31] [--title T] [--text T]
 #                    [--cycles N] [--keep] [-v]
 #   --mode     the X-status mode (INI key Action); default: the plug-in's own
 #   --title    the X-status title template for audio files
 #   --text     the X-status text template for audio files
-#   --cycles   poll cycles of 3 s to watch (default 3)
-#   --keep     keep the demo folder (its INI, store and script) and print its path
+#   --cycles   idle poll cycles of 3 s to watch when there is no player (default 3)
+#   --keep     keep the demo folder (its INI, store, media and script) and print its path
 #   -v         also print every message between host and plug-in
 # Expects scripts/wine-env.sh to have been sourced; sources it itself otherwise.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 
-usage() { sed -n '7,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '9,17p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [ $# -ge 1 ] || usage
 WIN32_DIR=$(cd "$1" && pwd); shift
 MODE="" TITLE="" TEXT="" CYCLES=3 KEEP="" VERBOSE="" HAVE_TITLE="" HAVE_TEXT=""
@@ -47,6 +49,11 @@ fi
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-demo.XXXXXX")
 if [ -z "$KEEP" ]; then trap 'rm -rf "$WORK"; declare -F wine_env_teardown >/dev/null && wine_env_teardown' EXIT; fi
 cp "$BIN/Tunelet.dll" "$WORK/"
+PLAYER=""
+if [ -f "$BIN/fake-player.exe" ] && [ -f "$ROOT/tools/demo/make_media.py" ]; then
+  PLAYER="$BIN/fake-player.exe"
+  python3 "$ROOT/tools/demo/make_media.py" "$WORK/media"
+fi
 
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 quote() {  # a text of the script language
@@ -66,7 +73,8 @@ quote() {  # a text of the script language
 
 {
   echo "# written by run-demo.sh"
-  echo "echo \"Tunelet demo: mode ${MODE:-as configured}, $CYCLES poll cycles of 3 s\""
+  if [ -n "$PLAYER" ]; then echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, a player plays $(find "$WORK/media" -type f | wc -l) files")"
+  else echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, no player, $CYCLES poll cycles of 3 s")"; fi
   echo "hostkept PluginOn 1"
   echo "hostkept PopupsOn 0"
   # A record the plug-in never wrote makes it use its own templates and mode
@@ -76,7 +84,25 @@ quote() {  # a text of the script language
   if [ -n "$HAVE_TEXT" ]; then echo "hostkept AudioTextTemplate $(quote "$TEXT")"; fi
   echo "user-xstatus 10 $(quote 'Кофе') $(quote 'утро, первая чашка')"
   echo "start"
-  echo "wait $((CYCLES * 3000 + 500))"
+  if [ -n "$PLAYER" ]; then
+    # The player's control window takes its commands as WM_COPYDATA text
+    # (tools/fake-player/README.md); a new file held open is a new track.
+    player() { echo "copydata TuneletFakePlayerControl tunelet-demo 0x46504C59 $(quote "$1")"; }
+    echo "run $(quote "$(winpath "$PLAYER")") --control tunelet-demo"
+    player 'window 1 MediaPlayerClassicW "Media Player Classic"'
+    first=1
+    while IFS= read -r f; do
+      echo "echo $(quote "> the player opens ${f##*/}")"
+      player "open-file 1 \"$(winpath "$f")\""
+      # A poll period of 3 s, the 900 ms delay before publishing, a margin.
+      if [ -n "$first" ]; then echo "wait 4500"; first=""; else echo "wait 3500"; fi
+    done < <(find "$WORK/media" -type f | LC_ALL=C sort)
+    echo "echo $(quote "> the player closes")"
+    echo "kill"
+    echo "wait 4500"
+  else
+    echo "wait $((CYCLES * 3000 + 500))"
+  fi
   echo "shutdown"
   echo "release"
   echo "echo \"Tunelet demo: done\""

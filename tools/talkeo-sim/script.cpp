@@ -9,6 +9,7 @@ namespace {
 
 constexpr size_t kMaxScriptSteps = 10000;
 constexpr uint32_t kMaxWaitMs = 600000;
+constexpr UINT kCopyDataAnswerTimeoutMs = 5000;
 
 struct Grammar {
   const char* verb;
@@ -21,7 +22,7 @@ constexpr Grammar kGrammar[] = {
     {"release", 0, 0},       {"unload", 0, 0},       {"send", 1, 3},     {"wait", 1, 1},
     {"user-xstatus", 1, 3},  {"expect-xstatus", 1, 3}, {"expect-sent", 2, 2}, {"hostkept", 2, 2},
     {"shared-options", 1, 1}, {"ini", 3, 3},         {"run", 1, kMany},  {"kill", 0, 0},
-    {"echo", 0, kMany},
+    {"copydata", 4, 4},      {"echo", 0, kMany},
 };
 
 const Grammar* FindGrammar(const std::string& verb) {
@@ -106,6 +107,7 @@ bool CheckStep(const Step& s, std::string& error) {
   if (s.verb == "send") return number(0, INT32_MIN, INT32_MAX) && number(1, INT32_MIN, UINT32_MAX);
   if (s.verb == "user-xstatus") return number(0, 0, 0xFFFF);
   if (s.verb == "expect-xstatus" && s.args[0].text != L"cleared") return number(0, 0, 0xFFFF);
+  if (s.verb == "copydata") return number(2, INT32_MIN, UINT32_MAX);
   if (s.verb == "expect-sent") return number(0, INT32_MIN, INT32_MAX) && number(1, 0, INT32_MAX);
   if (s.verb == "hostkept" && !FindRecordField(ToUtf8(s.args[0].text))) {
     error = "no record field \"" + ToUtf8(s.args[0].text) + "\"";
@@ -322,6 +324,28 @@ bool ScriptRunner::RunStep(const Step& s) {
       }
     }
     return Fail(s, "no program of the script is running");
+  }
+  if (v == "copydata") {
+    // A program started by `run` may need a moment before its window exists;
+    // the host keeps pumping meanwhile.
+    HWND target = nullptr;
+    for (uint32_t waited = 0;; waited += 50) {
+      target = ::FindWindowW(text(0).c_str(), text(1).c_str());
+      if (target || waited >= windowWaitMs_) break;
+      host_.Pump(50);
+    }
+    if (!target) return Fail(s, "no window of class " + ToUtf8(text(0)) + " titled " + QuoteText(text(1)));
+    const std::string bytes = ToUtf8(text(3));
+    COPYDATASTRUCT cds{};
+    cds.dwData = ULONG_PTR(uint32_t(Int(a[2])));
+    cds.cbData = DWORD(bytes.size());
+    cds.lpData = const_cast<char*>(bytes.data());
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(target, WM_COPYDATA, 0, LPARAM(&cds), SMTO_ABORTIFHUNG, kCopyDataAnswerTimeoutMs,
+                               &answer))
+      return Fail(s, "the window did not answer");
+    if (host_.Verbose()) host_.Line("copydata answered " + std::to_string(intptr_t(answer)));
+    return true;
   }
   if (v == "echo") {
     std::wstring line;

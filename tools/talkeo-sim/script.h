@@ -42,6 +42,8 @@ class ScriptRunner {
   int Failures() const { return failures_; }
   // Programs started by `run` join this job, so that they end with it.
   void SetJob(HANDLE job) { job_ = job; }
+  // How long `copydata` waits for its window to appear (default 5000 ms).
+  void SetWindowWaitMs(uint32_t ms) { windowWaitMs_ = ms; }
   // Ends every program still running (also called by the watchdog).
   void KillAll();
 
@@ -59,6 +61,7 @@ class ScriptRunner {
   };
   std::vector<Child> children_;
   HANDLE job_ = nullptr;
+  uint32_t windowWaitMs_ = 5000;
   int failures_ = 0;
 };
 

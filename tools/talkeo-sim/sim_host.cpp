@@ -191,6 +191,7 @@ bool SimHost::Create() {
 
 bool SimHost::Loaded() {
   if (!plugin_ && !Create()) return false;
+  if (!descriptorPtr_) return false;  // GetInfo gave nothing to read
   Send(kMsgLoaded);
   loadedSent_ = true;
   const PluginDescriptor* d = descriptorPtr_;

@@ -93,6 +93,7 @@ class SimHost {
   using LineSink = std::function<void(uint32_t timeMs, const std::string& line)>;
   void SetLineSink(LineSink sink) { sink_ = std::move(sink); }
   void SetVerbose(bool on) { verbose_ = on; }
+  bool Verbose() const { return verbose_; }
 
   // --- the plug-in's life
   // LoadLibraryW and GetProcAddress("CreateTalkeoPLUGIN"); loads the record.

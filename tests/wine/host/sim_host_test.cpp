@@ -320,4 +320,42 @@ TEST_F(SimHostTest, ScriptRunsStepsAndCountsFailedExpectations) {
   EXPECT_EQ(ScriptRunner(host_).Run(steps), 2) << "a step on a released plug-in cannot run";
 }
 
+// A window of this thread that keeps what WM_COPYDATA brings.
+std::string gCopied;
+ULONG_PTR gCopiedTag = 0;
+LRESULT CALLBACK CopyDataWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_COPYDATA) {
+    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+    gCopiedTag = cds->dwData;
+    gCopied.assign(static_cast<const char*>(cds->lpData), cds->cbData);
+    return 7;
+  }
+  return ::DefWindowProcW(w, m, wp, lp);
+}
+
+TEST_F(SimHostTest, CopyDataReachesTheWindowOfThatClassAndTitle) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = CopyDataWindowProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"SimHostTestCopyData";
+  ::RegisterClassW(&wc);
+  HWND w = ::CreateWindowExW(0, wc.lpszClassName, L"target", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
+                             wc.hInstance, nullptr);
+  ASSERT_TRUE(w);
+  std::vector<Step> steps;
+  std::string error;
+  ASSERT_TRUE(ParseScript("copydata SimHostTestCopyData target 0x46504C59 \"open-file 1 \\\"C:\\\\a b.mp3\\\"\\nплей\"\n",
+                          steps, error))
+      << error;
+  EXPECT_EQ(ScriptRunner(host_).Run(steps), 0);
+  EXPECT_EQ(gCopiedTag, 0x46504C59u);
+  EXPECT_EQ(gCopied, "open-file 1 \"C:\\a b.mp3\"\nплей");
+  ::DestroyWindow(w);
+
+  ASSERT_TRUE(ParseScript("copydata SimHostTestCopyData target 1 x\n", steps, error));
+  ScriptRunner impatient(host_);
+  impatient.SetWindowWaitMs(0);
+  EXPECT_EQ(impatient.Run(steps), 2) << "a window that is gone";
+}
+
 }  // namespace
