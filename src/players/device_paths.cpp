@@ -6,8 +6,9 @@ namespace tunelet {
 
 namespace {
 
-// Device names longer than this are not considered (the drive query buffer).
-constexpr size_t kMaxDeviceNameLength = 254;
+// Longer device names are not considered: with the separator after them they
+// would not fit the 255-character buffer of the drive query.
+constexpr size_t kMaxDeviceNameLength = 253;
 
 bool StartsWith(std::u16string_view s, std::u16string_view prefix) {
   return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;

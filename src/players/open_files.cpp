@@ -78,4 +78,39 @@ uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId) {
   return 0;
 }
 
+std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t processId) {
+  // Entry: object pointer @0, process id @4, handle value @8, granted
+  // access @12, back-trace index @16 (16 bits), type index @18 (16 bits),
+  // attributes @20, reserved @24.
+  constexpr size_t kHeaderSize = 8;
+  constexpr size_t kEntrySize = 28;
+  std::vector<SystemHandleEntry> handles;
+  if (list.size() < kHeaderSize) return handles;
+  const size_t fit = (list.size() - kHeaderSize) / kEntrySize;
+  const size_t count = std::min<size_t>(LoadU32le(list, 0), fit);
+  for (size_t i = 0; i < count; ++i) {
+    const size_t at = kHeaderSize + i * kEntrySize;
+    if (LoadU32le(list, at + 4) != processId) continue;
+    handles.push_back({LoadU32le(list, at + 8), LoadU16le(list, at + 18)});
+  }
+  return handles;
+}
+
+std::vector<SystemHandleEntry> HandlesOfProcessBasic(ByteSpan list, uint32_t processId) {
+  // Entry: process id @0 (16 bits), back-trace index @2, type index @4
+  // (8 bits), attributes @5, handle value @6 (16 bits), object @8, access @12.
+  constexpr size_t kHeaderSize = 4;
+  constexpr size_t kEntrySize = 16;
+  std::vector<SystemHandleEntry> handles;
+  if (list.size() < kHeaderSize || processId > 0xFFFF) return handles;
+  const size_t fit = (list.size() - kHeaderSize) / kEntrySize;
+  const size_t count = std::min<size_t>(LoadU32le(list, 0), fit);
+  for (size_t i = 0; i < count; ++i) {
+    const size_t at = kHeaderSize + i * kEntrySize;
+    if (LoadU16le(list, at) != processId) continue;
+    handles.push_back({LoadU16le(list, at + 6), list[at + 4]});
+  }
+  return handles;
+}
+
 }  // namespace tunelet

@@ -53,4 +53,17 @@ std::optional<std::u16string> FinishScan(OpenFileLists& lists);
 // 0 when it is not listed. The first entry (the idle process) is skipped.
 uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId);
 
+// One handle of a process in the system's handle list.
+struct SystemHandleEntry {
+  uint32_t HandleValue = 0;
+  uint16_t TypeIndex = 0;  // the object type's number; its meaning differs between systems
+};
+
+// The handles of processId in the system's extended handle list (32-bit
+// layout: a count and a reserved word, then 28-byte entries).
+std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t processId);
+// The same from the older handle list (a 32-bit count, then 16-byte entries
+// with 16-bit process ids and handle values).
+std::vector<SystemHandleEntry> HandlesOfProcessBasic(ByteSpan list, uint32_t processId);
+
 }  // namespace tunelet

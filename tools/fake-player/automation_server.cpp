@@ -9,6 +9,7 @@
 //   automation-text <player> <member> <text>        a member answers a VT_BSTR
 //   automation-clear <player> <member>              forgets a value or sub-object
 //   automation-fail <player> <member>               the member fails from now on
+//   automation-hang / automation-unhang             the serving thread stops answering (at most 60 s)
 //
 // <player> is itunes, mediamonkey or foobar2000. <member> is a dotted path
 // from the application object ("CurrentTrack.Location"); a call with one
@@ -230,7 +231,10 @@ class ApplicationFactory final : public IClassFactory {
 // --- the serving thread: a single-threaded apartment that pumps messages
 
 constexpr UINT kRunTask = WM_APP + 40;
+constexpr UINT kHang = WM_APP + 41;
+constexpr DWORD kLongestHangMs = 60000;
 DWORD gServerThreadId = 0;
+HANDLE gHangRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
 DWORD WINAPI ServerThread(void* ready) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -242,6 +246,10 @@ DWORD WINAPI ServerThread(void* ready) {
       auto* task = reinterpret_cast<std::pair<std::function<void()>*, HANDLE>*>(msg.lParam);
       (*task->first)();
       SetEvent(task->second);
+      continue;
+    }
+    if (!msg.hwnd && msg.message == kHang) {
+      WaitForSingleObject(gHangRelease, kLongestHangMs);
       continue;
     }
     TranslateMessage(&msg);
@@ -292,8 +300,8 @@ intptr_t Serve(const Command& c) {
   {
     std::lock_guard lock(gMutex);
     PlayerState& state = gPlayers[m->key];
+    for (const auto& o : m->subObjects) state.objects.insert(o);  // also brings cleared ones back
     if (state.serving) return 0;
-    for (const auto& o : m->subObjects) state.objects.insert(o);
   }
   HRESULT hr = E_FAIL;
   DWORD cookie = 0;
@@ -346,6 +354,15 @@ intptr_t WithPlayer(const Command& c, size_t needed, const std::function<void(Pl
 
 const bool kRegistered = [] {
   RegisterCommand("automation-serve", Serve);
+  RegisterCommand("automation-hang", [](const Command&) -> intptr_t {
+    if (!gServerThreadId) return kCommandFailed;
+    ResetEvent(gHangRelease);
+    return PostThreadMessageW(gServerThreadId, kHang, 0, 0) ? 0 : kCommandFailed;
+  });
+  RegisterCommand("automation-unhang", [](const Command&) -> intptr_t {
+    SetEvent(gHangRelease);
+    return 0;
+  });
   RegisterCommand("automation-stop", StopServing);
   RegisterCommand("automation-int", [](const Command& c) -> intptr_t {
     int64_t n = 0;

@@ -22,7 +22,7 @@ int wmain(int argc, wchar_t** argv) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
 
-  std::printf("handles  scan-ms(median of %d)  min  max  found\n", rounds);
+  std::printf("held handles          scan-ms(median of %d)  min  max  found\n", rounds);
   for (int target : {50, 500, 5000}) {
     test::FakePlayerProcess player(L"open-files-bench-" + std::to_wstring(target));
     if (!player.Ready()) return 2;
@@ -43,7 +43,7 @@ int wmain(int argc, wchar_t** argv) {
       ms.push_back(1000.0 * double(t1.QuadPart - t0.QuadPart) / double(frequency.QuadPart));
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%7u  %20.1f  %5.1f  %5.1f  %s\n", count, ms[ms.size() / 2], ms.front(), ms.back(),
+    std::printf("%7d (count %5u)  %10.1f  %5.1f  %5.1f  %s\n", std::max(target, have), count, ms[ms.size() / 2], ms.front(), ms.back(),
                 found ? "yes" : "NO");
   }
   return 0;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "core/settings.h"
 #include "platform/platform.h"
@@ -161,9 +162,11 @@ BoundedLane& AutomationLane() {
   return lane;
 }
 
+DWORD gAutomationTimeoutMs = kAutomationTimeoutMs;
+
 template <typename R>
 std::optional<R> RunAutomation(std::function<R()> task) {
-  return RunBounded<R>(AutomationLane(), kAutomationTimeoutMs, std::move(task));
+  return RunBounded<R>(AutomationLane(), gAutomationTimeoutMs, std::move(task));
 }
 
 class AutomationRoutes final : public IAutomationRoutes {
@@ -222,6 +225,8 @@ class AutomationRoutes final : public IAutomationRoutes {
 };
 
 }  // namespace
+
+DWORD SetAutomationTimeout(DWORD ms) { return std::exchange(gAutomationTimeoutMs, ms); }
 
 IAutomationRoutes& Win32AutomationRoutes() {
   static AutomationRoutes routes;

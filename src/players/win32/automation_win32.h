@@ -17,5 +17,7 @@ IAutomationRoutes& Win32AutomationRoutes();
 // One automation operation (all its calls together) may take this long;
 // a player that does not answer in time counts as one that gave nothing.
 constexpr DWORD kAutomationTimeoutMs = 5000;
+// Replaces the time-out (tests shorten it); returns the previous one.
+DWORD SetAutomationTimeout(DWORD ms);
 
 }  // namespace tunelet::win32

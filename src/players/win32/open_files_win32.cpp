@@ -3,6 +3,8 @@
 #include <winternl.h>
 
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "players/open_files.h"
@@ -15,9 +17,12 @@ namespace tunelet::win32 {
 namespace {
 
 constexpr ULONG kSystemProcessInformation = 5;
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr ULONG kSystemExtendedHandleInformation = 64;
 constexpr ULONG kObjectTypeInformation = 2;
 constexpr LONG kStatusInfoLengthMismatch = LONG(0xC0000004);
 constexpr size_t kProcessListBytes = 300000;
+constexpr size_t kHandleListBytes = 256u << 10;
 constexpr size_t kMaxProcessListBytes = 64u << 20;
 constexpr int kMaxProcessListTries = 6;
 // Handle values are multiples of 4; failed duplications push the limit out,
@@ -84,6 +89,43 @@ void RecordIfMediaFile(std::vector<OpenFileEntry>& found, DWORD handleValue, HAN
   if (HasMediaExtension(name)) found.push_back({handleValue, std::move(name)});
 }
 
+// The system information of one class, in a buffer grown until it fits.
+std::optional<std::vector<uint8_t>> QuerySystemInformation(ULONG infoClass, size_t initialBytes) {
+  static const NtQuerySystemInformationFn query =
+      NtdllEntry<NtQuerySystemInformationFn>("NtQuerySystemInformation");
+  if (!query) return std::nullopt;
+  size_t size = initialBytes;
+  for (int attempt = 0; attempt < kMaxProcessListTries; ++attempt) {
+    std::vector<uint8_t> buffer(size);
+    ULONG needed = 0;
+    const LONG status = query(infoClass, buffer.data(), ULONG(buffer.size()), &needed);
+    if (status >= 0) return buffer;
+    if (status != kStatusInfoLengthMismatch) return std::nullopt;
+    // Processes and handles come and go between the calls: leave room to spare.
+    const size_t grown = std::max<size_t>(size * 2, size_t(needed) + 65536);
+    if (grown > kMaxProcessListBytes) return std::nullopt;
+    size = grown;
+  }
+  return std::nullopt;
+}
+
+// Handle value -> object type number of every handle the process holds, from
+// the system's handle list; nothing when that list cannot be had. It lets the
+// scan skip the many handles that are not files without touching them.
+std::optional<std::unordered_map<DWORD, uint16_t>> ProcessHandleTypes(DWORD processId) {
+  std::vector<SystemHandleEntry> handles;
+  if (auto list = QuerySystemInformation(kSystemExtendedHandleInformation, kHandleListBytes))
+    handles = HandlesOfProcessExtended(ByteSpan(list->data(), list->size()), processId);
+  else if (processId <= 0xFFFF)
+    if (auto basic = QuerySystemInformation(kSystemHandleInformation, kHandleListBytes))
+      handles = HandlesOfProcessBasic(ByteSpan(basic->data(), basic->size()), processId);
+  // A running process always holds handles: an empty answer is not to be trusted.
+  if (handles.empty()) return std::nullopt;
+  std::unordered_map<DWORD, uint16_t> types;
+  for (const auto& h : handles) types.emplace(h.HandleValue, h.TypeIndex);
+  return types;
+}
+
 // One scan of the player's handles, in handle order.
 std::vector<OpenFileEntry> ScanProcessHandles(DWORD processId) {
   std::vector<OpenFileEntry> found;
@@ -91,16 +133,34 @@ std::vector<OpenFileEntry> ScanProcessHandles(DWORD processId) {
   // Without the process every duplication would fail until the limit runs
   // out: nothing to find.
   if (!process) return found;
+  const auto handleTypes = ProcessHandleTypes(processId);
+  std::unordered_map<uint16_t, bool> typeIsFile;  // learnt from the first handle of each type
   DWORD limit = 4 * GetProcessHandleCount(processId);
   for (DWORD h = 4;; h += 4) {
+    std::optional<uint16_t> type;
+    bool skip = false;
+    if (handleTypes) {
+      const auto listed = handleTypes->find(h);
+      if (listed != handleTypes->end()) {
+        type = listed->second;
+        const auto known = typeIsFile.find(*type);
+        skip = known != typeIsFile.end() && !known->second;
+      }
+    }
     HANDLE copy = nullptr;
-    if (!::DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(uintptr_t(h)),
-                                       ::GetCurrentProcess(), &copy, GENERIC_READ, FALSE, 0)) {
+    if (skip) {
+      // a handle of a type that is not "File": nothing to do
+    } else if ((handleTypes && !type) ||
+               !::DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(uintptr_t(h)), ::GetCurrentProcess(),
+                                  &copy, GENERIC_READ, FALSE, 0)) {
+      // Not a handle of the process (the list says so, or duplication failed).
       limit += 4;
       if (limit > kMaxHandleValue) break;
     } else {
       UniqueKernelHandle owned(copy);
-      if (IsFileObject(copy) && ::GetFileType(copy) == FILE_TYPE_DISK) RecordIfMediaFile(found, h, copy);
+      const bool isFile = IsFileObject(copy);
+      if (type) typeIsFile.emplace(*type, isFile);
+      if (isFile && ::GetFileType(copy) == FILE_TYPE_DISK) RecordIfMediaFile(found, h, copy);
     }
     if (h + 4 > limit) break;
   }
@@ -125,22 +185,8 @@ class OpenFileRoutes final : public IOpenFileRoutes {
 }  // namespace
 
 uint32_t GetProcessHandleCount(DWORD processId) {
-  static const NtQuerySystemInformationFn query =
-      NtdllEntry<NtQuerySystemInformationFn>("NtQuerySystemInformation");
-  if (!query) return 0;
-  size_t size = kProcessListBytes;
-  for (int attempt = 0; attempt < kMaxProcessListTries; ++attempt) {
-    std::vector<uint8_t> buffer(size);
-    ULONG needed = 0;
-    const LONG status = query(kSystemProcessInformation, buffer.data(), ULONG(buffer.size()), &needed);
-    if (status >= 0) return HandleCountFromProcessList(ByteSpan(buffer.data(), buffer.size()), processId);
-    if (status != kStatusInfoLengthMismatch) return 0;
-    // Processes come and go between the calls: leave room to spare.
-    const size_t grown = std::max<size_t>(size * 2, size_t(needed) + 65536);
-    if (grown > kMaxProcessListBytes) return 0;
-    size = grown;
-  }
-  return 0;
+  const auto list = QuerySystemInformation(kSystemProcessInformation, kProcessListBytes);
+  return list ? HandleCountFromProcessList(ByteSpan(list->data(), list->size()), processId) : 0;
 }
 
 std::u16string FindOpenMediaFile(HWND window) {

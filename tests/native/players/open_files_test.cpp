@@ -151,3 +151,71 @@ TEST(ProcessList, BrokenChainsStopWithoutReadingOutside) {
   std::vector<uint8_t> tiny = {200, 0, 0, 0, 1, 2};
   EXPECT_EQ(HandleCountFromProcessList(tiny, 0), 0u);
 }
+
+namespace {
+void Put16(std::vector<uint8_t>& b, size_t off, uint16_t v) {
+  b[off] = uint8_t(v);
+  b[off + 1] = uint8_t(v >> 8);
+}
+void Put32(std::vector<uint8_t>& b, size_t off, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[off + i] = uint8_t(v >> (8 * i));
+}
+struct Handle {
+  uint32_t pid, value;
+  uint16_t type;
+};
+// Extended list: count @0, reserved @4, then 28-byte entries with the process
+// id @4, handle value @8 and type index @18.
+std::vector<uint8_t> ExtendedList(std::initializer_list<Handle> hs, uint32_t claimedCount) {
+  std::vector<uint8_t> b(8 + 28 * hs.size());
+  Put32(b, 0, claimedCount);
+  size_t at = 8;
+  for (const auto& h : hs) {
+    Put32(b, at + 4, h.pid);
+    Put32(b, at + 8, h.value);
+    Put16(b, at + 18, h.type);
+    at += 28;
+  }
+  return b;
+}
+// Basic list: count @0, then 16-byte entries with a 16-bit process id @0,
+// an 8-bit type index @4 and a 16-bit handle value @6.
+std::vector<uint8_t> BasicList(std::initializer_list<Handle> hs) {
+  std::vector<uint8_t> b(4 + 16 * hs.size());
+  Put32(b, 0, uint32_t(hs.size()));
+  size_t at = 4;
+  for (const auto& h : hs) {
+    Put16(b, at, uint16_t(h.pid));
+    b[at + 4] = uint8_t(h.type);
+    Put16(b, at + 6, uint16_t(h.value));
+    at += 16;
+  }
+  return b;
+}
+}  // namespace
+
+TEST(SystemHandleList, ExtendedEntriesOfOneProcess) {
+  const auto list = ExtendedList({{7, 4, 30}, {1234, 4, 37}, {1234, 0x1F0, 40}, {70000, 8, 37}}, 4);
+  const auto mine = HandlesOfProcessExtended(list, 1234);
+  ASSERT_EQ(mine.size(), 2u);
+  EXPECT_EQ(mine[0].HandleValue, 4u);
+  EXPECT_EQ(mine[0].TypeIndex, 37);
+  EXPECT_EQ(mine[1].HandleValue, 0x1F0u);
+  EXPECT_EQ(HandlesOfProcessExtended(list, 70000).size(), 1u);  // 32-bit process ids
+}
+
+TEST(SystemHandleList, ACountBeyondTheBufferIsCut) {
+  const auto list = ExtendedList({{5, 4, 1}, {5, 8, 1}}, 0xFFFFFFFFu);
+  EXPECT_EQ(HandlesOfProcessExtended(list, 5).size(), 2u);
+  EXPECT_TRUE(HandlesOfProcessExtended(ByteSpan(list.data(), 7), 5).empty());
+  EXPECT_TRUE(HandlesOfProcessExtended(ByteSpan(list.data(), 8 + 27), 5).empty());  // entry cut short
+}
+
+TEST(SystemHandleList, BasicEntriesHaveSixteenBitProcessIds) {
+  const auto list = BasicList({{1234, 4, 28}, {99, 8, 28}, {1234, 0xFFFC, 12}});
+  const auto mine = HandlesOfProcessBasic(list, 1234);
+  ASSERT_EQ(mine.size(), 2u);
+  EXPECT_EQ(mine[1].HandleValue, 0xFFFCu);
+  EXPECT_EQ(mine[1].TypeIndex, 12);
+  EXPECT_TRUE(HandlesOfProcessBasic(list, 1234 + 0x10000).empty());  // cannot be told apart
+}

@@ -180,6 +180,26 @@ TEST_F(Automation, MediaMonkeyPathOfTheCurrentSong) {
   Run("automation-clear mediamonkey Player.CurrentSong.Path");
 }
 
+// A player whose object stops answering costs nothing but its answers: the
+// call is given up, later calls are refused at once while the stuck one
+// waits, and all is well once the player answers again.
+TEST_F(Automation, AHungObjectIsGivenUpAndTheRouteRecovers) {
+  Run("automation-text foobar2000 Playback.FormatTitle(%path%) C:\\a.mp3");
+  ASSERT_EQ(Routes().GetFoobar2000Path(), u"C:\\a.mp3");
+  const DWORD previous = win32::SetAutomationTimeout(200);
+  Run("automation-hang");
+  EXPECT_EQ(Routes().GetFoobar2000Path(), u"");
+  EXPECT_FALSE(Routes().Foobar2000AutomationRunning());  // refused: the first call is still stuck
+  Run("automation-unhang");
+  win32::SetAutomationTimeout(previous);
+  std::u16string path;
+  for (int i = 0; i < 100 && path.empty(); ++i) {  // the stuck call ends first
+    path = Routes().GetFoobar2000Path();
+    if (path.empty()) Sleep(20);
+  }
+  EXPECT_EQ(path, u"C:\\a.mp3");
+}
+
 // Last: withdraws the objects.
 TEST_F(Automation, ObjectsThatAreNotRunningGiveNothing) {
   Run("automation-stop foobar2000\nautomation-stop itunes\nautomation-stop mediamonkey");

@@ -23,7 +23,8 @@ class FakePlayerProcess {
     logPath_ = std::wstring(temp) + name + L".log";
     DeleteFileW(logPath_.c_str());
     std::wstring command = L"\"" + dir + L"fake-player.exe\" --control " + name + L" --log \"" + logPath_ + L"\"";
-    STARTUPINFOW si{sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
     process_ = pi.hProcess;

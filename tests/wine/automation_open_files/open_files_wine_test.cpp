@@ -76,7 +76,10 @@ TEST_F(OpenFileDiscovery, OtherHandlesAndFilesAreSkipped) {
 }
 
 TEST_F(OpenFileDiscovery, OnlyEightFilesAreKeptPerScan) {
-  for (int i = 0; i < 10; ++i) Open("f" + std::to_string(i), dir_.File(L"t" + std::to_wstring(i) + L".mp3", "x"));
+  for (int i = 0; i < 10; ++i) {
+    const std::string n = std::to_string(i);
+    Open(n, dir_.File(L"t" + std::to_wstring(i) + L".mp3", "x"));
+  }
   EXPECT_TRUE(EqualsIgnoreCase(Scan(), U16(dir_.Path(L"t0.mp3"))));
   EXPECT_EQ(OpenFiles().PreviousScan.size(), kMaxOpenFileEntries);
 }
