@@ -151,7 +151,17 @@ bool ReadRiffInfo(platform::ReadableFile& file, TrackInfo& info) {
     // The tags at the end do not depend on the packed header being there.
     ReadApeTag(file, info);
     ReadId3v1Tag(file, info);
-    if (!haveFormat) fmt.sampleRate = WavPackSampleRate(ByteSpan(head, sizeof head));
+    if (!haveFormat) {
+      // No packed header (some encoders write none): the block's flags give
+      // the rate, bytes per sample (bits 0..1, + 1) and mono (bit 2); the
+      // data amount is then that of the PCM the block header counts.
+      const ByteSpan block(head, sizeof head);
+      const uint32_t flags = LoadU32le(block, 24);
+      fmt.sampleRate = WavPackSampleRate(block);
+      fmt.channels = (flags & 0x04) ? 1 : 2;
+      fmt.bitsPerSample = uint16_t(((flags & 0x03) + 1) * 8);
+      if (totalSamples) dataAmount = *totalSamples * fmt.channels * fmt.bitsPerSample / 8;
+    }
   }
   if (!haveFormat && !wavPack) return false;
   info.SampleRate = fmt.sampleRate;

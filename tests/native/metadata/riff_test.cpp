@@ -70,14 +70,16 @@ TEST(Riff, WavPackRiffHeaderAfterOtherSubBlocks) {
 }
 
 TEST(Riff, WavPackWithoutRiffHeaderStillGivesTagsAndLength) {
-  const uint32_t rate44100 = 9u << 23;
-  const Bytes file = Cat({WavPack(44100 * 8, B().zeros(12), rate44100), Id3v1Tag("Only", "Tag", 2)});
+  const uint32_t rate44100Mono16Bit = 9u << 23 | 0x04 | 0x01;
+  const Bytes file = Cat({WavPack(44100 * 8, B().zeros(12), rate44100Mono16Bit), Id3v1Tag("Only", "Tag", 2)});
   bool ok = true;
   const TrackInfo t = ReadBytes(file, ReadRiff, &ok);
   EXPECT_FALSE(ok);
   EXPECT_EQ(U(t.Title), u"Only");
   EXPECT_EQ(t.TrackNumber, 2u);
   EXPECT_EQ(t.Duration, 8u);
+  EXPECT_EQ(t.SampleRate, 44100u);
+  EXPECT_EQ(t.Bitrate, 705u);  // 44.1 kHz x 16 bits, mono
 }
 
 TEST(Riff, NotWaveOrTruncated) {
