@@ -169,11 +169,17 @@ void ApplyHeaderObject(ByteSpan guid, ByteSpan body, TrackInfo& info) {
   } else if (GuidIs(guid, asf::kHeaderExtension)) {
     ApplyHeaderExtension(body, info);
   } else if (GuidIs(guid, asf::kFileProperties)) {
-    // play duration, 100-ns units; the preroll is not subtracted
+    // play duration (100-ns units) at 40, send duration, preroll (ms) at 56.
+    // The play duration includes the preroll (often 3 s), which is no part
+    // of what the listener hears.
     ByteReader r(body);
     r.skip(40);
-    const uint64_t duration = r.u64le();
-    if (r.ok()) info.Duration = uint32_t(std::min<uint64_t>(duration / 10000000u, 0xFFFFFFFFu));
+    uint64_t duration = r.u64le();
+    r.skip(8);
+    const uint64_t preroll = r.u64le();
+    if (!r.ok()) return;
+    if (preroll <= UINT64_MAX / 10000u && duration >= preroll * 10000u) duration -= preroll * 10000u;
+    info.Duration = uint32_t(std::min<uint64_t>(duration / 10000000u, 0xFFFFFFFFu));
   } else if (GuidIs(guid, asf::kStreamProperties)) {
     // stream type GUID, ..., WAVEFORMATEX from 54: format tag, channels,
     // samples per second (58), average bytes per second (62)

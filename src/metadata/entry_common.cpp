@@ -30,13 +30,20 @@ std::u16string_view FileNameWithoutExtension(std::u16string_view path) {
 
 std::u16string StripLeadingNumber(std::u16string name) {
   auto eraseIf = [&](size_t pos, char16_t c) {
-    if (pos < name.size() && name[pos] == c) name.erase(pos, 1);
+    if (pos >= name.size() || name[pos] != c) return false;
+    name.erase(pos, 1);
+    return true;
   };
+  // Three passes over the first four positions: a dash, then a space, then
+  // each digit in ascending order is deleted where it stands. A pass ends at
+  // the first position where nothing was deleted, so only the leading number
+  // goes and the " - " after a short artist name stays.
   for (int pass = 0; pass < 3; ++pass) {
     for (size_t pos = 0; pos < 4; ++pos) {
-      eraseIf(pos, u'-');
-      eraseIf(pos, u' ');
-      for (char16_t d = u'0'; d <= u'9'; ++d) eraseIf(pos, d);
+      bool deleted = eraseIf(pos, u'-');
+      deleted |= eraseIf(pos, u' ');
+      for (char16_t d = u'0'; d <= u'9'; ++d) deleted |= eraseIf(pos, d);
+      if (!deleted) break;
     }
   }
   return name;

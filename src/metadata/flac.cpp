@@ -136,7 +136,8 @@ bool ReadFlacMetadata(platform::ReadableFile& file, TrackInfo& info) {
       const bool wanted = (bh.type == kStreamInfo && !haveStreamInfo) || bh.type == kVorbisComment ||
                           (bh.type == kPicture && !info.CoverFile);
       if (wanted) {
-        if (!container::ReadExact(file, pos, bh.length, block)) break;  // block runs past the file
+        // A block running past the file ends the walk (checked before allocating).
+        if (pos > fileSize || bh.length > fileSize - pos || !container::ReadExact(file, pos, bh.length, block)) break;
         if (bh.type == kStreamInfo) {
           haveStreamInfo = true;
           const FlacStreamInfo s = ParseFlacStreamInfo(block);

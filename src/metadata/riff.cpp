@@ -104,6 +104,28 @@ uint32_t WavPackSampleRate(ByteSpan blockHeader) {
   return index < 15 ? kRates[index] : 0;
 }
 
+// Where the packed file's RIFF header starts. Older packers put it in the
+// first sub-block; newer ones may put others (such as the file's original
+// extension) before it, so the first block's sub-blocks are searched:
+// <id byte: 0x80 large, 0x40 odd size, low 6 bits the kind><size in 16-bit
+// words: 1 byte, or 3 when large><data>. 0x21 is the RIFF header.
+uint64_t WavPackRiffHeaderOffset(platform::ReadableFile& file, ByteSpan blockHeader) {
+  constexpr uint64_t kDefault = kWavPackBlockHeaderSize + kWavPackSubBlockHeaderSize;
+  constexpr uint8_t kRiffHeaderId = 0x21;
+  const uint64_t blockEnd = uint64_t(LoadU32le(blockHeader, 4)) + 8;
+  uint64_t pos = kWavPackBlockHeaderSize;
+  for (int n = 0; n < kMaxRiffChunks && pos < blockEnd; ++n) {
+    uint8_t h[4];
+    if (file.ReadAt(pos, h, sizeof h) != sizeof h) break;
+    const bool large = h[0] & 0x80;
+    const uint64_t words = large ? (h[1] | uint32_t(h[2]) << 8 | uint32_t(h[3]) << 16) : h[1];
+    const uint64_t header = large ? 4 : 2;
+    if ((h[0] & 0x3F) == kRiffHeaderId) return pos + header;
+    pos += header + words * 2;
+  }
+  return kDefault;
+}
+
 }  // namespace
 
 bool ReadRiffInfo(platform::ReadableFile& file, TrackInfo& info) {
@@ -120,7 +142,7 @@ bool ReadRiffInfo(platform::ReadableFile& file, TrackInfo& info) {
     if (file.ReadAt(8, head + 8, kWavPackBlockHeaderSize - 8) != kWavPackBlockHeaderSize - 8) return false;
     const uint32_t samples = LoadU32le(ByteSpan(head, sizeof head), 12);
     if (samples != kWavPackUnknownSamples) totalSamples = samples;
-    pos = kWavPackBlockHeaderSize + kWavPackSubBlockHeaderSize;
+    pos = WavPackRiffHeaderOffset(file, ByteSpan(head, sizeof head));
   }
   Format fmt;
   uint64_t dataAmount = 0;
@@ -129,7 +151,17 @@ bool ReadRiffInfo(platform::ReadableFile& file, TrackInfo& info) {
     // The tags at the end do not depend on the packed header being there.
     ReadApeTag(file, info);
     ReadId3v1Tag(file, info);
-    if (!haveFormat) fmt.sampleRate = WavPackSampleRate(ByteSpan(head, sizeof head));
+    if (!haveFormat) {
+      // No packed header (some encoders write none): the block's flags give
+      // the rate, bytes per sample (bits 0..1, + 1) and mono (bit 2); the
+      // data amount is then that of the PCM the block header counts.
+      const ByteSpan block(head, sizeof head);
+      const uint32_t flags = LoadU32le(block, 24);
+      fmt.sampleRate = WavPackSampleRate(block);
+      fmt.channels = (flags & 0x04) ? 1 : 2;
+      fmt.bitsPerSample = uint16_t(((flags & 0x03) + 1) * 8);
+      if (totalSamples) dataAmount = *totalSamples * fmt.channels * fmt.bitsPerSample / 8;
+    }
   }
   if (!haveFormat && !wavPack) return false;
   info.SampleRate = fmt.sampleRate;

@@ -29,6 +29,8 @@ using namespace tunelet;
 
 namespace {
 
+// Each option is a "--name value" pair handled in ParseOptions; new ones
+// (such as a template to expand for each file) slot in beside these.
 struct Options {
   bool getFromName = true;  // the plug-in's defaults: Getfromname 1, a_u 0
   int codePage = 0;

@@ -28,7 +28,7 @@ TEST_F(AsfTest, GuidsAreStoredWithTheirFirstGroupsLittleEndian) {
 
 TEST_F(AsfTest, DescriptionAttributesDurationAndAudioStream) {
   const Bytes file = Cat({AsfHeader({
-      AsfFileProperties(2'175'000'000ull),  // 217.5 s
+      AsfFileProperties(2'205'000'000ull, 3000),  // 220.5 s with a 3 s preroll
       AsfContentDescription(u"Title \u0416", u"Author", u"Description"),
       AsfExtended({AsfAttr(u"WM/AlbumTitle", 0, Str(u"First")), AsfAttr(u"wm/albumtitle", 0, Str(u"Album")),
                    AsfAttr(u"WM/Year", 3, B().u32le(2007)), AsfAttr(u"WM/Genre", 0, Str(u"Jazz")),
@@ -111,6 +111,9 @@ TEST_F(AsfTest, NotAsfOrLyingSizes) {
   EXPECT_TRUE(ok);
   EXPECT_EQ(t.Duration, 60u);
   EXPECT_FALSE(t.Title);
+
+  // A preroll longer than the play duration is not subtracted.
+  EXPECT_EQ(ReadBytes(AsfHeader({AsfFileProperties(10'000'000, 5000)}), ReadAsf).Duration, 1u);
 
   // An attribute count far above what the object holds.
   Bytes ext = AsfHeader({AsfExtended({AsfAttr(u"WM/Genre", 0, Str(u"Pop"))})});

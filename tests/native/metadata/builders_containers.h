@@ -188,9 +188,10 @@ inline Bytes AsfHeaderExtensionWithPicture(const Bytes& pictureValue) {
                                                                   .u16le(1).u32le(pictureValue.size()).add(name).add(pictureValue));
   return AsfObject(tunelet::asf::kHeaderExtension, B().zeros(16).u16le(6).u32le(lib.size()).add(lib));
 }
-// File Properties: play duration (100 ns) at body offset 40.
-inline Bytes AsfFileProperties(uint64_t duration100ns) {
-  return AsfObject(tunelet::asf::kFileProperties, B().zeros(40).u64le(duration100ns).zeros(32));
+// File Properties: play duration (100 ns) at body offset 40, send duration,
+// preroll (ms) at 56, flags, packet sizes, bit rate.
+inline Bytes AsfFileProperties(uint64_t duration100ns, uint64_t prerollMs = 0) {
+  return AsfObject(tunelet::asf::kFileProperties, B().zeros(40).u64le(duration100ns).u64le(0).u64le(prerollMs).zeros(16));
 }
 // Stream Properties: stream type GUID, ..., WAVEFORMATEX from body offset 54.
 inline Bytes AsfAudioStream(uint32_t rate, uint32_t bytesPerSecond) {
@@ -221,9 +222,12 @@ inline Bytes DataHeader(uint32_t n, size_t present = 0) { return B().str("data")
 // WavPack: 32-byte block header ("wvpk", block size, version, track, index,
 // total samples at 12, block index, block samples, flags at 24, crc), a
 // 2-byte sub-block header, then the packed file's RIFF header.
-inline Bytes WavPack(uint32_t totalSamples, const Bytes& riffHeader, uint32_t flags = 0) {
-  return B().str("wvpk").u32le(24 + 2 + riffHeader.size()).u16le(0x410).u8(0).u8(0).u32le(totalSamples).u32le(0)
-      .u32le(totalSamples).u32le(flags).u32le(0).u8(0x21).u8(uint8_t(riffHeader.size() / 2)).add(riffHeader);
+// extraSubBlock goes before the RIFF header's sub-block when given.
+inline Bytes WavPack(uint32_t totalSamples, const Bytes& riffHeader, uint32_t flags = 0,
+                     const Bytes& extraSubBlock = {}) {
+  return B().str("wvpk").u32le(24 + extraSubBlock.size() + 2 + riffHeader.size()).u16le(0x410).u8(0).u8(0)
+      .u32le(totalSamples).u32le(0).u32le(totalSamples).u32le(flags).u32le(0).add(extraSubBlock).u8(0x21)
+      .u8(uint8_t(riffHeader.size() / 2)).add(riffHeader);
 }
 
 }  // namespace container_builders

@@ -58,15 +58,28 @@ TEST(Riff, WavPackTakesSamplesFromItsBlockAndTagsWithApeFirst) {
   EXPECT_EQ(t.FileSize, file.size());
 }
 
+// Newer packers store the original extension (odd size, 0x68) before the RIFF header.
+TEST(Riff, WavPackRiffHeaderAfterOtherSubBlocks) {
+  const Bytes riff = Riff({Fmt(1, 1, 8000, 8), DataHeader(16000)});
+  const Bytes file = WavPack(16000, riff, 0, B().u8(0x68).u8(2).str("wav").u8(0));
+  bool ok = false;
+  const TrackInfo t = ReadBytes(file, ReadRiff, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(t.Duration, 2u);
+  EXPECT_EQ(t.Bitrate, 64u);
+}
+
 TEST(Riff, WavPackWithoutRiffHeaderStillGivesTagsAndLength) {
-  const uint32_t rate44100 = 9u << 23;
-  const Bytes file = Cat({WavPack(44100 * 8, B().zeros(12), rate44100), Id3v1Tag("Only", "Tag", 2)});
+  const uint32_t rate44100Mono16Bit = 9u << 23 | 0x04 | 0x01;
+  const Bytes file = Cat({WavPack(44100 * 8, B().zeros(12), rate44100Mono16Bit), Id3v1Tag("Only", "Tag", 2)});
   bool ok = true;
   const TrackInfo t = ReadBytes(file, ReadRiff, &ok);
   EXPECT_FALSE(ok);
   EXPECT_EQ(U(t.Title), u"Only");
   EXPECT_EQ(t.TrackNumber, 2u);
   EXPECT_EQ(t.Duration, 8u);
+  EXPECT_EQ(t.SampleRate, 44100u);
+  EXPECT_EQ(t.Bitrate, 705u);  // 44.1 kHz x 16 bits, mono
 }
 
 TEST(Riff, NotWaveOrTruncated) {

@@ -1,0 +1,211 @@
+// The entry points on real temporary files: field precedence, the file-name
+// fallback, the player name, bounded reads and the clean-up of cover files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "builders.h"
+#include "core/settings.h"
+#include "metadata/cover.h"
+#include "metadata/entry_points.h"
+#include "players/player_table.h"
+
+using namespace builders;
+using namespace tunelet;
+
+namespace {
+
+const Bytes kHeader = MpegHeader(3, 1, 9, 0);  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz
+Bytes Audio(size_t frames = 100) { return MpegFrames(kHeader, 417, frames); }
+std::u16string Str16(const OptText& t) { return t ? *t : u"<absent>"; }
+
+class EntryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSettings();
+    Settings().Getfromname = true;
+    Settings().CurrentPlayer = kWinamp;
+  }
+  void TearDown() override {
+    DeleteTemporaryCovers();
+    ResetSettings();
+  }
+  const TrackInfo& T() { return Track(); }
+};
+
+TEST_F(EntryTest, Mp3WithOnlyId3v1KeepsBlankValuesPresent) {
+  const Bytes file = Cat({Audio(), Id3v1("Song", "", "Album", "1999", 3, 17)});
+  TempFile f("tl_v1only.mp3", file);
+  Track().FilePath = f.path();
+  Track().Comment = u"old track";
+  EXPECT_EQ(ReadMp3Info(f.path()), 1);
+  EXPECT_EQ(Str16(T().Title), u"Song");
+  EXPECT_EQ(Str16(T().Artist), u"");  // present and empty: the name fallback does not run
+  EXPECT_EQ(Str16(T().Album), u"Album");
+  EXPECT_EQ(Str16(T().Genre), u"Rock");
+  EXPECT_EQ(Str16(T().Year), u"1999");
+  EXPECT_EQ(T().TrackNumber, 3u);
+  EXPECT_FALSE(T().Comment);  // nothing of the previous track survives
+  EXPECT_EQ(Str16(T().LastReadPath), f.path());
+  EXPECT_EQ(Str16(T().FilePath), f.path());
+  EXPECT_EQ(Str16(T().PlayerName), std::u16string(PlayerDisplayName(kWinamp)));
+  EXPECT_EQ(T().FileSize, file.size());
+  EXPECT_EQ(T().Bitrate, 128u);
+  EXPECT_EQ(T().SampleRate, 44100u);
+  EXPECT_EQ(T().Duration, uint32_t((file.size() - 128) * 8 / 128000));
+}
+
+TEST_F(EntryTest, Mp3Id3v2WinsAndId3v1FillsTheGaps) {
+  TempFile f("tl_both.mp3", Cat({Id3v2Tag(3, Cat({Wide("TIT2", u"From v2"), Latin1("TRCK", "0")})), Audio(),
+                                 Id3v1("v1 title", "X", "", "", 9, 107)}));
+  ReadMp3Info(f.path());
+  EXPECT_EQ(Str16(T().Title), u"From v2");
+  EXPECT_EQ(Str16(T().Artist), u"X");
+  EXPECT_EQ(Str16(T().Album), u"<absent>");  // empty ID3v1 values do not fill
+  EXPECT_EQ(Str16(T().Genre), u"Booty Bass"); // the tag class's own list
+  EXPECT_EQ(T().TrackNumber, 9u);
+  EXPECT_EQ(T().Bitrate, 128u);
+}
+
+TEST_F(EntryTest, TagCodePageAppliesToId3v1Text) {
+  TempFile f("tl_cp.mp3", Cat({Audio(), Id3v1("\xC0\xC1", "Band", "", "", 1, 0)}));
+  Settings().a_u = 1;
+  ReadMp3Info(f.path());
+  EXPECT_EQ(Str16(T().Title), u"\u0410\u0411");
+  Settings().a_u = 0;
+  ReadMp3Info(f.path());
+  EXPECT_EQ(Str16(T().Title), u"\u00C0\u00C1");
+}
+
+TEST_F(EntryTest, FileNameFallback) {
+  const std::u16string dir = platform::TempFolder();
+  TempFile untagged("03_-_Band_-_Song.mp3", Bytes(64, 0));
+  ReadMp3Info(untagged.path());
+  EXPECT_EQ(Str16(T().Artist), u"Band");
+  EXPECT_EQ(Str16(T().Title), u"Song");
+
+  // No separator: artist equals title and is dropped. A missing file still gets its name.
+  ReadMp3Info(dir + u"tl_missing_Song.mp3");
+  EXPECT_EQ(Str16(T().Title), u"tl missing Song");
+  EXPECT_FALSE(T().Artist);
+  ReadMp3Info(u"C:\\Music\\Song.mp3");
+  EXPECT_EQ(Str16(T().Title), u"Song");
+  EXPECT_FALSE(T().Artist);
+
+  Settings().Getfromname = false;
+  ReadMp3Info(u"C:\\Music\\Song.mp3");
+  EXPECT_EQ(Str16(T().Title), u"Song");
+  ReadMp3Info(u"C:\\Music\\01 - A - B.mp3");
+  EXPECT_EQ(Str16(T().Title), u"01 - A - B");
+  EXPECT_FALSE(T().Artist);
+
+  // A tag with only one of the two: with Getfromname on the file name replaces both.
+  Settings().Getfromname = true;
+  TempFile artistOnly("tl_Artist - Name.mp3", Id3v2Tag(3, Latin1("TPE1", "Tagged")));
+  ReadMp3Info(artistOnly.path());
+  EXPECT_EQ(Str16(T().Artist), u"tl Artist");
+  EXPECT_EQ(Str16(T().Title), u"Name");
+}
+
+TEST_F(EntryTest, ClassifyAndReadDispatchesByExtension) {
+  Track().Title = u"from the player";
+  EXPECT_EQ(ClassifyAndRead(u"C:\\x\\stream.xyz"), 0);
+  EXPECT_EQ(Str16(T().Title), u"from the player");
+
+  // Video: size and name only; with Getfromname off the extension stays,
+  // with it on the leading digits of a video name are kept.
+  TempFile clip("clip.avi", Bytes(1234, 0));
+  Settings().Getfromname = false;
+  EXPECT_EQ(ClassifyAndRead(clip.path()), 1);
+  EXPECT_EQ(Str16(T().Title), u"clip.avi");
+  EXPECT_EQ(T().FileSize, 1234u);
+  Settings().Getfromname = true;
+  ClassifyAndRead(u"D:\\v\\01 clip.MKV");
+  EXPECT_EQ(Str16(T().Title), u"01 clip");
+  EXPECT_EQ(T().FileSize, 0u);
+
+  TempFile mp3("tl_classify.Mp3", Cat({Audio(), Id3v1("T", "A", "", "", 1, 0)}));
+  EXPECT_EQ(ClassifyAndRead(mp3.path()), 1);
+  EXPECT_EQ(Str16(T().Title), u"T");
+}
+
+TEST_F(EntryTest, Mp3ReadsNoAudioBody) {
+  // 4 MB of frames between small tags: a few KB are read, not the body.
+  const Bytes body = Audio(4u * 1024 * 1024 / 417);
+  TempFile f("tl_big.mp3", Cat({Id3v2Tag(3, Cat({Latin1("TIT2", "Big"), Latin1("TPE1", "Band")}), 0, 2000), body, Id3v1("", "", "", "", 1, 0)}));
+  platform::ResetBytesReadCounter();
+  ReadMp3Info(f.path());
+  EXPECT_EQ(Str16(T().Title), u"Big");
+  EXPECT_GT(T().Duration, 200u);
+  EXPECT_LT(platform::BytesReadCounter(), 32u * 1024);
+
+  // Without any frame the search gives up long before the end.
+  TempFile junk("tl_junk.mp3", Bytes(4u << 20, 0x20));
+  platform::ResetBytesReadCounter();
+  ReadMp3Info(junk.path());
+  EXPECT_EQ(T().Bitrate, 0u);
+  EXPECT_LT(platform::BytesReadCounter(), 300u * 1024);
+}
+
+TEST_F(EntryTest, OggFieldsArePresentEvenWhenEmpty) {
+  const Bytes file = Cat({OggPage(VorbisId(2, 44100, 128000), 0, 0, 2),
+                          OggPage(VorbisComments({"ARTIST=\xD0\x96\xD0\xB0", "TRACKNUMBER=7"}), 0, 1),
+                          OggPage(Bytes(8000, 1), 220500, 2), OggPage(Bytes(8000, 2), 441000, 3, 4)});
+  TempFile f("tl_song.ogg", file);
+  Settings().a_u = 1;  // comments are UTF-8 whatever the code page
+  EXPECT_EQ(ClassifyAndRead(f.path()), 1);
+  EXPECT_EQ(Str16(T().Artist), u"\u0416\u0430");
+  EXPECT_EQ(Str16(T().Title), u"");  // present: no file-name fallback
+  EXPECT_EQ(T().TrackNumber, 7u);
+  EXPECT_EQ(T().Duration, 10u);
+  EXPECT_EQ(T().SampleRate, 44100u);
+  EXPECT_EQ(T().FileSize, file.size());
+  EXPECT_EQ(T().Bitrate, uint32_t(std::lround(file.size() / 10.0 / 125)));
+}
+
+TEST_F(EntryTest, ApeTagThenId3v2ThenStream) {
+  // Old-layout header: 2 frames of 294912 blocks + 1000, 44100 Hz, 16 bits, stereo.
+  const Bytes mac = Cat({Str("MAC "), Le(3970, 2), Le(2000, 2), Le(0, 2), Le(2, 2), Le(44100, 4), Le(0, 4),
+                         Le(0, 4), Le(2, 4), Le(1000, 4), Le(0, 4), Bytes(50000, 0)});
+  const Bytes id3 = Id3v2Tag(3, Cat({Latin1("TIT2", "v2 title"), Wide("TPE1", u"v2 \u0416"), Latin1("TALB", "v2 al"),
+                                     Latin1("TRCK", "5")}));
+  const Bytes ape = ApeTag(2000, {ApeItem("TITLE", Str("Ape \xD0\x96")), ApeItem("track", Str("12"))});
+  const Bytes file = Cat({id3, mac, ape});
+  TempFile f("tl_music.ape", file);
+  EXPECT_EQ(ReadApeInfo(f.path()), 1);
+  EXPECT_EQ(Str16(T().Title), u"Ape \u0416");
+  EXPECT_EQ(Str16(T().Artist), u"v2 \u0416");  // UTF-16 from the ID3v2 tag kept as it is
+  EXPECT_EQ(Str16(T().Album), u"v2 al");
+  EXPECT_EQ(Str16(T().Year), u"");  // the ID3v2 fallback converts: present, empty
+  EXPECT_EQ(T().TrackNumber, 12u);
+  const double seconds = (294912.0 + 1000) / 44100;
+  EXPECT_EQ(T().Duration, uint32_t(seconds));
+  EXPECT_EQ(T().SampleRate, 44100u);
+  EXPECT_EQ(T().Bitrate, uint32_t(std::lround((file.size() - id3.size() - ape.size()) * 8 / seconds / 1000)));
+  EXPECT_EQ(T().FileSize, file.size());
+}
+
+TEST_F(EntryTest, PreviousCoverIsDeletedByTheNextReadAndAtStop) {
+  const Bytes png = Cat({Bytes{0x89}, Str("PNG\r\n\x1A\n"), Bytes(16, 3)});
+  const Bytes apic = Frame(3, "APIC", Cat({Bytes{0}, Str("image/png"), Bytes{0, 3, 0}, png}));
+  TempFile first("tl_cover1.mp3", Cat({Id3v2Tag(3, apic), Audio(10)}));
+  TempFile second("tl_cover2.mp3", Cat({Id3v2Tag(3, apic), Audio(10)}));
+  ReadMp3Info(first.path());
+  ASSERT_TRUE(T().CoverFile);
+  const std::u16string firstCover = *T().CoverFile;
+  EXPECT_TRUE(platform::FileExists(firstCover));
+
+  ReadMp3Info(u"C:\\nothing.mp3");
+  EXPECT_FALSE(T().CoverFile);
+  EXPECT_FALSE(platform::FileExists(firstCover));
+
+  ReadMp3Info(second.path());
+  ASSERT_TRUE(T().CoverFile);
+  const std::u16string secondCover = *T().CoverFile;
+  EXPECT_TRUE(platform::FileExists(secondCover));
+  DeleteTemporaryCovers();
+  EXPECT_FALSE(platform::FileExists(secondCover));
+  EXPECT_TRUE(TemporaryCoverFiles().empty());
+}
+
+}  // namespace

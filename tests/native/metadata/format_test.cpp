@@ -1,0 +1,106 @@
+// Display texts, file-name splitting, image types and Base64.
+#include <gtest/gtest.h>
+
+#include "core/settings.h"
+#include "metadata/cover.h"
+#include "metadata/entry_common.h"
+#include "metadata/format.h"
+
+using namespace tunelet;
+
+namespace {
+
+TEST(FormatTest, TrackValues) {
+  ResetSettings();
+  TrackInfo& t = Track();
+  for (int kind = 1; kind <= 5; ++kind) EXPECT_EQ(FormatTrackValue(kind), u"");
+  t.FileSize = 6250000;
+  t.Bitrate = 128;
+  t.SampleRate = 44100;
+  t.Duration = 217;
+  EXPECT_EQ(FormatTrackValue(kValueSize), u"5.96 MB");
+  EXPECT_EQ(FormatTrackValue(kValueBitrate), u"128 kbps");
+  EXPECT_EQ(FormatTrackValue(kValueSampleRate), u"44.1 kHz");
+  EXPECT_EQ(FormatTrackValue(kValueDuration), u"3:37");
+  t.SampleRate = 8000;
+  EXPECT_EQ(FormatTrackValue(kValueSampleRate), u"8.0 kHz");
+  ResetSettings();
+}
+
+TEST(FormatTest, Durations) {
+  EXPECT_EQ(FormatDuration(0), u"0:00");
+  EXPECT_EQ(FormatDuration(5), u"0:05");
+  EXPECT_EQ(FormatDuration(65), u"1:05");
+  EXPECT_EQ(FormatDuration(217), u"3:37");
+  EXPECT_EQ(FormatDuration(3600), u"60:00");
+  EXPECT_EQ(FormatDuration(4503), u"75:03");
+}
+
+TEST(FileNameTest, StripLeadingNumber) {
+  EXPECT_EQ(StripLeadingNumber(u"01 - Artist - Title"), u"Artist - Title");
+  EXPECT_EQ(StripLeadingNumber(u"2Pac - Song"), u"Pac - Song");
+  EXPECT_EQ(StripLeadingNumber(u"03 - Band - Song"), u"Band - Song");
+  // Digits are tried in ascending order at each position; passes repeat.
+  EXPECT_EQ(StripLeadingNumber(u"21x"), u"x");
+  EXPECT_EQ(StripLeadingNumber(u"07 Song"), u"Song");
+  // Only the leading number goes: short names keep their separator.
+  EXPECT_EQ(StripLeadingNumber(u"Abc - Song"), u"Abc - Song");
+  EXPECT_EQ(StripLeadingNumber(u"U2 - One"), u"U2 - One");
+  EXPECT_EQ(StripLeadingNumber(u""), u"");
+  EXPECT_EQ(StripLeadingNumber(u"-"), u"");
+  EXPECT_EQ(StripLeadingNumber(u"Song"), u"Song");
+}
+
+TEST(FileNameTest, SplitFileName) {
+  auto split = [](std::u16string_view path) {
+    TrackInfo t;
+    t.Artist = u"tag artist";
+    SplitFileName(t, path);
+    return std::pair(t.Artist.value_or(u"<absent>"), t.Title.value_or(u"<absent>"));
+  };
+  using P = std::pair<std::u16string, std::u16string>;
+  EXPECT_EQ(split(u"C:\\Music\\03_-_Band_-_Song.mp3"), P(u"Band", u"Song"));
+  EXPECT_EQ(split(u"C:\\Music\\Song.mp3"), P(u"<absent>", u"Song"));
+  EXPECT_EQ(split(u"D:Band-Song #1.v2.mp3"), P(u"Band", u"Song 1.v2"));
+  EXPECT_EQ(split(u"C:\\x\\Artist - .mp3"), P(u"Artist", u"<absent>"));
+  EXPECT_EQ(split(u"C:\\x\\same - SAME.mp3"), P(u"<absent>", u"SAME"));
+  // Video names keep their leading digits.
+  EXPECT_EQ(split(u"C:\\v\\2012 - Trailer.avi"), P(u"2012", u"Trailer"));
+  EXPECT_EQ(split(u"/home/u/a - b.ogg"), P(u"a", u"b"));
+}
+
+TEST(CoverTest, ImageTypes) {
+  const uint8_t jpeg[] = {0xFF, 0xD8, 0xFF, 0xE1, 0};
+  const uint8_t notJpeg[] = {0xFF, 0xD8, 0xFF, 0xC0, 0};
+  const uint8_t png[] = {0x89, 'P', 'N', 'G'};
+  const uint8_t gif[] = {'G', 'I', 'F', '8', '9'};
+  const uint8_t bmp[] = {'B', 'M', 0};
+  EXPECT_EQ(ImageTypeFromData(jpeg), ImageType::kJpg);
+  EXPECT_EQ(ImageTypeFromData(notJpeg), ImageType::kNone);
+  EXPECT_EQ(ImageTypeFromData(png), ImageType::kPng);
+  EXPECT_EQ(ImageTypeFromData(gif), ImageType::kGif);
+  EXPECT_EQ(ImageTypeFromData(bmp), ImageType::kBmp);
+  EXPECT_EQ(ImageTypeFromData({}), ImageType::kNone);
+  // The MIME text wins over the data; unknown MIME falls back to the data.
+  EXPECT_EQ(DetectImageType(std::string_view("IMAGE/JPG"), png), ImageType::kJpg);
+  EXPECT_EQ(DetectImageType(std::string_view("image/jpeg"), bmp), ImageType::kJpg);
+  EXPECT_EQ(DetectImageType(std::string_view("image/webp"), gif), ImageType::kGif);
+  EXPECT_EQ(DetectImageType(std::u16string_view(u"image/bmp"), ByteSpan()), ImageType::kBmp);
+  EXPECT_FALSE(SaveCoverImage(png, ImageType::kNone));
+}
+
+TEST(CoverTest, Base64) {
+  auto text = [](std::string_view s) {
+    const auto b = Base64Decode(s);
+    return std::string(b.begin(), b.end());
+  };
+  EXPECT_EQ(text("TWFu"), "Man");
+  EXPECT_EQ(text("TWE="), "Ma");
+  EXPECT_EQ(text("TQ=="), "M");
+  EXPECT_EQ(text("TWFuTWFu"), "ManMan");
+  EXPECT_EQ(text("TWFu\nTWFu"), "Man");  // stops at the first foreign character
+  EXPECT_EQ(text("+/+/"), "\xFB\xFF\xBF");
+  EXPECT_EQ(text(""), "");
+}
+
+}  // namespace
