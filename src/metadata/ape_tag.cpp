@@ -89,7 +89,7 @@ bool TAPETag::LoadFromFile(platform::ReadableFile& file) {
   const std::vector<uint8_t> items = ReadItems(file, f);
   ForEachItem(items, f.count, [&](const ApeItem& item) {
     const ByteSpan v = item.value.first(std::min(item.value.size(), kMaxClassValue));
-    Items.emplace_back(std::string(TrimBlanks(item.key)), std::string(TrimBlanks(AsChars(v))));
+    Items.emplace_back(std::string(TrimBlanks(item.key)), std::string(TrimBlanks(CutAtNul(AsChars(v)))));
   });
   return true;
 }

@@ -31,8 +31,8 @@ std::vector<uint8_t> RemoveUnsynchronisation(ByteSpan in) {
   return out;
 }
 
-// Length of the extended header that starts the frame area, or nullopt when
-// it does not fit. Version 3 stores a big-endian size without itself, version
+// Length of the extended header that starts the frame area (at most the
+// whole body). Version 3 stores a big-endian size without itself, version
 // 4 a 7-bit-group size that counts itself.
 size_t ExtendedHeaderLength(ByteSpan body, uint8_t major) {
   if (body.size() < 4) return body.size();

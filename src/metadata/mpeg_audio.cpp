@@ -115,11 +115,15 @@ bool TMPEGaudio::LoadFromFile(std::u16string_view path) {
 
 bool TMPEGaudio::LoadFromFile(platform::ReadableFile& file) {
   *this = TMPEGaudio{};
-  TID3v2 id3v2;
   TID3v1 id3v1;
-  if (!id3v2.LoadFromFile(file) || !id3v1.LoadFromFile(file)) return false;
+  if (!id3v1.LoadFromFile(file)) return false;
   const uint64_t size = file.Size();
-  const uint64_t start = id3v2.Exists ? id3v2.Size : 0;
+  // Only the ID3v2 tag's length matters here, so only its header is read
+  // (the tag class would read the whole tag, covers included, a second time).
+  Id3v2Header id3v2;
+  const bool tagged = ParseId3v2Header(file.Read(0, kId3v2HeaderSize), id3v2) && id3v2.major >= 2 &&
+                      id3v2.major <= 4 && id3v2.size != 0;
+  const uint64_t start = tagged ? id3v2.totalLength() : 0;
 
   for (uint64_t offset = start; offset < size && offset - start < kMaxSearchBytes; offset += kSearchBlock) {
     const std::vector<uint8_t> block = file.Read(offset, kSearchBlock);

@@ -139,6 +139,15 @@ TEST_F(EntryTest, Mp3ReadsNoAudioBody) {
   EXPECT_GT(T().Duration, 200u);
   EXPECT_LT(platform::BytesReadCounter(), 32u * 1024);
 
+  // A 1 MB cover in the tag is read once, by the tag reader.
+  const Bytes png = Cat({Bytes{0x89}, Str("PNG\r\n\x1A\n"), Bytes(1u << 20, 5)});
+  const Bytes apic = Frame(3, "APIC", Cat({Bytes{0}, Str("image/png"), Bytes{0, 3, 0}, png}));
+  TempFile covered("tl_bigcover.mp3", Cat({Id3v2Tag(3, Cat({Latin1("TIT2", "C"), Latin1("TPE1", "D"), apic})), body}));
+  platform::ResetBytesReadCounter();
+  ReadMp3Info(covered.path());
+  EXPECT_TRUE(T().CoverFile);
+  EXPECT_LT(platform::BytesReadCounter(), png.size() + 32u * 1024);
+
   // Without any frame the search gives up long before the end.
   TempFile junk("tl_junk.mp3", Bytes(4u << 20, 0x20));
   platform::ResetBytesReadCounter();
