@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the demo's media files: small but well-formed files whose headers
-carry realistic tags and stream properties (the readers read headers, so a
-few frames are enough to describe a track of several minutes).
+"""Writes the demo's media files: well-formed headers with realistic tags and
+stream properties, and files of a realistic size whose audio is a sparse
+hole (the readers read headers and the last bytes, never the audio).
 
 usage: make_media.py OUTDIR
 """
@@ -26,13 +26,14 @@ def mp3(path, tags, seconds):
     # MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo: 417-byte frames.
     header = b"\xff\xfb\x90\x40"
     frame_size = 417
-    frame_count = round(seconds * 44100 / 1152)
+    frame_count = -(-seconds * 44100 // 1152)  # whole seconds or a little more
     first = bytearray(header + bytes(frame_size - 4))
     xing = b"Xing" + struct.pack(">III", 3, frame_count, frame_count * frame_size)
     first[36:36 + len(xing)] = xing
     audio = bytes(first) + (header + bytes(frame_size - 4)) * 8
     with open(path, "wb") as f:
         f.write(tag + audio)
+        f.truncate(len(tag) + frame_count * frame_size)
 
 
 def ogg_crc(data):
@@ -70,11 +71,13 @@ def vorbis_comments(vendor, comments):
 def ogg(path, comments, seconds):
     ident = b"\x01vorbis" + struct.pack("<IBIiii", 0, 2, 44100, 0, 160000, 0) + b"\xb8\x01"
     comment = b"\x03vorbis" + vorbis_comments(b"demo", comments) + b"\x01"
-    pages = [ogg_page(ident, 0, 0, 2), ogg_page(comment, 1, 0, 0)]
-    pages.append(ogg_page(bytes(3000), 2, 44100 * 10, 0))
-    pages.append(ogg_page(bytes(3000), 3, 44100 * seconds, 4))
+    head = ogg_page(ident, 0, 0, 2) + ogg_page(comment, 1, 0, 0) + ogg_page(bytes(3000), 2, 44100 * 10, 0)
+    last = ogg_page(bytes(3000), 3, 44100 * seconds, 4)
+    size = seconds * 160000 // 8  # 160 kbit/s
     with open(path, "wb") as f:
-        f.write(b"".join(pages))
+        f.write(head)
+        f.seek(size - len(last))
+        f.write(last)
 
 
 def flac(path, comments, seconds):
@@ -87,13 +90,16 @@ def flac(path, comments, seconds):
     data = (b"fLaC" + bytes([0]) + len(info).to_bytes(3, "big") + info
             + bytes([0x84]) + len(vc).to_bytes(3, "big") + vc)
     with open(path, "wb") as f:
-        f.write(data + bytes(20000))
+        f.write(data)
+        f.truncate(seconds * 900000 // 8)  # about 900 kbit/s
 
 
 def avi(path):
     body = b"AVI LIST" + struct.pack("<I", 4) + b"hdrl"
+    size = 48 * 1024 * 1024
     with open(path, "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", len(body) + 4000) + body + bytes(4000))
+        f.write(b"RIFF" + struct.pack("<I", size - 8) + body)
+        f.truncate(size)
 
 
 def main():

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "metadata/format.h"
 #include "platform/platform.h"
 #include "players/file_kind.h"
+#include "templates/template_engine.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -29,12 +31,13 @@ using namespace tunelet;
 
 namespace {
 
-// Each option is a "--name value" pair handled in ParseOptions; new ones
-// (such as a template to expand for each file) slot in beside these.
+// Each option is a "--name value" pair handled in ParseOptions.
 struct Options {
   bool getFromName = true;  // the plug-in's defaults: Getfromname 1, a_u 0
   int codePage = 0;
   int benchRuns = 0;  // 0: print the records
+  std::optional<std::u16string> templateText;  // expanded for each file when given
+  bool keepCovers = false;  // leave the last file's temporary cover on disk
   std::vector<fs::path> inputs;
 };
 
@@ -49,11 +52,13 @@ bool IsReadableKind(std::u16string_view path) {
 
 void Usage() {
   std::fputs(
-      "usage: tunelet-inspect [--getfromname 0|1] [--a_u 0|1] [--bench N] FILE|FOLDER...\n"
+      "usage: tunelet-inspect [--getfromname 0|1] [--a_u 0|1] [--template TEXT] [--keep-covers] [--bench N] FILE|FOLDER...\n"
       "  Reads each file as the plug-in does and prints one JSON object per file.\n"
       "  Folders are searched recursively for files the plug-in reads.\n"
       "  --getfromname  take artist and title from the file name when tags lack them (default 1)\n"
       "  --a_u          8-bit tag text: 0 system code page (default), 1 Cyrillic (1251)\n"
+      "  --template T   add \"template\": T expanded for the file as the plug-in publishes it\n"
+      "  --keep-covers  keep the last file's temporary cover file (each read removes the one before)\n"
       "  --bench N      read every file N times; print files per second and bytes read per file\n",
       stderr);
 }
@@ -86,6 +91,11 @@ bool ParseOptions(const std::vector<std::u16string>& args, Options& o) {
       o.getFromName = n == 1;
     } else if (a == u"--a_u") {
       if (!value(0, 1, o.codePage)) return false;
+    } else if (a == u"--template") {
+      if (i + 1 >= args.size()) return false;
+      o.templateText = args[++i];
+    } else if (a == u"--keep-covers") {
+      o.keepCovers = true;
     } else if (a == u"--bench") {
       if (!value(1, 1000000, o.benchRuns)) return false;
     } else if (a == u"--help" || a == u"-h") {
@@ -133,7 +143,15 @@ void ReadTrack(const std::u16string& path) {
   ClassifyAndRead(path);
 }
 
-std::string TrackJson(const std::u16string& path) {
+// The live expansion the X-status text gets: blocks (an error leaves the
+// rest as written), then variables.
+std::u16string ExpandForTrack(std::u16string text) {
+  ExpandConditionalBlocks(text, nullptr, true);
+  SubstituteVariables(text);
+  return text;
+}
+
+std::string TrackJson(const std::u16string& path, const std::optional<std::u16string>& templateText) {
   const TrackInfo& t = Track();
   inspect::JsonObject text;
   text.String("size", FormatTrackValue(kValueSize))
@@ -156,6 +174,7 @@ std::string TrackJson(const std::u16string& path) {
       .Number("duration", t.Duration)
       .Number("track", t.TrackNumber)
       .Object("text", text);
+  if (templateText) o.String("template", ExpandForTrack(*templateText));
   return o.str();
 }
 
@@ -182,14 +201,19 @@ int Run(const std::vector<std::u16string>& args) {
   Settings().Getfromname = o.getFromName;
   Settings().a_u = o.codePage;
   const std::vector<std::u16string> files = CollectFiles(o.inputs);
-  if (o.benchRuns > 0) return Bench(files, o.benchRuns);
-  for (const auto& f : files) {
-    ReadTrack(f);
-    const std::string line = TrackJson(f) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
+  int rc = 0;
+  if (o.benchRuns > 0) {
+    rc = Bench(files, o.benchRuns);
+  } else {
+    for (const auto& f : files) {
+      ReadTrack(f);
+      const std::string line = TrackJson(f, o.templateText) + "\n";
+      std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
   }
-  std::fflush(stdout);
-  return 0;
+  if (!o.keepCovers) DeleteTemporaryCovers();
+  return rc;
 }
 
 }  // namespace
