@@ -1,33 +1,13 @@
 // Files written by real encoders (tests/data), read through ClassifyAndRead.
 #include <gtest/gtest.h>
 
-#include "container_test_util.h"
-#include "core/settings.h"
-#include "metadata/cover.h"
-#include "metadata/entry_points.h"
+#include "real_files.h"
 
 using namespace tunelet;
+using tunelet::testing::RealFiles;
 using container_builders::U;
 
 namespace {
-
-class RealFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetSettings();
-    Settings().Getfromname = true;
-  }
-  void TearDown() override {
-    DeleteTemporaryCovers();
-    ResetSettings();
-  }
-  const TrackInfo& Read(const char* name) {
-    const std::u16string path = Utf8ToUtf16(std::string(TUNELET_CONTAINER_DATA_DIR "/") + name);
-    SetText(Track().FilePath, path);
-    EXPECT_EQ(ClassifyAndRead(path), 1);
-    return Track();
-  }
-};
 
 }  // namespace
 
