@@ -273,13 +273,14 @@ TEST_F(Road, ModeTenRepublishesOverThePictureTheUserPicksAndRestoresIt) {
   ExpectClearThen(restored);
 }
 
-TEST_F(Road, WinampRadioIsPublishedFromTheWindowTitleAndEachNewSongRepublishes) {
-  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+// Mode 10, so that the radio is also republished over a picture the user picks.
+TEST_F(Road, WinampRadioIsPublishedFromTheWindowTitleAndRepublishedForEachNewSong) {
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin(10));
   ASSERT_NO_FATAL_FAILURE(StartWinampRadio("http://radio.example:8000/rock", L"1. Кино - Группа крови - Winamp"));
   ASSERT_TRUE(host_.Start());
 
   // A stream has no tags: the whole title before " - Winamp" is the title.
-  const XStatus first{11, L"Слушаю:", L"\"1. Кино - Группа крови\""};
+  const XStatus first{kUsersOwn.picture, L"Слушаю:", L"\"1. Кино - Группа крови\""};
   ASSERT_TRUE(PumpUntilShown(first)) << ShownText();
   EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kGet, kSet, kSet}));
   ExpectClearThen(first);
@@ -292,17 +293,26 @@ TEST_F(Road, WinampRadioIsPublishedFromTheWindowTitleAndEachNewSongRepublishes) 
 
   // The station plays the next song.
   ASSERT_NO_FATAL_FAILURE(SetWinampTitle(L"2. Ария - Беспечный ангел - Winamp"));
-  const XStatus second{11, L"Слушаю:", L"\"2. Ария - Беспечный ангел\""};
+  const XStatus second{kUsersOwn.picture, L"Слушаю:", L"\"2. Ария - Беспечный ангел\""};
   ASSERT_TRUE(PumpUntilShown(second)) << ShownText();
   EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
   ExpectClearThen(second);
 
+  // The user picks another picture during the song: the song goes back on
+  // over it at the next poll.
+  host_.ClearLogs();
+  host_.UserSetsXStatus(kCoffee.picture, kCoffee.title, kCoffee.text);
+  const XStatus over{kCoffee.picture, L"Слушаю:", L"\"2. Ария - Беспечный ангел\""};
+  ASSERT_TRUE(PumpUntilShown(over)) << ShownText();
+  ExpectClearThen(over);
+
   // Winamp stops.
   host_.ClearLogs();
   ASSERT_EQ(player_->Run("answer main 1024 0 104 0"), 0);
-  ASSERT_TRUE(PumpUntilShown(kUsersOwn)) << ShownText();
+  const XStatus restored{kCoffee.picture, kUsersOwn.title, kCoffee.text};
+  ASSERT_TRUE(PumpUntilShown(restored)) << ShownText();
   EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
-  ExpectClearThen(kUsersOwn);
+  ExpectClearThen(restored);
 }
 
 }  // namespace
