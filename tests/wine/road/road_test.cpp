@@ -274,7 +274,7 @@ TEST_F(Road, ModeTenRepublishesOverThePictureTheUserPicksAndRestoresIt) {
 }
 
 // Mode 10, so that the radio is also republished over a picture the user picks.
-TEST_F(Road, WinampRadioIsPublishedFromTheWindowTitleAndRepublishedForEachNewSong) {
+TEST_F(Road, WinampRadioSongsComeFromTheWindowTitleThenAFileFromThePlaylist) {
   ASSERT_NO_FATAL_FAILURE(LoadPlugin(10));
   ASSERT_NO_FATAL_FAILURE(StartWinampRadio("http://radio.example:8000/rock", L"1. Кино - Группа крови - Winamp"));
   ASSERT_TRUE(host_.Start());
@@ -305,6 +305,17 @@ TEST_F(Road, WinampRadioIsPublishedFromTheWindowTitleAndRepublishedForEachNewSon
   const XStatus over{kCoffee.picture, L"Слушаю:", L"\"2. Ария - Беспечный ангел\""};
   ASSERT_TRUE(PumpUntilShown(over)) << ShownText();
   ExpectClearThen(over);
+
+  // The user turns from the radio to a file of the playlist: its tags, read
+  // from the path in Winamp's memory.
+  const std::wstring track = MediaFile(L"track.mp3");
+  host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+  host_.ClearLogs();
+  ASSERT_NE(player_->Run("playlist 1 \"" + Utf8(track) + "\"\nanswer main 1024 0 125 1"), FakePlayer::kFailed);
+  const XStatus file{kCoffee.picture, L"Слушаю:", L"Исполнитель \"Песня\""};
+  ASSERT_TRUE(PumpUntilShown(file)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
+  ExpectClearThen(file);
 
   // Winamp stops.
   host_.ClearLogs();
