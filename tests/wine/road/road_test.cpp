@@ -165,7 +165,7 @@ TEST_F(Road, TaggedMp3IsPublishedAfterTheClearAndTheUsersOwnComesBackAfterTheSto
   const std::vector<SentMessage>& sent = host_.Sent();
   EXPECT_EQ(sent[0].answer, kUsersOwn);
   EXPECT_EQ(sent[1].answer, kUsersOwn);
-  EXPECT_LE(sent[2].timeMs - sent[0].timeMs, 250u);
+  EXPECT_LT(sent[2].timeMs - sent[0].timeMs, kDelayMinMs);  // the clear comes at once
   ExpectClearThen(published);
 
   // The same file at the next poll is not new.
@@ -186,7 +186,8 @@ TEST_F(Road, TaggedMp3IsPublishedAfterTheClearAndTheUsersOwnComesBackAfterTheSto
 
 TEST_F(Road, VideoGetsTheVideoPictureAndTitleAndClosingThePlayerRestores) {
   const std::wstring clip = MediaFile(L"Клип - Лето.mkv");
-  std::ofstream(std::filesystem::path(clip), std::ios::binary) << std::string("\x1A\x45\xDF\xA3", 4) << std::string(4000, '\0');
+  std::ofstream(std::filesystem::path(clip), std::ios::binary)
+      << std::string("\x1A\x45\xDF\xA3", 4) << std::string(4000, '\0');
   ASSERT_NO_FATAL_FAILURE(LoadPlugin());
   ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
   ASSERT_NO_FATAL_FAILURE(PlayFile(clip));
