@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tunelet.dll and shows it at work: the simulated host loads the real
 # plug-in, a simulated player plays a few generated files one after another,
+# then a simulated Winamp plays an internet radio station,
 # and every X-status the host shows is printed as a user would read it.
 # Extra arguments go to the demo (see tools/talkeo-sim/README.md).
 set -euo pipefail

@@ -39,6 +39,13 @@ int32_t PublishedPicture(const PluginSettings& s, bool video) {
   }
 }
 
+// The next poll takes the playing track as new: a file by its path, a
+// Winamp or AIMP2 stream by the window title its song came from.
+void RepublishAtNextPoll(PluginSettings& s) {
+  Forget(s.Track.LastReadPath);
+  Forget(s.LastWindowTitle);
+}
+
 }  // namespace
 
 std::optional<XStatusContent> BuildXStatusContent() {
@@ -72,9 +79,9 @@ void XStatusPolicy::OnXStatusChanged(int32_t picture, std::u16string_view text) 
     // the text only comes with a new picture (0 means none was chosen).
     if (picture != s.SavedXStatusPicture && picture > 0) SetText(s.SavedXStatusText, text);
     s.SavedXStatusPicture = uint16_t(picture & 0xFFFF);
-    Forget(s.Track.LastReadPath);  // the next poll republishes over the new choice
+    RepublishAtNextPoll(s);  // over the new choice
   } else if (s.Action == kModeFromMusic && picture == kMusicPicture) {
-    Forget(s.Track.LastReadPath);  // "Music" chosen: the next poll publishes
+    RepublishAtNextPoll(s);  // "Music" chosen
   }
 }
 

@@ -2,15 +2,18 @@
 # The demo: the simulated host loads the real Tunelet.dll from a fresh folder
 # while the user's own X-status is on. When the simulated player is built
 # (bin/fake-player.exe), it plays a few generated media files one after
-# another and then closes; otherwise the plug-in just runs a few idle poll
-# cycles. The host then shuts the plug-in down. Every X-status the host shows
-# is printed as a user would read it.
+# another and then closes; then a second one, acting as Winamp, plays an
+# internet radio station whose window title names the song, changes song
+# once and stops. Without the simulated player the plug-in just runs a few
+# idle poll cycles. The host then shuts the plug-in down. Every X-status the
+# host shows is printed as a user would read it.
 #
 # usage: run-demo.sh <build/win32 dir> [--mode 10|11|21|31] [--title T] [--text T]
-#                    [--cycles N] [--keep] [-v]
+#                    [--video-title T] [--video-text T] [--cycles N] [--keep] [-v]
 #   --mode     the X-status mode (INI key Action); default: the plug-in's own
 #   --title    the X-status title template for audio files
 #   --text     the X-status text template for audio files
+#   --video-title, --video-text   the same for video files
 #   --cycles   idle poll cycles of 3 s to watch when there is no player (default 3)
 #   --keep     keep the demo folder (its INI, store, media and script) and print its path
 #   -v         also print every message between host and plug-in
@@ -18,15 +21,18 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 
-usage() { sed -n '9,17p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '11,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [ $# -ge 1 ] || usage
 WIN32_DIR=$(cd "$1" && pwd); shift
 MODE="" TITLE="" TEXT="" CYCLES=3 KEEP="" VERBOSE="" HAVE_TITLE="" HAVE_TEXT=""
+VIDEO_TITLE="" VIDEO_TEXT="" HAVE_VIDEO_TITLE="" HAVE_VIDEO_TEXT=""
 while [ $# -gt 0 ]; do
   case $1 in
     --mode)   MODE=${2:?--mode needs a value}; shift 2 ;;
     --title)  TITLE=${2?--title needs a value}; HAVE_TITLE=1; shift 2 ;;
     --text)   TEXT=${2?--text needs a value}; HAVE_TEXT=1; shift 2 ;;
+    --video-title) VIDEO_TITLE=${2?--video-title needs a value}; HAVE_VIDEO_TITLE=1; shift 2 ;;
+    --video-text)  VIDEO_TEXT=${2?--video-text needs a value}; HAVE_VIDEO_TEXT=1; shift 2 ;;
     --cycles) CYCLES=${2:?--cycles needs a value}; shift 2 ;;
     --keep)   KEEP=1; shift ;;
     -v)       VERBOSE=-v; shift ;;
@@ -53,6 +59,9 @@ PLAYER=""
 if [ -f "$BIN/fake-player.exe" ] && [ -f "$ROOT/tools/demo/make_media.py" ]; then
   PLAYER="$BIN/fake-player.exe"
   python3 "$ROOT/tools/demo/make_media.py" "$WORK/media"
+  # Winamp is known by the image name of its process.
+  mkdir "$WORK/radio"
+  cp "$PLAYER" "$WORK/radio/WINAMP.EXE"
 fi
 
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
@@ -73,15 +82,17 @@ quote() {  # a text of the script language
 
 {
   echo "# written by run-demo.sh"
-  if [ -n "$PLAYER" ]; then echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, a player plays $(find "$WORK/media" -type f | wc -l) files")"
+  if [ -n "$PLAYER" ]; then echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, a player plays $(find "$WORK/media" -type f | wc -l) files, then Winamp a radio station")"
   else echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, no player, $CYCLES poll cycles of 3 s")"; fi
   echo "hostkept PluginOn 1"
   echo "hostkept PopupsOn 0"
   # A record the plug-in never wrote makes it use its own templates and mode
   # 21, so a chosen mode or template marks the record as written before.
-  if [ -n "$MODE$HAVE_TITLE$HAVE_TEXT" ]; then echo "hostkept Initialised 1"; fi
+  if [ -n "$MODE$HAVE_TITLE$HAVE_TEXT$HAVE_VIDEO_TITLE$HAVE_VIDEO_TEXT" ]; then echo "hostkept Initialised 1"; fi
   if [ -n "$HAVE_TITLE" ]; then echo "hostkept AudioTitleTemplate $(quote "$TITLE")"; fi
   if [ -n "$HAVE_TEXT" ]; then echo "hostkept AudioTextTemplate $(quote "$TEXT")"; fi
+  if [ -n "$HAVE_VIDEO_TITLE" ]; then echo "hostkept VideoTitleTemplate $(quote "$VIDEO_TITLE")"; fi
+  if [ -n "$HAVE_VIDEO_TEXT" ]; then echo "hostkept VideoTextTemplate $(quote "$VIDEO_TEXT")"; fi
   echo "user-xstatus 10 $(quote 'Кофе') $(quote 'утро, первая чашка')"
   echo "start"
   if [ -n "$PLAYER" ]; then
@@ -99,7 +110,27 @@ quote() {  # a text of the script language
     done < <(find "$WORK/media" -type f | LC_ALL=C sort)
     echo "echo $(quote "> the player closes")"
     echo "kill"
-    echo "wait 4500"
+    echo "wait 4000"
+    # Winamp plays entry 0 of its playlist, the station's URL (answers to
+    # WM_USER with 104: the state, 125: the playlist position); the song is
+    # in its window title.
+    radio() { echo "copydata TuneletFakePlayerControl tunelet-demo-radio 0x46504C59 $(quote "$1")"; }
+    echo "echo $(quote "> Winamp plays the radio station http://radio.example.com:8000/live")"
+    echo "run $(quote "$(winpath "$WORK/radio/WINAMP.EXE")") --control tunelet-demo-radio"
+    radio 'window 1 "Winamp v1.x" "1. Аквариум - Город золотой - Winamp"'
+    radio 'answer 1 1024 0 104 1'
+    radio 'answer 1 1024 0 125 0'
+    radio 'playlist 0 http://radio.example.com:8000/live'
+    # Whole poll periods from here on, so that each change comes as far from
+    # the poll before it as the radio's start did.
+    echo "wait 3000"
+    echo "echo $(quote "> the station plays the next song")"
+    radio 'title 1 "2. Aurora Lane - Polar Night - Winamp"'
+    echo "wait 3000"
+    echo "echo $(quote "> Winamp stops")"
+    radio 'answer 1 1024 0 104 0'
+    echo "wait 4000"  # with a margin: the user's own X-status is back before the end
+    echo "kill"
   else
     echo "wait $((CYCLES * 3000 + 500))"
   fi

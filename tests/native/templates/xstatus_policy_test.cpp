@@ -170,6 +170,10 @@ TEST_F(XStatusPolicyTest, ChangeInContentModesBecomesTheSavedXStatus) {
     EXPECT_EQ(Settings().SavedXStatusTitle, u"Busy");
     EXPECT_FALSE(Settings().Track.LastReadPath);  // republished at the next poll
   }
+  // A radio stream's song is republished too: it is new by its window title.
+  Settings().LastWindowTitle = u"1. Radio - Song - Winamp";
+  policy.OnXStatusChanged(8, u"Radio");
+  EXPECT_FALSE(Settings().LastWindowTitle);
   EXPECT_TRUE(host.sets.empty());
   EXPECT_EQ(host.gets, 0);
 }
@@ -192,10 +196,13 @@ TEST_F(XStatusPolicyTest, SamePictureOrNoPictureKeepsTheSavedText) {
 
 TEST_F(XStatusPolicyTest, MusicModeRepublishesOnlyWhenMusicIsChosen) {
   Settings().Action = 11;
+  Settings().LastWindowTitle = u"1. Radio - Song - Winamp";
   policy.OnXStatusChanged(7, u"New");
   EXPECT_TRUE(Settings().Track.LastReadPath);
+  EXPECT_TRUE(Settings().LastWindowTitle);
   policy.OnXStatusChanged(11, u"New");
   EXPECT_FALSE(Settings().Track.LastReadPath);
+  EXPECT_FALSE(Settings().LastWindowTitle);
   EXPECT_EQ(Settings().SavedXStatusPicture, 5);
   EXPECT_EQ(Settings().SavedXStatusText, u"Working");
 }

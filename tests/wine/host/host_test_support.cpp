@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 
 namespace host_test {
 
@@ -73,5 +74,33 @@ int WindowsOfModuleOnThisThread(HMODULE module) {
 }
 
 std::wstring Bstr(BSTR b) { return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring(); }
+
+namespace {
+// ID3v2.3 text frame, UTF-16 with a byte-order mark (encoding 1).
+std::string TextFrame(const char* id, const std::wstring& text) {
+  std::string body = "\x01\xFF\xFE";
+  for (wchar_t c : text) body += {char(c & 0xFF), char(c >> 8)};
+  const uint32_t n = uint32_t(body.size());
+  return std::string(id, 4) + char(n >> 24) + char(n >> 16) + char(n >> 8) + char(n) + std::string(2, '\0') + body;
+}
+}  // namespace
+
+void WriteTaggedMp3(const std::wstring& path, const std::wstring& artist, const std::wstring& title) {
+  const std::string frames = TextFrame("TPE1", artist) + TextFrame("TIT2", title);
+  const uint32_t n = uint32_t(frames.size());  // synchsafe, 7 bits a byte
+  std::string file = std::string("ID3\x03\x00\x00", 6) + char((n >> 21) & 0x7F) + char((n >> 14) & 0x7F) +
+                     char((n >> 7) & 0x7F) + char(n & 0x7F) + frames;
+  for (int i = 0; i < 20; ++i) file += std::string("\xFF\xFB\x90\x40", 4) + std::string(413, '\0');
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << file;
+}
+
+bool PumpUntil(talkeo_sim::SimHost& host, const std::function<bool()>& done, uint32_t boundMs) {
+  constexpr uint32_t kSliceMs = 20;
+  for (uint32_t waited = 0; waited < boundMs; waited += kSliceMs) {
+    if (done()) return true;
+    host.Pump(kSliceMs);
+  }
+  return done();
+}
 
 }  // namespace host_test

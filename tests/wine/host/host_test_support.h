@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "sim_host.h"
@@ -37,5 +38,12 @@ class PluginCopy {
 int WindowsOfModuleOnThisThread(HMODULE module);
 
 std::wstring Bstr(BSTR b);
+
+// A tagged MP3: an ID3v2.3 tag with the artist and title in UTF-16, then a few
+// MPEG-1 Layer III frames of 128 kbit/s at 44100 Hz.
+void WriteTaggedMp3(const std::wstring& path, const std::wstring& artist, const std::wstring& title);
+
+// Pumps the host's messages until done() holds, at most boundMs; true when it did.
+bool PumpUntil(talkeo_sim::SimHost& host, const std::function<bool()>& done, uint32_t boundMs);
 
 }  // namespace host_test

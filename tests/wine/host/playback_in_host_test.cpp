@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,25 +31,6 @@ constexpr uint32_t kQuietMs = 3000 + 900 + 300;
 
 const XStatus kUsersOwn{5, L"Пью пиво", L"с друзьями"};
 const XStatus kPublished{11, L"Слушаю:", L"Исполнитель \"Песня\""};
-
-// ID3v2.3 text frame, UTF-16 with a byte-order mark (encoding 1).
-std::string TextFrame(const char* id, const std::wstring& text) {
-  std::string body = "\x01\xFF\xFE";
-  for (wchar_t c : text) body += {char(c & 0xFF), char(c >> 8)};
-  const uint32_t n = uint32_t(body.size());
-  return std::string(id, 4) + char(n >> 24) + char(n >> 16) + char(n >> 8) + char(n) + std::string(2, '\0') + body;
-}
-
-// An ID3v2.3 tag (artist, title) and a few MPEG-1 Layer III frames of
-// 128 kbit/s at 44100 Hz (417 bytes each).
-void WriteMp3(const std::wstring& path, const std::wstring& artist, const std::wstring& title) {
-  const std::string frames = TextFrame("TPE1", artist) + TextFrame("TIT2", title);
-  const uint32_t n = uint32_t(frames.size());  // synchsafe, 7 bits a byte
-  std::string file = std::string("ID3\x03\x00\x00", 6) + char((n >> 21) & 0x7F) + char((n >> 14) & 0x7F) +
-                     char((n >> 7) & 0x7F) + char(n & 0x7F) + frames;
-  for (int i = 0; i < 20; ++i) file += std::string("\xFF\xFB\x90\x40", 4) + std::string(413, '\0');
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << file;
-}
 
 // A player of the table whose window is found by its class alone.
 class PlayerWindow {
@@ -81,7 +59,7 @@ class PlaybackInHost : public ::testing::Test {
   void SetUp() override {
     copy_.WriteQuietIni();
     track_ = copy_.Folder() + L"\\track.mp3";
-    WriteMp3(track_, L"Исполнитель", L"Песня");
+    host_test::WriteTaggedMp3(track_, L"Исполнитель", L"Песня");
     std::string error;
     ASSERT_TRUE(host_.Load(copy_.Dll(), &error)) << error;
     host_.Record().Initialised = 1;
@@ -102,11 +80,7 @@ class PlaybackInHost : public ::testing::Test {
   }
   // Pumps until the host shows `want`, at most boundMs; true when it did.
   bool PumpUntilShown(const XStatus& want, uint32_t boundMs = kStepBoundMs) {
-    for (uint32_t waited = 0; waited < boundMs; waited += 50) {
-      if (host_.Shown() == want) return true;
-      host_.Pump(50);
-    }
-    return host_.Shown() == want;
+    return host_test::PumpUntil(host_, [&] { return host_.Shown() == want; }, boundMs);
   }
   std::vector<SentMessage> SentSets() const {
     std::vector<SentMessage> sets;

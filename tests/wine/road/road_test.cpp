@@ -1,0 +1,330 @@
+// The whole road under Wine: the real Tunelet.dll in the simulated host, the
+// simulated player in a process of its own. A case plays a real media file
+// (held open by the player's process, found by the open-file scan) or an
+// internet radio stream (Winamp's window title), and checks what the host
+// was sent, in which order and when.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_player_client.h"
+#include "host_test_support.h"
+#include "sim_host.h"
+
+namespace {
+
+using host_test::PluginCopy;
+using talkeo_sim::kMsgGetXStatus;
+using talkeo_sim::kMsgSetXStatus;
+using talkeo_sim::SentMessage;
+using talkeo_sim::SimHost;
+using talkeo_sim::XStatus;
+using tunelet::testing::FakePlayer;
+
+constexpr uint32_t kPollMs = 3000;  // the shortest poll period, which the quiet INI sets
+constexpr uint32_t kDelayMs = 900;  // from the clear to the publish or the restore
+// A window-message timer never fires much early, and a busy machine makes it late.
+constexpr uint32_t kDelayMinMs = kDelayMs - 50, kDelayMaxMs = kDelayMs + 600;
+// A poll, the delay after it and a margin for a busy machine.
+constexpr uint32_t kStepBoundMs = kPollMs + kDelayMs + 2500;
+// Long enough for one more poll and the delay after it.
+constexpr uint32_t kQuietMs = kPollMs + kDelayMs + 300;
+
+constexpr int32_t kGet = kMsgGetXStatus, kSet = kMsgSetXStatus;
+
+const XStatus kUsersOwn{5, L"Пью пиво", L"с друзьями"};
+const XStatus kMusic{11, L"Музыка", L"в наушниках"};
+const XStatus kCoffee{10, L"Кофе", L"утро"};
+
+std::string Utf8(const std::wstring& w) { return talkeo_sim::ToUtf8(w); }
+
+XStatus SentXStatus(const SentMessage& m) {
+  return {m.raw.WParam, m.title.value_or(L""), m.text.value_or(L"")};
+}
+
+class Road : public ::testing::Test {
+ protected:
+  void SetUp() override { copy_.WriteQuietIni(); }
+  void TearDown() override {
+    player_.reset();  // quits the player, which lets go of the media file
+    host_.Unload();
+  }
+
+  // Loads the plug-in, switched on, while the user shows their own X-status.
+  // Without a mode the record is one the plug-in never wrote, so it runs on
+  // its first-run defaults (mode 21, its own templates); a mode is one the
+  // user chose and saved before.
+  void LoadPlugin(int mode = 0) {
+    if (mode) copy_.WriteIni(L"Main", L"Action", std::to_wstring(mode).c_str());
+    std::string error;
+    ASSERT_TRUE(host_.Load(copy_.Dll(), &error)) << error;
+    host_.Record().Initialised = mode ? 1 : 0;
+    host_.Record().PluginOn = 1;
+    host_.UserSetsXStatus(kUsersOwn.picture, kUsersOwn.title, kUsersOwn.text);
+  }
+
+  // Media Player Classic: its window, and what it plays is the media file
+  // its process holds open.
+  void StartFilePlayer() {
+    player_.emplace(L"mpc-hc.exe");
+    ASSERT_TRUE(player_->ready());
+    ASSERT_NE(player_->Run("window main MediaPlayerClassicW \"Media Player Classic\""), FakePlayer::kFailed);
+  }
+  void PlayFile(const std::wstring& path) {
+    ASSERT_NE(player_->Run("open-file track \"" + Utf8(path) + "\""), FakePlayer::kFailed);
+  }
+  void StopFile() { ASSERT_NE(player_->Run("close-file track"), FakePlayer::kFailed); }
+
+  // Winamp playing entry 0 of its playlist, a radio station's URL; the
+  // station's song is in the window title.
+  void StartWinampRadio(const std::string& url, const std::wstring& windowTitle) {
+    player_.emplace(L"WINAMP.EXE");
+    ASSERT_TRUE(player_->ready());
+    ASSERT_EQ(player_->Run("window main \"Winamp v1.x\" \"" + Utf8(windowTitle) +
+                           "\"\n"
+                           "answer main 1024 0 104 1\n"
+                           "answer main 1024 0 125 0"),
+              0);
+    ASSERT_NE(player_->Run("playlist 0 " + url), FakePlayer::kFailed);
+  }
+  void SetWinampTitle(const std::wstring& title) {
+    ASSERT_EQ(player_->Run("title main \"" + Utf8(title) + "\""), 0);
+  }
+  // Pumps until the plug-in has asked Winamp for its state again, that is
+  // until one more poll has run (it runs on this thread, inside Pump).
+  bool PumpUntilWinampPolled() {
+    player_->ClearLog();
+    auto asked = [&] {
+      for (const std::string& m : player_->Messages())
+        if (m == "main 1024 0 104") return true;
+      return false;
+    };
+    return host_test::PumpUntil(host_, asked, kPollMs + 2500);
+  }
+
+  std::wstring MediaFile(const wchar_t* name) const { return copy_.Folder() + L"\\" + name; }
+
+  bool PumpUntilShown(const XStatus& want, uint32_t boundMs = kStepBoundMs) {
+    return host_test::PumpUntil(host_, [&] { return host_.Shown() == want; }, boundMs);
+  }
+  bool PumpUntilSent(size_t count, uint32_t boundMs = kStepBoundMs) {
+    return host_test::PumpUntil(host_, [&] { return host_.Sent().size() >= count; }, boundMs);
+  }
+  std::vector<int32_t> Codes() const {
+    std::vector<int32_t> codes;
+    for (const auto& m : host_.Sent()) codes.push_back(m.raw.Msg);
+    return codes;
+  }
+  std::vector<SentMessage> Sets() const {
+    std::vector<SentMessage> sets;
+    for (const auto& m : host_.Sent())
+      if (m.raw.Msg == kSet) sets.push_back(m);
+    return sets;
+  }
+  // The last two X-status changes sent: a clear (picture 0, no title, no
+  // text), then `after` one delay later.
+  void ExpectClearThen(const XStatus& after) const {
+    const std::vector<SentMessage> sets = Sets();
+    ASSERT_GE(sets.size(), 2u);
+    const SentMessage& clear = sets[sets.size() - 2];
+    const SentMessage& next = sets.back();
+    EXPECT_EQ(clear.raw.WParam, 0);
+    EXPECT_FALSE(clear.title.has_value());
+    EXPECT_FALSE(clear.text.has_value());
+    EXPECT_EQ(SentXStatus(next), after) << talkeo_sim::DescribeXStatus(SentXStatus(next));
+    const uint32_t delay = next.timeMs - clear.timeMs;
+    EXPECT_GE(delay, kDelayMinMs);
+    EXPECT_LE(delay, kDelayMaxMs);
+  }
+  std::string ShownText() const { return talkeo_sim::DescribeXStatus(host_.Shown()); }
+
+  PluginCopy copy_;
+  SimHost host_;
+  std::optional<FakePlayer> player_;  // after copy_: quits before the folder goes
+};
+
+TEST_F(Road, TaggedMp3IsPublishedAfterTheClearAndTheUsersOwnComesBackAfterTheStop) {
+  const std::wstring track = MediaFile(L"Исполнитель - Песня.mp3");
+  host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+  const XStatus published{11, L"Слушаю:", L"Исполнитель \"Песня\""};
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(track));
+  ASSERT_TRUE(host_.Start());
+
+  ASSERT_TRUE(PumpUntilShown(published)) << ShownText();
+  // The user's title read, the user's X-status saved, the clear, and one
+  // delay later the track: all in one poll but the last.
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kGet, kSet, kSet}));
+  const std::vector<SentMessage>& sent = host_.Sent();
+  EXPECT_EQ(sent[0].answer, kUsersOwn);
+  EXPECT_EQ(sent[1].answer, kUsersOwn);
+  EXPECT_LT(sent[2].timeMs - sent[0].timeMs, kDelayMinMs);  // the clear comes at once
+  ExpectClearThen(published);
+
+  // The same file at the next poll is not new.
+  host_.ClearLogs();
+  host_.Pump(kQuietMs);
+  EXPECT_EQ(host_.Sent().size(), 0u);
+
+  ASSERT_NO_FATAL_FAILURE(StopFile());
+  ASSERT_TRUE(PumpUntilShown(kUsersOwn)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
+  ExpectClearThen(kUsersOwn);
+
+  // Restored once: later polls find nothing saved and send nothing.
+  host_.ClearLogs();
+  host_.Pump(kQuietMs);
+  EXPECT_EQ(host_.Sent().size(), 0u);
+}
+
+TEST_F(Road, VideoGetsTheVideoPictureAndTitleAndClosingThePlayerRestores) {
+  const std::wstring clip = MediaFile(L"Клип - Лето.mkv");
+  std::ofstream(std::filesystem::path(clip), std::ios::binary)
+      << std::string("\x1A\x45\xDF\xA3", 4) << std::string(4000, '\0');
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(clip));
+  ASSERT_TRUE(host_.Start());
+
+  // Artist and title from the file name, which is all a video gives.
+  const XStatus published{8, L"Смотрю:", L"Клип \"Лето\""};
+  ASSERT_TRUE(PumpUntilShown(published)) << ShownText();
+  ExpectClearThen(published);
+
+  host_.ClearLogs();
+  player_.reset();
+  ASSERT_TRUE(PumpUntilShown(kUsersOwn)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
+  ExpectClearThen(kUsersOwn);
+}
+
+TEST_F(Road, ModeElevenPublishesOnlyWhileTheUserShowsMusic) {
+  const std::wstring track = MediaFile(L"track.mp3");
+  host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+  const XStatus published{11, L"Слушаю:", L"Исполнитель \"Песня\""};
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin(11));
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(track));
+  ASSERT_TRUE(host_.Start());
+
+  // Another picture: each poll only asks which picture is shown.
+  ASSERT_TRUE(PumpUntilSent(1));
+  host_.Pump(kDelayMs + 300);
+  EXPECT_EQ(Codes(), std::vector<int32_t>(Codes().size(), kGet));
+  EXPECT_EQ(host_.Shown(), kUsersOwn);
+
+  // The user picks "Music": the next poll publishes over it.
+  host_.ClearLogs();
+  host_.UserSetsXStatus(kMusic.picture, kMusic.title, kMusic.text);
+  ASSERT_TRUE(PumpUntilShown(published)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kGet, kGet, kSet, kSet}));
+  EXPECT_EQ(host_.Sent()[2].answer, kMusic);  // saved
+  ExpectClearThen(published);
+
+  // Another picture again: left alone, and the track is forgotten.
+  host_.ClearLogs();
+  host_.UserSetsXStatus(kCoffee.picture, kCoffee.title, kCoffee.text);
+  ASSERT_TRUE(PumpUntilSent(1));
+  host_.Pump(kDelayMs + 300);
+  EXPECT_EQ(Codes(), std::vector<int32_t>(Codes().size(), kGet));
+  EXPECT_EQ(host_.Shown(), kCoffee);
+
+  // "Music" once more: the same file is new again, and the stop brings back
+  // the "Music" X-status the user had.
+  host_.ClearLogs();
+  host_.UserSetsXStatus(kMusic.picture, kMusic.title, kMusic.text);
+  ASSERT_TRUE(PumpUntilShown(published)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kGet, kGet, kSet, kSet}));
+  ASSERT_NO_FATAL_FAILURE(StopFile());
+  ASSERT_TRUE(PumpUntilShown(kMusic)) << ShownText();
+  ExpectClearThen(kMusic);
+}
+
+TEST_F(Road, ModeTenRepublishesOverThePictureTheUserPicksAndRestoresIt) {
+  const std::wstring track = MediaFile(L"track.mp3");
+  host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin(10));
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(track));
+  ASSERT_TRUE(host_.Start());
+  ASSERT_TRUE(PumpUntilShown({kUsersOwn.picture, L"Слушаю:", L"Исполнитель \"Песня\""})) << ShownText();
+
+  host_.ClearLogs();
+  host_.UserSetsXStatus(kCoffee.picture, kCoffee.title, kCoffee.text);
+  const XStatus republished{kCoffee.picture, L"Слушаю:", L"Исполнитель \"Песня\""};
+  ASSERT_TRUE(PumpUntilShown(republished)) << ShownText();
+  // No second save: the title read, the clear, the track.
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
+  ExpectClearThen(republished);
+
+  // The new picture and its text come back; the host's report carries no
+  // title, so the title saved at the start stays.
+  host_.ClearLogs();
+  ASSERT_NO_FATAL_FAILURE(StopFile());
+  const XStatus restored{kCoffee.picture, kUsersOwn.title, kCoffee.text};
+  ASSERT_TRUE(PumpUntilShown(restored)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
+  ExpectClearThen(restored);
+}
+
+// Mode 10, so that the radio is also republished over a picture the user picks.
+TEST_F(Road, WinampRadioSongsComeFromTheWindowTitleThenAFileFromThePlaylist) {
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin(10));
+  ASSERT_NO_FATAL_FAILURE(StartWinampRadio("http://radio.example:8000/rock", L"1. Кино - Группа крови - Winamp"));
+  ASSERT_TRUE(host_.Start());
+
+  // A stream has no tags: the whole title before " - Winamp" is the title.
+  const XStatus first{kUsersOwn.picture, L"Слушаю:", L"\"1. Кино - Группа крови\""};
+  ASSERT_TRUE(PumpUntilShown(first)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kGet, kSet, kSet}));
+  ExpectClearThen(first);
+
+  // A status text in the title (buffering) is no new song.
+  host_.ClearLogs();
+  ASSERT_NO_FATAL_FAILURE(SetWinampTitle(L"[Buffering: 50%] 1. Кино - Группа крови - Winamp"));
+  ASSERT_TRUE(PumpUntilWinampPolled());
+  EXPECT_EQ(host_.CountSent(kSet), 0u);
+
+  // The station plays the next song.
+  ASSERT_NO_FATAL_FAILURE(SetWinampTitle(L"2. Ария - Беспечный ангел - Winamp"));
+  const XStatus second{kUsersOwn.picture, L"Слушаю:", L"\"2. Ария - Беспечный ангел\""};
+  ASSERT_TRUE(PumpUntilShown(second)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
+  ExpectClearThen(second);
+
+  // The user picks another picture during the song: the song goes back on
+  // over it at the next poll.
+  host_.ClearLogs();
+  host_.UserSetsXStatus(kCoffee.picture, kCoffee.title, kCoffee.text);
+  const XStatus over{kCoffee.picture, L"Слушаю:", L"\"2. Ария - Беспечный ангел\""};
+  ASSERT_TRUE(PumpUntilShown(over)) << ShownText();
+  ExpectClearThen(over);
+
+  // The user turns from the radio to a file of the playlist: its tags, read
+  // from the path in Winamp's memory.
+  const std::wstring track = MediaFile(L"track.mp3");
+  host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+  host_.ClearLogs();
+  ASSERT_NE(player_->Run("playlist 1 \"" + Utf8(track) + "\"\nanswer main 1024 0 125 1"), FakePlayer::kFailed);
+  const XStatus file{kCoffee.picture, L"Слушаю:", L"Исполнитель \"Песня\""};
+  ASSERT_TRUE(PumpUntilShown(file)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
+  ExpectClearThen(file);
+
+  // Winamp stops.
+  host_.ClearLogs();
+  ASSERT_EQ(player_->Run("answer main 1024 0 104 0"), 0);
+  const XStatus restored{kCoffee.picture, kUsersOwn.title, kCoffee.text};
+  ASSERT_TRUE(PumpUntilShown(restored)) << ShownText();
+  EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
+  ExpectClearThen(restored);
+}
+
+}  // namespace
