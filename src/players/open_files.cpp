@@ -59,11 +59,15 @@ std::optional<std::u16string> FinishScan(OpenFileLists& lists) {
   return lists.PreviousScan[lists.SelectedIndex].DevicePath;
 }
 
-uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId) {
-  // Offsets in a 32-bit SYSTEM_PROCESS_INFORMATION entry.
-  constexpr size_t kProcessIdOffset = 68;
-  constexpr size_t kHandleCountOffset = 76;
-  constexpr size_t kMinEntrySize = kHandleCountOffset + 4;
+uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId, PointerWidth width) {
+  // A SYSTEM_PROCESS_INFORMATION entry: the image name (a UNICODE_STRING of
+  // 8 or 16 bytes) at 56, the base priority after it, then the process id and
+  // the parent's id (pointer-sized and aligned), then the handle count.
+  // Process ids fit in 32 bits: their low half is read.
+  const size_t pointer = size_t(width);
+  const size_t kProcessIdOffset = width == PointerWidth::Bits64 ? 80 : 68;
+  const size_t kHandleCountOffset = kProcessIdOffset + 2 * pointer;
+  const size_t kMinEntrySize = kHandleCountOffset + 4;
   // A process list has a few thousand entries; the cap stops a corrupt chain.
   constexpr int kMaxProcessEntries = 1 << 16;
 
@@ -78,29 +82,37 @@ uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId) {
   return 0;
 }
 
-std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t processId) {
-  // Entry: object pointer @0, process id @4, handle value @8, granted
-  // access @12, back-trace index @16 (16 bits), type index @18 (16 bits),
-  // attributes @20, reserved @24.
-  constexpr size_t kHeaderSize = 8;
-  constexpr size_t kEntrySize = 28;
+std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t processId, PointerWidth width) {
+  // Header: count and reserved, pointer-sized. Entry: object pointer, process
+  // id, handle value (pointer-sized each), granted access (32 bits),
+  // back-trace index and type index (16 bits each), attributes and reserved
+  // (32 bits each): 28 bytes, or 40 with 8-byte pointers.
+  const size_t pointer = size_t(width);
+  const size_t kHeaderSize = 2 * pointer;
+  const size_t kEntrySize = 3 * pointer + 16;
+  const size_t kProcessIdOffset = pointer;
+  const size_t kHandleOffset = 2 * pointer;
+  const size_t kTypeOffset = 3 * pointer + 6;
   std::vector<SystemHandleEntry> handles;
   if (list.size() < kHeaderSize) return handles;
   const size_t fit = (list.size() - kHeaderSize) / kEntrySize;
   const size_t count = std::min<size_t>(LoadU32le(list, 0), fit);
   for (size_t i = 0; i < count; ++i) {
     const size_t at = kHeaderSize + i * kEntrySize;
-    if (LoadU32le(list, at + 4) != processId) continue;
-    handles.push_back({LoadU32le(list, at + 8), LoadU16le(list, at + 18)});
+    if (LoadU32le(list, at + kProcessIdOffset) != processId) continue;
+    handles.push_back({LoadU32le(list, at + kHandleOffset), LoadU16le(list, at + kTypeOffset)});
   }
   return handles;
 }
 
-std::vector<SystemHandleEntry> HandlesOfProcessBasic(ByteSpan list, uint32_t processId) {
+std::vector<SystemHandleEntry> HandlesOfProcessBasic(ByteSpan list, uint32_t processId, PointerWidth width) {
+  // Header: a 32-bit count, the entries aligned to a pointer after it.
   // Entry: process id @0 (16 bits), back-trace index @2, type index @4
-  // (8 bits), attributes @5, handle value @6 (16 bits), object @8, access @12.
-  constexpr size_t kHeaderSize = 4;
-  constexpr size_t kEntrySize = 16;
+  // (8 bits), attributes @5, handle value @6 (16 bits), object pointer @8,
+  // access after it: 16 bytes, or 24 with 8-byte pointers.
+  const size_t pointer = size_t(width);
+  const size_t kHeaderSize = pointer;
+  const size_t kEntrySize = 2 * pointer + 8;
   std::vector<SystemHandleEntry> handles;
   if (list.size() < kHeaderSize || processId > 0xFFFF) return handles;
   const size_t fit = (list.size() - kHeaderSize) / kEntrySize;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/byte_reader.h"
+#include "players/player_system.h"
 
 namespace tunelet {
 
@@ -48,10 +49,14 @@ int ChooseNewestEntry(OpenFileLists& lists);
 // the device path of the file to report (the newest one, or the last one).
 std::optional<std::u16string> FinishScan(OpenFileLists& lists);
 
-// The 32-bit system process list (variable-length entries chained by the
-// next-entry offset in their first field): the handle count of processId, or
-// 0 when it is not listed. The first entry (the idle process) is skipped.
-uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId);
+// The system's process and handle lists are laid out for the bitness of the
+// process that asks for them (PointerWidth): their pointer-sized fields are
+// 4 bytes wide in a 32-bit process and 8 in a 64-bit one.
+
+// The system process list (variable-length entries chained by the next-entry
+// offset in their first field): the handle count of processId, or 0 when it
+// is not listed. The first entry (the idle process) is skipped.
+uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId, PointerWidth width);
 
 // One handle of a process in the system's handle list.
 struct SystemHandleEntry {
@@ -59,11 +64,11 @@ struct SystemHandleEntry {
   uint16_t TypeIndex = 0;  // the object type's number; its meaning differs between systems
 };
 
-// The handles of processId in the system's extended handle list (32-bit
-// layout: a count and a reserved word, then 28-byte entries).
-std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t processId);
-// The same from the older handle list (a 32-bit count, then 16-byte entries
-// with 16-bit process ids and handle values).
-std::vector<SystemHandleEntry> HandlesOfProcessBasic(ByteSpan list, uint32_t processId);
+// The handles of processId in the system's extended handle list (a count and
+// a reserved word, then entries of 28 or 40 bytes).
+std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t processId, PointerWidth width);
+// The same from the older handle list (a 32-bit count, then entries of 16 or
+// 24 bytes with 16-bit process ids and handle values).
+std::vector<SystemHandleEntry> HandlesOfProcessBasic(ByteSpan list, uint32_t processId, PointerWidth width);
 
 }  // namespace tunelet

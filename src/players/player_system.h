@@ -18,12 +18,25 @@ namespace tunelet {
 // user-interface thread must never wait on it without bound.
 constexpr uint32_t kPlayerAnswerTimeoutMs = 1000;
 
+// The width of a process's pointers, in bytes: 4 in a 32-bit process (the
+// product, on 64-bit Windows too), 8 in a 64-bit one.
+enum class PointerWidth : uint8_t { Bits32 = 4, Bits64 = 8 };
+
+// An address another process answered with, as that process means it: a
+// 32-bit player's answer reaches a 64-bit caller sign-extended, and only its
+// low 32 bits are the address.
+constexpr uintptr_t AddressInProcess(intptr_t answer, PointerWidth processWidth) {
+  return processWidth == PointerWidth::Bits32 ? uintptr_t(uint32_t(answer)) : uintptr_t(answer);
+}
+
 // Memory of another process, open for reading while the object lives.
 class IProcessMemory {
  public:
   virtual ~IProcessMemory() = default;
   // Exactly n bytes from address, or nothing when any of them cannot be read.
   virtual std::optional<std::vector<uint8_t>> Read(uintptr_t address, size_t n) = 0;
+  // The width of the other process's pointers.
+  virtual PointerWidth ProcessPointerWidth() const = 0;
 };
 
 class IPlayerSystem {

@@ -95,7 +95,7 @@ std::u16string GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
   if (!position) return {};
   const auto address = system.SendBounded(playerHandle, kWmUser, uintptr_t(*position), kGetPlaylistFile);
   if (!address || *address == 0) return {};
-  const auto bytes = memory->Read(uintptr_t(*address), kWinampFileNameBytes);
+  const auto bytes = memory->Read(AddressInProcess(*address, memory->ProcessPointerWidth()), kWinampFileNameBytes);
   if (!bytes) return {};
   return system.AnsiToWide(TextBeforeNul(*bytes));
 }

@@ -249,7 +249,7 @@ bool ScriptRunner::RunStep(const Step& s) {
     if (!host_.Plugin()) return Fail(s, "no plug-in is held");
     const std::wstring t = text(2);
     host_.Send(Int(a[0]), a.size() > 1 ? Int(a[1]) : 0, 0,
-               a.size() > 2 ? int32_t(uintptr_t(t.c_str())) : 0);
+               a.size() > 2 ? reinterpret_cast<intptr_t>(t.c_str()) : 0);
     return true;
   }
   if (v == "wait") {

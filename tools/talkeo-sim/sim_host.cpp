@@ -57,8 +57,8 @@ std::string Visible(const std::wstring& s) {
   return "\"" + ToUtf8(v) + "\"";
 }
 
-const wchar_t* TextAt(int32_t pointer) { return reinterpret_cast<const wchar_t*>(uintptr_t(uint32_t(pointer))); }
-int32_t PointerOf(const wchar_t* p) { return int32_t(uintptr_t(p)); }
+const wchar_t* TextAt(intptr_t pointer) { return reinterpret_cast<const wchar_t*>(pointer); }
+intptr_t PointerOf(const wchar_t* p) { return reinterpret_cast<intptr_t>(p); }
 
 std::wstring FileNameOf(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/:");
@@ -91,7 +91,7 @@ class SimService final : public ITLKPluginService {
     // below the host's instead of freed memory.
     return ULONG(::InterlockedDecrement(&refs_));
   }
-  HostKeptOptions* STDMETHODCALLTYPE GetSharedOptions(uint32_t dllHandle) override {
+  HostKeptOptions* STDMETHODCALLTYPE GetSharedOptions(uintptr_t dllHandle) override {
     return host_->OnGetSharedOptions(dllHandle);
   }
   void STDMETHODCALLTYPE SendToHost(HostMessage* message) override { host_->OnSendToHost(message); }
@@ -183,7 +183,7 @@ bool SimHost::Create() {
     Line("GetInfo gave no descriptor");
     return false;
   }
-  descriptorPtr_->DllHandle = uint32_t(uintptr_t(module_));
+  descriptorPtr_->DllHandle = reinterpret_cast<uintptr_t>(module_);
   loadedSent_ = started_ = false;
   if (verbose_) Line("plug-in created");
   return true;
@@ -236,14 +236,14 @@ void SimHost::Shutdown() {
 
 void SimHost::OpenOptions() { Send(kMsgOpenOptions); }
 
-void SimHost::Send(int32_t code, int32_t wParam, int32_t lParam, int32_t nParam) {
+void SimHost::Send(int32_t code, int32_t wParam, intptr_t lParam, intptr_t nParam) {
   if (!plugin_) return;
   HostMessage m{};
   m.Msg = code;
   m.WParam = wParam;
   m.LParam = lParam;
   m.NParam = nParam;
-  m.DllHandle = descriptorPtr_ ? int32_t(descriptorPtr_->DllHandle) : 0;
+  m.DllHandle = descriptorPtr_ ? intptr_t(descriptorPtr_->DllHandle) : 0;
   Deliver(m);
 }
 
@@ -297,12 +297,12 @@ size_t SimHost::CountSent(int32_t code) const {
   return n;
 }
 
-HostKeptOptions* SimHost::OnGetSharedOptions(uint32_t dllHandle) {
+HostKeptOptions* SimHost::OnGetSharedOptions(uintptr_t dllHandle) {
   ++sharedOptionsCalls_;
   if (verbose_) Line("<- GetSharedOptions");
   if (sharedOptionsNull_) return nullptr;
   // One record per plug-in, found by the handle the host gave it.
-  if (!module_ || dllHandle != uint32_t(uintptr_t(module_))) return nullptr;
+  if (!module_ || dllHandle != reinterpret_cast<uintptr_t>(module_)) return nullptr;
   return record_.get();
 }
 
@@ -318,7 +318,7 @@ void SimHost::OnSendToHost(HostMessage* m) {
       if (const wchar_t* t = TextAt(m->LParam)) s.title = t;
       if (const wchar_t* t = TextAt(m->NParam)) s.text = t;
       XStatus next;
-      if (m->WParam != 0) next = {m->WParam, s.title.value_or(L""), s.text.value_or(L"")};
+      if (m->WParam != 0) next = {int32_t(m->WParam), s.title.value_or(L""), s.text.value_or(L"")};
       ApplyXStatus(next, nullptr);
       break;
     }

@@ -66,7 +66,7 @@ struct DeliveredMessage {
 
 // What Loaded() found in the descriptor after MSG_LOADED.
 struct DescriptorCopy {
-  uint32_t dllHandle = 0;
+  uintptr_t dllHandle = 0;
   std::wstring dllPath, name, author;
   uint16_t sdkMajor = 0, sdkMinor = 0, versionMajor = 0, versionMinor = 0;
 };
@@ -113,7 +113,7 @@ class SimHost {
   void Shutdown();
   void OpenOptions();
   // Any message, as the host would send it.
-  void Send(int32_t code, int32_t wParam = 0, int32_t lParam = 0, int32_t nParam = 0);
+  void Send(int32_t code, int32_t wParam = 0, intptr_t lParam = 0, intptr_t nParam = 0);
   // The host lets go of its interface; returns the count the plug-in reported.
   ULONG Release();
   // FreeLibrary; releases the interface first if it is still held. Saves
@@ -156,7 +156,7 @@ class SimHost {
 
  private:
   friend class SimService;
-  HostKeptOptions* OnGetSharedOptions(uint32_t dllHandle);
+  HostKeptOptions* OnGetSharedOptions(uintptr_t dllHandle);
   void OnSendToHost(HostMessage* m);
   void Deliver(HostMessage& m);
   void ApplyXStatus(const XStatus& next, const char* origin);

@@ -2,6 +2,11 @@
 // slot order and the records that cross the boundary. Shared by the plug-in
 // and by the simulated host (tools/talkeo-sim), so both agree by construction;
 // the offsets are checked at compile time.
+//
+// The product is 32-bit and its layout is the host's, byte for byte. The same
+// sources also build for x86_64, where every field that holds a pointer or a
+// handle is pointer-sized and the records are laid out naturally, as a 64-bit
+// host would declare them.
 #pragma once
 
 #include <windows.h>
@@ -12,9 +17,13 @@
 
 namespace tunelet::abi {
 
+#if defined(_WIN64)
+#pragma pack(push, 8)
+#else
 #pragma pack(push, 1)
+#endif
 struct PluginDescriptor {
-  uint32_t DllHandle;         // written by the host before MSG_LOADED
+  uintptr_t DllHandle;        // written by the host before MSG_LOADED
   const wchar_t* DllPath;     // zero-terminated full path of the plug-in
   uint16_t SdkVersionMajor;   // 1
   uint16_t SdkVersionMinor;   // 2
@@ -24,16 +33,18 @@ struct PluginDescriptor {
   const wchar_t* PluginAuthor;  // "ORB2000"
 };
 
+// Every field is as wide as a pointer: 32 bits in the product.
 struct HostMessage {
-  int32_t Msg;
-  int32_t WParam;     // X-status picture in codes 10, 11, 12
-  int32_t LParam;     // UTF-16 title pointer in codes 10 and 11
-  int32_t NParam;     // UTF-16 text pointer in codes 10, 11, 12
-  int32_t Result;
-  int32_t DllHandle;  // the sender's DllHandle
+  intptr_t Msg;
+  intptr_t WParam;     // X-status picture in codes 10, 11, 12
+  intptr_t LParam;     // UTF-16 title pointer in codes 10 and 11
+  intptr_t NParam;     // UTF-16 text pointer in codes 10, 11, 12
+  intptr_t Result;
+  intptr_t DllHandle;  // the sender's DllHandle
 };
 
 // The part of the host-kept record the plug-in uses; the gaps are the host's.
+// The offsets in the comments are the 32-bit ones.
 struct HostKeptOptions {
   uint8_t PluginOn;            // 0
   uint8_t KeepXStatusName;     // 1
@@ -64,7 +75,7 @@ struct HostKeptOptions {
 };
 #pragma pack(pop)
 
-static_assert(sizeof(void*) == 4, "the host boundary is 32-bit");
+#if !defined(_WIN64)
 static_assert(sizeof(PluginDescriptor) == 24);
 static_assert(offsetof(PluginDescriptor, DllPath) == 4);
 static_assert(offsetof(PluginDescriptor, SdkVersionMajor) == 8);
@@ -92,10 +103,16 @@ static_assert(offsetof(HostKeptOptions, VideoTextTemplate) == 64);
 static_assert(offsetof(HostKeptOptions, SavedXStatusTitle) == 72);
 static_assert(offsetof(HostKeptOptions, SavedXStatusText) == 76);
 static_assert(offsetof(HostKeptOptions, PasteTemplate) == 88);
+#else
+static_assert(sizeof(HostMessage) == 6 * sizeof(void*));
+static_assert(offsetof(PluginDescriptor, PluginName) % alignof(void*) == 0);
+static_assert(offsetof(HostKeptOptions, AudioTitleTemplate) % alignof(BSTR) == 0);
+static_assert(offsetof(HostKeptOptions, PasteTemplate) % alignof(BSTR) == 0);
+#endif
 
 // The host's service. Its interface identifier is all zeros.
 struct ITLKPluginService : IUnknown {
-  virtual HostKeptOptions* STDMETHODCALLTYPE GetSharedOptions(uint32_t dllHandle) = 0;
+  virtual HostKeptOptions* STDMETHODCALLTYPE GetSharedOptions(uintptr_t dllHandle) = 0;
   virtual void STDMETHODCALLTYPE SendToHost(HostMessage* message) = 0;
 };
 

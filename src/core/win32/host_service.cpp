@@ -6,8 +6,8 @@
 namespace tunelet::win32 {
 
 namespace {
-std::u16string CopyWide(int32_t ptr) {
-  const auto* p = reinterpret_cast<const char16_t*>(uintptr_t(uint32_t(ptr)));
+std::u16string CopyWide(intptr_t ptr) {
+  const auto* p = reinterpret_cast<const char16_t*>(ptr);
   return p ? std::u16string(p) : std::u16string();
 }
 std::u16string FromBstr(BSTR b) {
@@ -31,9 +31,9 @@ void HostService::SetXStatus(int32_t picture, const OptText& title, const OptTex
   abi::HostMessage m{};
   m.Msg = MSG_SET_XSTATUS;
   m.WParam = picture;
-  m.LParam = title ? int32_t(uintptr_t(t.c_str())) : 0;
-  m.NParam = text ? int32_t(uintptr_t(x.c_str())) : 0;
-  m.DllHandle = int32_t(descriptor_->DllHandle);
+  m.LParam = title ? reinterpret_cast<intptr_t>(t.c_str()) : 0;
+  m.NParam = text ? reinterpret_cast<intptr_t>(x.c_str()) : 0;
+  m.DllHandle = intptr_t(descriptor_->DllHandle);
   service_->SendToHost(&m);
 }
 
@@ -42,9 +42,9 @@ XStatusAnswer HostService::GetXStatus() {
   if (!service_) return a;
   abi::HostMessage m{};
   m.Msg = MSG_GET_XSTATUS;
-  m.DllHandle = int32_t(descriptor_->DllHandle);
+  m.DllHandle = intptr_t(descriptor_->DllHandle);
   service_->SendToHost(&m);
-  a.picture = m.WParam;
+  a.picture = int32_t(m.WParam);
   a.title = CopyWide(m.LParam);
   a.text = CopyWide(m.NParam);
   return a;

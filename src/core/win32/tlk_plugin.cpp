@@ -159,8 +159,8 @@ class TTlkPlugin final : public abi::IHostPlugin {
         return;
       }
       EnsureCore();
-      const auto* text = reinterpret_cast<const char16_t*>(uintptr_t(uint32_t(m->NParam)));
-      core_->HandleHostMessage(m->Msg, m->WParam, text);
+      const auto* text = reinterpret_cast<const char16_t*>(m->NParam);
+      core_->HandleHostMessage(int32_t(m->Msg), int32_t(m->WParam), text);
     } catch (...) {
       // Nothing may escape into the host.
     }
@@ -169,7 +169,7 @@ class TTlkPlugin final : public abi::IHostPlugin {
  private:
   void FillDescriptor() {
     wchar_t buf[261] = {};
-    const DWORD n = ::GetModuleFileNameW(HMODULE(uintptr_t(descriptor_.DllHandle)), buf, 261);
+    const DWORD n = ::GetModuleFileNameW(reinterpret_cast<HMODULE>(descriptor_.DllHandle), buf, 261);
     dllPathText_.assign(buf, n < 261 ? n : 260);
     descriptor_.DllPath = dllPathText_.c_str();
     descriptor_.SdkVersionMajor = 1;

@@ -29,6 +29,8 @@ constexpr int kMaxProcessListTries = 6;
 // but never past this value.
 constexpr DWORD kMaxHandleValue = 8192;
 constexpr DWORD kMappedNameChars = 510;
+// The system lists come laid out for this process's own bitness.
+constexpr PointerWidth kOwnPointerWidth = sizeof(void*) == 8 ? PointerWidth::Bits64 : PointerWidth::Bits32;
 
 using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
 using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
@@ -115,10 +117,10 @@ std::optional<std::vector<uint8_t>> QuerySystemInformation(ULONG infoClass, size
 std::optional<std::unordered_map<DWORD, uint16_t>> ProcessHandleTypes(DWORD processId) {
   std::vector<SystemHandleEntry> handles;
   if (auto list = QuerySystemInformation(kSystemExtendedHandleInformation, kHandleListBytes))
-    handles = HandlesOfProcessExtended(ByteSpan(list->data(), list->size()), processId);
+    handles = HandlesOfProcessExtended(ByteSpan(list->data(), list->size()), processId, kOwnPointerWidth);
   else if (processId <= 0xFFFF)
     if (auto basic = QuerySystemInformation(kSystemHandleInformation, kHandleListBytes))
-      handles = HandlesOfProcessBasic(ByteSpan(basic->data(), basic->size()), processId);
+      handles = HandlesOfProcessBasic(ByteSpan(basic->data(), basic->size()), processId, kOwnPointerWidth);
   // A running process always holds handles: an empty answer is not to be trusted.
   if (handles.empty()) return std::nullopt;
   std::unordered_map<DWORD, uint16_t> types;
@@ -186,7 +188,7 @@ class OpenFileRoutes final : public IOpenFileRoutes {
 
 uint32_t GetProcessHandleCount(DWORD processId) {
   const auto list = QuerySystemInformation(kSystemProcessInformation, kProcessListBytes);
-  return list ? HandleCountFromProcessList(ByteSpan(list->data(), list->size()), processId) : 0;
+  return list ? HandleCountFromProcessList(ByteSpan(list->data(), list->size()), processId, kOwnPointerWidth) : 0;
 }
 
 std::u16string FindOpenMediaFile(HWND window) {

@@ -33,9 +33,22 @@ HWND AsWindow(uintptr_t w) { return reinterpret_cast<HWND>(w); }
 // broadcast handle (a player's answer may be any number), never 0.
 bool IsSendableWindow(HWND w) { return w && w != HWND_BROADCAST && IsWindow(w); }
 
+// The bitness of another process. A 32-bit process (the product) reads only
+// 32-bit address spaces; a 64-bit one asks whether the other runs under WOW64.
+PointerWidth ProcessPointerWidthOf(HANDLE process) {
+#if defined(_WIN64)
+  BOOL wow64 = FALSE;
+  return IsWow64Process(process, &wow64) && wow64 ? PointerWidth::Bits32 : PointerWidth::Bits64;
+#else
+  (void)process;
+  return PointerWidth::Bits32;
+#endif
+}
+
 class ProcessMemory : public IProcessMemory {
  public:
-  explicit ProcessMemory(UniqueKernelHandle process) : process_(std::move(process)) {}
+  explicit ProcessMemory(UniqueKernelHandle process)
+      : process_(std::move(process)), width_(ProcessPointerWidthOf(process_.get())) {}
   std::optional<std::vector<uint8_t>> Read(uintptr_t address, size_t n) override {
     std::vector<uint8_t> bytes(n);
     SIZE_T got = 0;
@@ -44,9 +57,11 @@ class ProcessMemory : public IProcessMemory {
       return std::nullopt;
     return bytes;
   }
+  PointerWidth ProcessPointerWidth() const override { return width_; }
 
  private:
   UniqueKernelHandle process_;
+  PointerWidth width_;
 };
 
 }  // namespace
@@ -119,7 +134,7 @@ std::string Win32PlayerSystem::WindowTextByMessage(uintptr_t window, size_t buff
 std::unique_ptr<IProcessMemory> Win32PlayerSystem::OpenProcessMemory(uintptr_t window) {
   DWORD pid = 0;
   if (!GetWindowThreadProcessId(AsWindow(window), &pid) || !pid) return nullptr;
-  UniqueKernelHandle process(OpenProcess(PROCESS_VM_READ, FALSE, pid));
+  UniqueKernelHandle process(OpenProcess(PROCESS_VM_READ | PROCESS_QUERY_INFORMATION, FALSE, pid));
   if (!process) return nullptr;
   return std::make_unique<ProcessMemory>(std::move(process));
 }

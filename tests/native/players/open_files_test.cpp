@@ -99,16 +99,23 @@ TEST(OpenFiles, MediaExtensionsAreTheSixteenOnly) {
 }
 
 namespace {
-// A 32-bit system process list: entries chained by their first field; the
-// process id sits at byte 68, the handle count at byte 76.
+constexpr PointerWidth kWidths[] = {PointerWidth::Bits32, PointerWidth::Bits64};
+const char* Name(PointerWidth w) { return w == PointerWidth::Bits64 ? "64-bit layout" : "32-bit layout"; }
+
+// A system process list: entries chained by their first field. The process
+// id sits at byte 68 and the handle count at 76 in a 32-bit process; at 80
+// and 96 in a 64-bit one (the image name's UNICODE_STRING and the
+// pointer-sized ids are wider there).
 class ProcessListBuilder {
  public:
-  ProcessListBuilder& Entry(uint32_t pid, uint32_t handles, uint32_t size = 184) {
+  explicit ProcessListBuilder(PointerWidth width) : width_(width) {}
+  ProcessListBuilder& Entry(uint32_t pid, uint32_t handles, uint32_t size = 256) {
     if (lastEntry_) Put32(*lastEntry_, uint32_t(bytes_.size() - *lastEntry_));  // chain it
     lastEntry_ = bytes_.size();
     bytes_.resize(bytes_.size() + size);
-    Put32(*lastEntry_ + 68, pid);
-    Put32(*lastEntry_ + 76, handles);
+    const bool wide = width_ == PointerWidth::Bits64;
+    Put32(*lastEntry_ + (wide ? 80 : 68), pid);
+    Put32(*lastEntry_ + (wide ? 96 : 76), handles);
     return *this;
   }
   std::vector<uint8_t>& Bytes() { return bytes_; }
@@ -117,39 +124,49 @@ class ProcessListBuilder {
   }
 
  private:
+  PointerWidth width_;
   std::vector<uint8_t> bytes_;
   std::optional<size_t> lastEntry_;
 };
 }  // namespace
 
 TEST(ProcessList, HandleCountOfAListedProcess) {
-  ProcessListBuilder b;
-  b.Entry(0, 0).Entry(4, 900).Entry(1234, 57).Entry(88, 3);
-  EXPECT_EQ(HandleCountFromProcessList(b.Bytes(), 1234), 57u);
-  EXPECT_EQ(HandleCountFromProcessList(b.Bytes(), 88), 3u);  // last entry, next offset 0
-  EXPECT_EQ(HandleCountFromProcessList(b.Bytes(), 999), 0u);
+  for (const PointerWidth w : kWidths) {
+    ProcessListBuilder b(w);
+    b.Entry(0, 0).Entry(4, 900).Entry(1234, 57).Entry(88, 3);
+    EXPECT_EQ(HandleCountFromProcessList(b.Bytes(), 1234, w), 57u) << Name(w);
+    EXPECT_EQ(HandleCountFromProcessList(b.Bytes(), 88, w), 3u) << Name(w);  // last entry, next offset 0
+    EXPECT_EQ(HandleCountFromProcessList(b.Bytes(), 999, w), 0u) << Name(w);
+  }
+  // Read with the other bitness's offsets, the same list finds nothing.
+  ProcessListBuilder wide(PointerWidth::Bits64);
+  wide.Entry(0, 0).Entry(1234, 57);
+  EXPECT_EQ(HandleCountFromProcessList(wide.Bytes(), 1234, PointerWidth::Bits32), 0u);
 }
 
 TEST(ProcessList, TheFirstEntryIsNotConsulted) {
-  ProcessListBuilder b;
-  b.Entry(77, 10).Entry(5, 20);
-  EXPECT_EQ(HandleCountFromProcessList(b.Bytes(), 77), 0u);
+  for (const PointerWidth w : kWidths) {
+    ProcessListBuilder b(w);
+    b.Entry(77, 10).Entry(5, 20);
+    EXPECT_EQ(HandleCountFromProcessList(b.Bytes(), 77, w), 0u) << Name(w);
+  }
 }
 
 TEST(ProcessList, BrokenChainsStopWithoutReadingOutside) {
-  ProcessListBuilder b;
-  b.Entry(0, 0).Entry(10, 1).Entry(20, 2);
-  auto& bytes = b.Bytes();
-  std::vector<uint8_t> truncated(bytes.begin(), bytes.begin() + 184 + 100);  // third entry cut off
-  EXPECT_EQ(HandleCountFromProcessList(truncated, 20), 0u);
-  EXPECT_EQ(HandleCountFromProcessList(truncated, 10), 1u);
+  for (const PointerWidth w : kWidths) {
+    ProcessListBuilder b(w);
+    b.Entry(0, 0).Entry(10, 1).Entry(20, 2);
+    auto& bytes = b.Bytes();
+    std::vector<uint8_t> truncated(bytes.begin(), bytes.begin() + 256 + 100);  // third entry cut off
+    EXPECT_EQ(HandleCountFromProcessList(truncated, 20, w), 0u) << Name(w);
+    EXPECT_EQ(HandleCountFromProcessList(truncated, 10, w), 1u) << Name(w);
 
-  b.Put32(184, 0xFFFFFF00u);  // next offset far past the end
-  EXPECT_EQ(HandleCountFromProcessList(bytes, 20), 0u);
-  EXPECT_EQ(HandleCountFromProcessList({}, 20), 0u);
-
+    b.Put32(256, 0xFFFFFF00u);  // next offset far past the end
+    EXPECT_EQ(HandleCountFromProcessList(bytes, 20, w), 0u) << Name(w);
+    EXPECT_EQ(HandleCountFromProcessList({}, 20, w), 0u) << Name(w);
+  }
   std::vector<uint8_t> tiny = {200, 0, 0, 0, 1, 2};
-  EXPECT_EQ(HandleCountFromProcessList(tiny, 0), 0u);
+  EXPECT_EQ(HandleCountFromProcessList(tiny, 0, PointerWidth::Bits32), 0u);
 }
 
 namespace {
@@ -164,58 +181,78 @@ struct Handle {
   uint32_t pid, value;
   uint16_t type;
 };
-// Extended list: count @0, reserved @4, then 28-byte entries with the process
-// id @4, handle value @8 and type index @18.
-std::vector<uint8_t> ExtendedList(std::initializer_list<Handle> hs, uint32_t claimedCount) {
-  std::vector<uint8_t> b(8 + 28 * hs.size());
+// Extended list. 32-bit: count @0, reserved @4, then 28-byte entries with the
+// process id @4, handle value @8 and type index @18. 64-bit: count @0,
+// reserved @8, then 40-byte entries with the process id @8, handle value @16
+// and type index @30.
+std::vector<uint8_t> ExtendedList(PointerWidth w, std::initializer_list<Handle> hs, uint32_t claimedCount) {
+  const bool wide = w == PointerWidth::Bits64;
+  const size_t header = wide ? 16 : 8, entry = wide ? 40 : 28;
+  std::vector<uint8_t> b(header + entry * hs.size(), 0xEE);  // filler where other fields go
   Put32(b, 0, claimedCount);
-  size_t at = 8;
+  Put32(b, 4, 0);
+  size_t at = header;
   for (const auto& h : hs) {
-    Put32(b, at + 4, h.pid);
-    Put32(b, at + 8, h.value);
-    Put16(b, at + 18, h.type);
-    at += 28;
+    Put32(b, at + (wide ? 8 : 4), h.pid);
+    Put32(b, at + (wide ? 16 : 8), h.value);
+    Put16(b, at + (wide ? 30 : 18), h.type);
+    if (wide) {  // the high halves of the 64-bit id and handle
+      Put32(b, at + 12, 0);
+      Put32(b, at + 20, 0);
+    }
+    at += entry;
   }
   return b;
 }
-// Basic list: count @0, then 16-byte entries with a 16-bit process id @0,
-// an 8-bit type index @4 and a 16-bit handle value @6.
-std::vector<uint8_t> BasicList(std::initializer_list<Handle> hs) {
-  std::vector<uint8_t> b(4 + 16 * hs.size());
+// Basic list. 32-bit: count @0, then 16-byte entries; 64-bit: count @0, the
+// entries from 8 on, 24 bytes each. Both with a 16-bit process id @0, an
+// 8-bit type index @4 and a 16-bit handle value @6.
+std::vector<uint8_t> BasicList(PointerWidth w, std::initializer_list<Handle> hs) {
+  const bool wide = w == PointerWidth::Bits64;
+  const size_t header = wide ? 8 : 4, entry = wide ? 24 : 16;
+  std::vector<uint8_t> b(header + entry * hs.size(), 0xEE);
   Put32(b, 0, uint32_t(hs.size()));
-  size_t at = 4;
+  size_t at = header;
   for (const auto& h : hs) {
     Put16(b, at, uint16_t(h.pid));
     b[at + 4] = uint8_t(h.type);
     Put16(b, at + 6, uint16_t(h.value));
-    at += 16;
+    at += entry;
   }
   return b;
 }
 }  // namespace
 
 TEST(SystemHandleList, ExtendedEntriesOfOneProcess) {
-  const auto list = ExtendedList({{7, 4, 30}, {1234, 4, 37}, {1234, 0x1F0, 40}, {70000, 8, 37}}, 4);
-  const auto mine = HandlesOfProcessExtended(list, 1234);
-  ASSERT_EQ(mine.size(), 2u);
-  EXPECT_EQ(mine[0].HandleValue, 4u);
-  EXPECT_EQ(mine[0].TypeIndex, 37);
-  EXPECT_EQ(mine[1].HandleValue, 0x1F0u);
-  EXPECT_EQ(HandlesOfProcessExtended(list, 70000).size(), 1u);  // 32-bit process ids
+  for (const PointerWidth w : kWidths) {
+    const auto list = ExtendedList(w, {{7, 4, 30}, {1234, 4, 37}, {1234, 0x1F0, 40}, {70000, 8, 37}}, 4);
+    const auto mine = HandlesOfProcessExtended(list, 1234, w);
+    ASSERT_EQ(mine.size(), 2u) << Name(w);
+    EXPECT_EQ(mine[0].HandleValue, 4u);
+    EXPECT_EQ(mine[0].TypeIndex, 37);
+    EXPECT_EQ(mine[1].HandleValue, 0x1F0u);
+    EXPECT_EQ(mine[1].TypeIndex, 40);
+    EXPECT_EQ(HandlesOfProcessExtended(list, 70000, w).size(), 1u) << Name(w);  // 32-bit process ids
+  }
 }
 
 TEST(SystemHandleList, ACountBeyondTheBufferIsCut) {
-  const auto list = ExtendedList({{5, 4, 1}, {5, 8, 1}}, 0xFFFFFFFFu);
-  EXPECT_EQ(HandlesOfProcessExtended(list, 5).size(), 2u);
-  EXPECT_TRUE(HandlesOfProcessExtended(ByteSpan(list.data(), 7), 5).empty());
-  EXPECT_TRUE(HandlesOfProcessExtended(ByteSpan(list.data(), 8 + 27), 5).empty());  // entry cut short
+  for (const PointerWidth w : kWidths) {
+    const size_t header = w == PointerWidth::Bits64 ? 16 : 8, entry = w == PointerWidth::Bits64 ? 40 : 28;
+    const auto list = ExtendedList(w, {{5, 4, 1}, {5, 8, 1}}, 0xFFFFFFFFu);
+    EXPECT_EQ(HandlesOfProcessExtended(list, 5, w).size(), 2u) << Name(w);
+    EXPECT_TRUE(HandlesOfProcessExtended(ByteSpan(list.data(), header - 1), 5, w).empty());
+    EXPECT_TRUE(HandlesOfProcessExtended(ByteSpan(list.data(), header + entry - 1), 5, w).empty());  // cut short
+  }
 }
 
 TEST(SystemHandleList, BasicEntriesHaveSixteenBitProcessIds) {
-  const auto list = BasicList({{1234, 4, 28}, {99, 8, 28}, {1234, 0xFFFC, 12}});
-  const auto mine = HandlesOfProcessBasic(list, 1234);
-  ASSERT_EQ(mine.size(), 2u);
-  EXPECT_EQ(mine[1].HandleValue, 0xFFFCu);
-  EXPECT_EQ(mine[1].TypeIndex, 12);
-  EXPECT_TRUE(HandlesOfProcessBasic(list, 1234 + 0x10000).empty());  // cannot be told apart
+  for (const PointerWidth w : kWidths) {
+    const auto list = BasicList(w, {{1234, 4, 28}, {99, 8, 28}, {1234, 0xFFFC, 12}});
+    const auto mine = HandlesOfProcessBasic(list, 1234, w);
+    ASSERT_EQ(mine.size(), 2u) << Name(w);
+    EXPECT_EQ(mine[1].HandleValue, 0xFFFCu);
+    EXPECT_EQ(mine[1].TypeIndex, 12);
+    EXPECT_TRUE(HandlesOfProcessBasic(list, 1234 + 0x10000, w).empty());  // cannot be told apart
+  }
 }

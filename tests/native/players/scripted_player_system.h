@@ -36,6 +36,7 @@ class ScriptedPlayerSystem : public IPlayerSystem {
   void SetMemory(uintptr_t address, std::string bytes) { memory_[address] = std::move(bytes); }
   void SetShared(std::vector<uint8_t> bytes) { shared_ = std::move(bytes); }
   void RefuseProcessMemory() { processMemoryRefused_ = true; }
+  void SetProcessPointerWidth(PointerWidth w) { processWidth_ = w; }
 
   std::vector<SentPlayerMessage> sent;
   std::vector<std::string> searches;  // "class|title" per FindTopWindow
@@ -63,7 +64,7 @@ class ScriptedPlayerSystem : public IPlayerSystem {
   }
   std::unique_ptr<IProcessMemory> OpenProcessMemory(uintptr_t) override {
     if (processMemoryRefused_) return nullptr;
-    return std::make_unique<Memory>(memory_);
+    return std::make_unique<Memory>(memory_, processWidth_);
   }
   std::optional<std::vector<uint8_t>> ReadSharedMemory(const char* name, size_t n) override {
     if (std::string_view(name) != "AIMP2_RemoteInfo" || shared_.size() < n) return std::nullopt;
@@ -78,15 +79,17 @@ class ScriptedPlayerSystem : public IPlayerSystem {
   };
   class Memory : public IProcessMemory {
    public:
-    explicit Memory(const std::map<uintptr_t, std::string>& m) : m_(m) {}
+    Memory(const std::map<uintptr_t, std::string>& m, PointerWidth w) : m_(m), w_(w) {}
     std::optional<std::vector<uint8_t>> Read(uintptr_t address, size_t n) override {
       const auto it = m_.find(address);
       if (it == m_.end() || it->second.size() < n) return std::nullopt;
       return std::vector<uint8_t>(it->second.begin(), it->second.begin() + n);
     }
+    PointerWidth ProcessPointerWidth() const override { return w_; }
 
    private:
     const std::map<uintptr_t, std::string>& m_;
+    PointerWidth w_;
   };
 
   uintptr_t nextHandle_ = 0x1000;
@@ -98,6 +101,7 @@ class ScriptedPlayerSystem : public IPlayerSystem {
   std::map<uintptr_t, std::string> texts_;
   std::map<uintptr_t, std::string> memory_;
   std::vector<uint8_t> shared_;
+  PointerWidth processWidth_ = PointerWidth::Bits32;
   bool processMemoryRefused_ = false;
 };
 

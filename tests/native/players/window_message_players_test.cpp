@@ -88,6 +88,24 @@ TEST_F(WindowMessagePlayers, WinampPathIsReadFromItsMemoryAsAnsiText) {
                           {player, kWmUser, 0, 104}, {player, kWmUser, 0, 125}, {player, kWmUser, 3, 211}}));
 }
 
+TEST_F(WindowMessagePlayers, WinampAddressIsReadAsTheBitnessOfItsProcess) {
+  // A 32-bit Winamp's address above 2 GB reaches a 64-bit caller sign-extended.
+  WinampState(1);
+  sys.Answer(player, kWmUser, 0, 125, 0);
+  sys.Answer(player, kWmUser, 0, 211, intptr_t(int32_t(0x80001000u)));
+  sys.SetMemory(0x80001000u, std::string("C:\\high.mp3") + std::string(501, '\0'));
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\high.mp3");
+
+  if constexpr (sizeof(intptr_t) == 8) {
+    // A 64-bit player's address is taken whole.
+    sys.SetProcessPointerWidth(PointerWidth::Bits64);
+    EXPECT_EQ(GetWinampPath(sys, player), u"");
+    sys.Answer(player, kWmUser, 0, 211, intptr_t(0x7FF600001000));
+    sys.SetMemory(uintptr_t(0x7FF600001000), std::string("C:\\wide.mp3") + std::string(501, '\0'));
+    EXPECT_EQ(GetWinampPath(sys, player), u"C:\\wide.mp3");
+  }
+}
+
 TEST_F(WindowMessagePlayers, WinampPathGivesUpOnEveryFailure) {
   WinampState(1);
   sys.Answer(player, kWmUser, 0, 125, 0);

@@ -48,7 +48,7 @@ TEST_F(PluginInHost, DescriptorIsFilledOnLoadedAndStaysValid) {
   talkeo_sim::PluginDescriptor* d = host_.DescriptorPointer();
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(host_.Plugin()->GetInfo(), d) << "GetInfo must hand out the one descriptor";
-  EXPECT_EQ(d->DllHandle, uint32_t(uintptr_t(host_.Module())));
+  EXPECT_EQ(d->DllHandle, reinterpret_cast<uintptr_t>(host_.Module()));
 
   ASSERT_TRUE(host_.Loaded());
   ASSERT_NE(d->DllPath, nullptr);
@@ -62,7 +62,7 @@ TEST_F(PluginInHost, DescriptorIsFilledOnLoadedAndStaysValid) {
   EXPECT_EQ(d->PluginVersionMinor, 0);
   EXPECT_STREQ(d->PluginName, L"Tunelet");
   EXPECT_STREQ(d->PluginAuthor, L"ORB2000");
-  EXPECT_EQ(d->DllHandle, uint32_t(uintptr_t(host_.Module()))) << "the host's handle must stay";
+  EXPECT_EQ(d->DllHandle, reinterpret_cast<uintptr_t>(host_.Module())) << "the host's handle must stay";
 
   // The host may read the descriptor at any time while it holds the object.
   copy_.WriteQuietIni();
@@ -241,7 +241,7 @@ TEST_F(PluginInHost, PollingRunsOnTheHostsThreadAndStopsWithTheObject) {
   EXPECT_GE(host_.CountSent(talkeo_sim::kMsgGetXStatus), 1u) << "no poll tick reached the host";
   EXPECT_EQ(host_.CountSent(talkeo_sim::kMsgSetXStatus), 0u) << "mode 11 must leave another X-status alone";
   for (const auto& m : host_.Sent())
-    EXPECT_EQ(uint32_t(m.raw.DllHandle), uint32_t(uintptr_t(host_.Module()))) << "message " << m.raw.Msg;
+    EXPECT_EQ(uintptr_t(m.raw.DllHandle), reinterpret_cast<uintptr_t>(host_.Module())) << "message " << m.raw.Msg;
 
   host_.Shutdown();
   EXPECT_EQ(host_.Release(), 0u);
@@ -268,7 +268,7 @@ TEST_F(PluginInHost, SavedXStatusInTheRecordIsPutBackAtStartAndForgotten) {
   EXPECT_EQ(set->raw.WParam, 5);
   EXPECT_EQ(set->title.value_or(L"(null)"), L"Мой статус");
   EXPECT_EQ(set->text.value_or(L"(null)"), L"на работе \"до шести\"");
-  EXPECT_EQ(uint32_t(set->raw.DllHandle), uint32_t(uintptr_t(host_.Module())));
+  EXPECT_EQ(uintptr_t(set->raw.DllHandle), reinterpret_cast<uintptr_t>(host_.Module()));
   EXPECT_EQ(set->raw.Result, 0);
   EXPECT_EQ(host_.Shown(), (XStatus{5, L"Мой статус", L"на работе \"до шести\""}));
 

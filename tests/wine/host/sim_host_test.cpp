@@ -41,7 +41,7 @@ class TestPlugin final : public IHostPlugin {
   void STDMETHODCALLTYPE HandleHostMessage(HostMessage* m) override {
     received.push_back(*m);
     if (m->Msg == kMsgXStatusChanged && m->NParam)
-      changedText = reinterpret_cast<const wchar_t*>(uintptr_t(uint32_t(m->NParam)));
+      changedText = reinterpret_cast<const wchar_t*>(m->NParam);
     if (m->Msg == kMsgLoaded) {
       descriptor.DllPath = L"C:\\test\\plugin.dll";
       descriptor.PluginName = L"Test";
@@ -52,7 +52,7 @@ class TestPlugin final : public IHostPlugin {
   HostMessage Get() {
     HostMessage m{};
     m.Msg = kMsgGetXStatus;
-    m.DllHandle = int32_t(descriptor.DllHandle);
+    m.DllHandle = intptr_t(descriptor.DllHandle);
     service->SendToHost(&m);
     return m;
   }
@@ -62,9 +62,9 @@ class TestPlugin final : public IHostPlugin {
     HostMessage m{};
     m.Msg = kMsgSetXStatus;
     m.WParam = picture;
-    m.LParam = title ? int32_t(uintptr_t(t.c_str())) : 0;
-    m.NParam = text ? int32_t(uintptr_t(x.c_str())) : 0;
-    m.DllHandle = int32_t(descriptor.DllHandle);
+    m.LParam = title ? reinterpret_cast<intptr_t>(t.c_str()) : 0;
+    m.NParam = text ? reinterpret_cast<intptr_t>(x.c_str()) : 0;
+    m.DllHandle = intptr_t(descriptor.DllHandle);
     service->SendToHost(&m);
     t.assign(t.size(), L'#');
     x.assign(x.size(), L'#');
@@ -108,14 +108,14 @@ class SimHostTest : public ::testing::Test {
 };
 
 TEST_F(SimHostTest, DrivesThePluginInTheHostsOrder) {
-  EXPECT_EQ(plugin_.descriptor.DllHandle, uint32_t(uintptr_t(::GetModuleHandleW(nullptr))))
+  EXPECT_EQ(plugin_.descriptor.DllHandle, reinterpret_cast<uintptr_t>(::GetModuleHandleW(nullptr)))
       << "DllHandle is written before MSG_LOADED";
   ASSERT_TRUE(host_.Start());
   host_.Shutdown();
   std::vector<int32_t> codes;
   for (const auto& m : plugin_.received) {
     codes.push_back(m.Msg);
-    EXPECT_EQ(uint32_t(m.DllHandle), plugin_.descriptor.DllHandle);
+    EXPECT_EQ(uintptr_t(m.DllHandle), plugin_.descriptor.DllHandle);
   }
   EXPECT_EQ(codes, (std::vector<int32_t>{kMsgLoaded, kMsgStartup, kMsgShutdown}));
   ASSERT_TRUE(host_.Descriptor());

@@ -45,7 +45,7 @@ const XStatus kCoffee{10, L"Кофе", L"утро"};
 std::string Utf8(const std::wstring& w) { return talkeo_sim::ToUtf8(w); }
 
 XStatus SentXStatus(const SentMessage& m) {
-  return {m.raw.WParam, m.title.value_or(L""), m.text.value_or(L"")};
+  return {int32_t(m.raw.WParam), m.title.value_or(L""), m.text.value_or(L"")};
 }
 
 class Road : public ::testing::Test {
