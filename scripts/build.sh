@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Configures and builds every build of the tree under build/:
 #   build/native  portable library, unit tests and tools (ASan + UBSan)
-#   build/win32   Tunelet.dll, simulated host and players, Wine tests
+#   build/win32   the product: i686 Tunelet.dll, simulated host and players,
+#                 Wine tests (cross-compiled, so built on every machine)
+#   build/win64   the same sources for x86_64, run under 64-bit Wine
 #   build/fuzz    libFuzzer targets (clang)
-# Usage: scripts/build.sh [native|win32|fuzz ...]   (default: all three)
+# Usage: scripts/build.sh [native|win32|win64|fuzz ...]   (default: all four)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 JOBS="${JOBS:-$(nproc)}"
-builds=("$@"); [ ${#builds[@]} -eq 0 ] && builds=(native win32 fuzz)
+builds=("$@"); [ ${#builds[@]} -eq 0 ] && builds=(native win32 win64 fuzz)
 
 configure() {  # dir, extra args...
   local dir=$1; shift
@@ -18,6 +20,7 @@ for b in "${builds[@]}"; do
   case $b in
     native) configure native ;;
     win32)  configure win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw32.cmake" -DCMAKE_BUILD_TYPE=Release ;;
+    win64)  configure win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw64.cmake" -DCMAKE_BUILD_TYPE=Release ;;
     fuzz)   configure fuzz -DTUNELET_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ;;
     *) echo "unknown build $b" >&2; exit 2 ;;
   esac

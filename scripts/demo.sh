@@ -3,11 +3,19 @@
 # plug-in, a simulated player plays a few generated files one after another,
 # then a simulated Winamp plays an internet radio station,
 # and every X-status the host shows is printed as a user would read it.
+# The product is the 32-bit DLL; where this machine cannot run 32-bit
+# programs (so no 32-bit Wine), the demo shows the x86_64 build of the same
+# sources under 64-bit Wine, and says so first.
 # Extra arguments go to the demo (see tools/talkeo-sim/README.md).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+if "$ROOT/scripts/can-run-32bit.sh"; then
+  tree=win32 why="the product, 32-bit, under 32-bit Wine"
+else
+  tree=win64 why="this machine cannot run 32-bit programs, so the x86_64 build of the same sources, under 64-bit Wine"
+fi
+echo "demo: build/$tree/bin/Tunelet.dll: $why"
 "$ROOT/scripts/setup.sh"
-"$ROOT/scripts/build.sh" win32
-. "$ROOT/scripts/wine-env.sh"
-"$ROOT/tools/demo/run-demo.sh" "$BUILD_DIR/win32" "$@"
+"$ROOT/scripts/build.sh" "$tree" >/dev/null
+"$ROOT/tools/demo/run-demo.sh" "$BUILD_DIR/$tree" "$@"  # sets up Wine for the tree itself

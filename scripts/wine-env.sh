@@ -61,6 +61,6 @@ wine_env_teardown() {
 trap wine_env_teardown EXIT
 
 for tree in "${WINE_TREES_UP[@]}"; do
-  tunelet_wineserver "$tree" -p
+  tunelet_wineserver "$tree" -p || true  # fails when one already runs: that one serves
   tunelet_wine "$tree" cmd /c exit </dev/null >/dev/null 2>&1 || true
 done

@@ -8,7 +8,7 @@
 # idle poll cycles. The host then shuts the plug-in down. Every X-status the
 # host shows is printed as a user would read it.
 #
-# usage: run-demo.sh <build/win32 dir> [--mode 10|11|21|31] [--title T] [--text T]
+# usage: run-demo.sh <build/win32 or build/win64 dir> [--mode 10|11|21|31] [--title T] [--text T]
 #                    [--video-title T] [--video-text T] [--cycles N] [--keep] [-v]
 #   --mode     the X-status mode (INI key Action); default: the plug-in's own
 #   --title    the X-status title template for audio files
@@ -23,7 +23,9 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 
 usage() { sed -n '11,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [ $# -ge 1 ] || usage
-WIN32_DIR=$(cd "$1" && pwd); shift
+TREE_DIR=$(cd "$1" && pwd); shift
+TREE=$(basename "$TREE_DIR")  # win32 or win64: the Wine that runs it
+case $TREE in win32|win64) ;; *) echo "run-demo: $TREE_DIR is not a win32 or win64 build tree" >&2; exit 2 ;; esac
 MODE="" TITLE="" TEXT="" CYCLES=3 KEEP="" VERBOSE="" HAVE_TITLE="" HAVE_TEXT=""
 VIDEO_TITLE="" VIDEO_TEXT="" HAVE_VIDEO_TITLE="" HAVE_VIDEO_TEXT=""
 while [ $# -gt 0 ]; do
@@ -43,13 +45,13 @@ done
 case $MODE in ""|10|11|21|31) ;; *) echo "run-demo: --mode takes 10, 11, 21 or 31" >&2; exit 2 ;; esac
 case $CYCLES in [1-9]|1[0-5]) ;; *) echo "run-demo: --cycles takes 1 to 15" >&2; exit 2 ;; esac
 
-BIN="$WIN32_DIR/bin"
+BIN="$TREE_DIR/bin"
 for f in Tunelet.dll talkeo-sim.exe; do
-  [ -f "$BIN/$f" ] || { echo "run-demo: $BIN/$f is missing (scripts/build.sh win32)" >&2; exit 2; }
+  [ -f "$BIN/$f" ] || { echo "run-demo: $BIN/$f is missing (scripts/build.sh $TREE)" >&2; exit 2; }
 done
-if [ -z "${WINEPREFIX:-}" ]; then
-  export BUILD_DIR; BUILD_DIR=$(cd "$WIN32_DIR/.." && pwd)
-  . "$ROOT/scripts/wine-env.sh"
+if ! declare -F tunelet_wine >/dev/null; then
+  export BUILD_DIR; BUILD_DIR=$(cd "$TREE_DIR/.." && pwd)
+  WINE_TREES=$TREE . "$ROOT/scripts/wine-env.sh"
 fi
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-demo.XXXXXX")
@@ -140,7 +142,7 @@ quote() {  # a text of the script language
 } >"$WORK/demo.script"
 
 set +e
-wine "$BIN/talkeo-sim.exe" $VERBOSE --timeout 50 --store "$(winpath "$WORK/talkeo-sim.store")" \
+tunelet_wine "$TREE" "$BIN/talkeo-sim.exe" $VERBOSE --timeout 50 --store "$(winpath "$WORK/talkeo-sim.store")" \
   -f "$(winpath "$WORK/demo.script")" "$(winpath "$WORK/Tunelet.dll")"
 rc=$?
 set -e
