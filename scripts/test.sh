@@ -21,4 +21,9 @@ else
   echo "test: this machine cannot run 32-bit programs: the Wine tests of win32 are skipped, those of win64 run"
 fi
 cd "$BUILD_DIR"
-ctest --output-on-failure -j "$(nproc)" "$@"
+rc=0
+ctest --output-on-failure -j "$(nproc)" "$@" || rc=$?
+if [ "$TUNELET_RUNS_32BIT" != 1 ]; then
+  echo "test: the .win32 Wine tests were skipped: this machine cannot run 32-bit programs"
+fi
+exit $rc

@@ -87,8 +87,8 @@ void __stdcall CreateTestPlugin(IHostPlugin** out, ITLKPluginService* service) {
   *out = gPlugin;
 }
 
-std::wstring Text(int32_t pointer) {
-  const auto* p = reinterpret_cast<const wchar_t*>(uintptr_t(uint32_t(pointer)));
+std::wstring Text(intptr_t pointer) {
+  const auto* p = reinterpret_cast<const wchar_t*>(pointer);
   return p ? p : L"(null)";
 }
 
