@@ -7,7 +7,7 @@
 
 #include "metadata/cover.h"
 #include "metadata/memory_file.h"
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 
 namespace tunelet::fuzz {
 

@@ -1,9 +1,9 @@
 #include "core/plugin_core.h"
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "core/settings_store.h"
 #include "metadata/cover.h"
-#include "players/file_kind.h"
+#include "model/file_kind.h"
 
 namespace tunelet {
 

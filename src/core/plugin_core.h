@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "core/host.h"
+#include "model/host.h"
 #include "core/ini_store.h"
-#include "core/subsystems.h"
+#include "model/subsystems.h"
 
 namespace tunelet {
 

@@ -1,6 +1,6 @@
 #include "core/settings_store.h"
 
-#include "core/settings.h"
+#include "model/settings.h"
 
 namespace tunelet {
 

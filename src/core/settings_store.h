@@ -6,9 +6,9 @@
 #include <optional>
 #include <string_view>
 
-#include "core/host.h"
+#include "model/host.h"
 #include "core/ini_store.h"
-#include "core/subsystems.h"
+#include "model/subsystems.h"
 
 namespace tunelet {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 #include "platform/platform.h"
 
 namespace tunelet {

@@ -1,7 +1,7 @@
 // The entry points of the container formats: each runs the common skeleton
 // around its readers (see entry_common.h).
-#include "core/settings.h"
-#include "core/subsystems.h"
+#include "model/settings.h"
+#include "model/subsystems.h"
 #include "metadata/asf.h"
 #include "metadata/entry_common.h"
 #include "metadata/entry_points.h"
@@ -11,7 +11,7 @@
 #include "metadata/riff.h"
 #include "platform/platform.h"
 #include "players/player_access.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 
 namespace tunelet {
 

@@ -1,10 +1,10 @@
 #include "metadata/entry_common.h"
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "metadata/cover.h"
 #include "platform/platform.h"
-#include "players/file_kind.h"
-#include "players/player_table.h"
+#include "model/file_kind.h"
+#include "model/player_table.h"
 
 namespace tunelet {
 

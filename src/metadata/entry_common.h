@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "common/text.h"
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 
 namespace tunelet {
 

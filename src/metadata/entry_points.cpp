@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "metadata/entry_common.h"
 #include "metadata/id3v1.h"
 #include "metadata/id3v2.h"
@@ -10,7 +10,7 @@
 #include "metadata/mpeg_audio.h"
 #include "metadata/ogg_vorbis.h"
 #include "platform/platform.h"
-#include "players/file_kind.h"
+#include "model/file_kind.h"
 
 namespace tunelet {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "platform/platform.h"
 
 namespace tunelet {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "common/byte_reader.h"
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 #include "platform/platform.h"
 
 namespace tunelet {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 #include "platform/platform.h"
 
 namespace tunelet {

@@ -3,7 +3,7 @@
 // WavPack the APE and ID3v1 tags at the end.
 #pragma once
 
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 #include "platform/platform.h"
 
 namespace tunelet {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 
 namespace tunelet {
 

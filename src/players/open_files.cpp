@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/byte_reader.h"
-#include "players/file_kind.h"
+#include "model/file_kind.h"
 
 namespace tunelet {
 

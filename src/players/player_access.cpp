@@ -2,12 +2,12 @@
 
 #include <optional>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "platform/platform.h"
 #include "metadata/entry_points.h"
 #include "players/player_commands.h"
 #include "players/player_detection.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 #include "players/window_message_players.h"
 
 namespace tunelet {

@@ -3,7 +3,7 @@
 // remote control, over the routes it is given.
 #pragma once
 
-#include "core/subsystems.h"
+#include "model/subsystems.h"
 #include "players/player_routes_set.h"
 
 namespace tunelet {

@@ -1,7 +1,7 @@
 #include "players/player_commands.h"
 
-#include "core/settings.h"
-#include "players/player_table.h"
+#include "model/settings.h"
+#include "model/player_table.h"
 
 namespace tunelet {
 

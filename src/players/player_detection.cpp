@@ -1,8 +1,8 @@
 #include "players/player_detection.h"
 
 #include "common/text.h"
-#include "core/settings.h"
-#include "players/player_table.h"
+#include "model/settings.h"
+#include "model/player_table.h"
 
 namespace tunelet {
 

@@ -4,8 +4,8 @@
 
 #include "common/byte_reader.h"
 #include "common/text.h"
-#include "core/settings.h"
-#include "players/player_table.h"
+#include "model/settings.h"
+#include "model/player_table.h"
 
 namespace tunelet {
 

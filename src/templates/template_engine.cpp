@@ -1,8 +1,8 @@
 #include "templates/template_engine.h"
 
 #include "common/text.h"
-#include "core/settings.h"
-#include "players/file_kind.h"
+#include "model/settings.h"
+#include "model/file_kind.h"
 #include "metadata/format.h"
 
 namespace tunelet {

@@ -1,7 +1,7 @@
 #include "templates/xstatus_policy.h"
 
-#include "core/settings.h"
-#include "players/file_kind.h"
+#include "model/settings.h"
+#include "model/file_kind.h"
 #include "templates/template_engine.h"
 
 namespace tunelet {

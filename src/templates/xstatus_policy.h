@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/host.h"
-#include "core/subsystems.h"
+#include "model/host.h"
+#include "model/subsystems.h"
 
 namespace tunelet {
 

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "common/text.h"
-#include "core/settings.h"
+#include "model/settings.h"
 #include "json_writer.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
 #include "metadata/format.h"
 #include "platform/platform.h"
-#include "players/file_kind.h"
+#include "model/file_kind.h"
 #include "templates/template_engine.h"
 
 #ifdef _WIN32

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "core/host.h"
-#include "core/subsystems.h"
+#include "model/host.h"
+#include "model/subsystems.h"
 
 namespace tunelet::win32 {
 

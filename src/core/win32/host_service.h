@@ -2,7 +2,7 @@
 // stack and copies BSTR fields of HostKeptOptions in and out.
 #pragma once
 
-#include "core/host.h"
+#include "model/host.h"
 #include "core/win32/host_abi.h"
 
 namespace tunelet::win32 {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "core/settings.h"
+#include "model/settings.h"
 
 namespace tunelet::win32 {
 

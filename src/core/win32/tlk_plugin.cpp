@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/plugin_core.h"
-#include "core/settings.h"
+#include "model/settings.h"
 #include "core/win32/composition.h"
 #include "core/win32/host_service.h"
 #include "core/win32/ini_file_win32.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "platform/platform.h"
 #include "platform/win32/unique_handle.h"
 #include "players/foobar2000.h"

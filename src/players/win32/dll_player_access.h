@@ -1,7 +1,7 @@
 // The player-access subsystem the DLL plugs into the core.
 #pragma once
 
-#include "core/subsystems.h"
+#include "model/subsystems.h"
 
 namespace tunelet::win32 {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/host.h"
+#include "model/host.h"
 #include "core/ini_store.h"
 #include "core/plugin_core.h"
-#include "core/subsystems.h"
+#include "model/subsystems.h"
 
 namespace tunelet::testing {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/plugin_core.h"
-#include "core/settings.h"
+#include "model/settings.h"
 #include "core_fakes.h"
 
 namespace tunelet::testing {

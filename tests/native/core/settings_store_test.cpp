@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "core/settings_store.h"
 #include "core_fakes.h"
 

@@ -7,13 +7,13 @@
 
 #include "builders_containers.h"
 #include "container_test_util.h"
-#include "core/settings.h"
-#include "core/subsystems.h"
+#include "model/settings.h"
+#include "model/subsystems.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
 #include "metadata/player_info_hook.h"
 #include "platform/platform.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 
 using namespace tunelet;
 using namespace container_builders;

@@ -8,7 +8,7 @@
 
 #include "common/text.h"
 #include "metadata/memory_file.h"
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 
 namespace container_builders {
 

@@ -5,10 +5,10 @@
 #include <cmath>
 
 #include "builders.h"
-#include "core/settings.h"
+#include "model/settings.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 
 using namespace builders;
 using namespace tunelet;

@@ -1,7 +1,7 @@
 // Display texts, file-name splitting, image types and Base64.
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "metadata/cover.h"
 #include "metadata/entry_common.h"
 #include "metadata/format.h"

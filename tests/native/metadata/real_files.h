@@ -7,7 +7,7 @@
 #include <string>
 
 #include "container_test_util.h"
-#include "core/settings.h"
+#include "model/settings.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "players/player_commands.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 #include "scripted_player_system.h"
 
 using namespace tunelet;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "players/player_access.h"
 #include "players/player_detection.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 #include "scripted_player_system.h"
 
 using namespace tunelet;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "players/player_access.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 #include "players/window_message_players.h"
 #include "scripted_player_system.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "templates/template_engine.h"
 
 using namespace tunelet;

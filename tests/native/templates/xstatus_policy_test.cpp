@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "templates/xstatus_policy.h"
 
 using namespace tunelet;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "fake_player_process.h"
 #include "players/win32/automation_win32.h"
 #include "wine_test_util.h"

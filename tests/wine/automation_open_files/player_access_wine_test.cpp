@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "fake_player_process.h"
 #include "players/open_files.h"
 #include "players/player_access.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 #include "players/win32/automation_win32.h"
 #include "players/win32/open_files_win32.h"
 #include "players/win32/player_system_win32.h"

@@ -7,9 +7,9 @@
 
 #include <cstdio>
 
-#include "core/settings.h"
+#include "model/settings.h"
 #include "players/player_detection.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 #include "players/win32/player_system_win32.h"
 
 using namespace tunelet;

@@ -8,12 +8,12 @@
 #include <fstream>
 
 #include "common/text.h"
-#include "core/settings.h"
+#include "model/settings.h"
 #include "fake_player_client.h"
 #include "players/player_access.h"
 #include "players/player_commands.h"
 #include "players/player_detection.h"
-#include "players/player_table.h"
+#include "model/player_table.h"
 #include "players/win32/open_files_win32.h"
 #include "platform/win32/unique_handle.h"
 #include "players/win32/player_system_win32.h"

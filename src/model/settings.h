@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/text.h"
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 
 namespace tunelet {
 

@@ -1,4 +1,4 @@
-#include "core/subsystems.h"
+#include "model/subsystems.h"
 
 namespace tunelet {
 

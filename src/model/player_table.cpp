@@ -1,4 +1,4 @@
-#include "players/player_table.h"
+#include "model/player_table.h"
 
 namespace tunelet {
 

@@ -1,4 +1,4 @@
-#include "metadata/track_info.h"
+#include "model/track_info.h"
 
 namespace tunelet {
 

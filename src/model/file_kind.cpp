@@ -1,4 +1,4 @@
-#include "players/file_kind.h"
+#include "model/file_kind.h"
 
 namespace tunelet {
 

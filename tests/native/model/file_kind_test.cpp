@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "players/file_kind.h"
+#include "model/file_kind.h"
 
 using namespace tunelet;
 

@@ -1,4 +1,4 @@
-#include "core/settings.h"
+#include "model/settings.h"
 
 namespace tunelet {
 
