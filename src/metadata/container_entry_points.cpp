@@ -1,7 +1,5 @@
 // The entry points of the container formats: each runs the common skeleton
 // around its readers (see entry_common.h).
-#include "model/settings.h"
-#include "model/subsystems.h"
 #include "metadata/asf.h"
 #include "metadata/entry_common.h"
 #include "metadata/entry_points.h"
@@ -9,9 +7,10 @@
 #include "metadata/mp4.h"
 #include "metadata/player_info_hook.h"
 #include "metadata/riff.h"
-#include "platform/platform.h"
-#include "players/player_access.h"
 #include "model/player_table.h"
+#include "model/settings.h"
+#include "model/subsystems.h"
+#include "platform/platform.h"
 
 namespace tunelet {
 

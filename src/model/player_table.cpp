@@ -1,5 +1,7 @@
 #include "model/player_table.h"
 
+#include "model/settings.h"
+
 namespace tunelet {
 
 namespace {
@@ -39,5 +41,10 @@ bool InRange(int id) { return id >= 0 && id < kPlayerCount; }
 std::string_view PlayerWindowClass(int id) { return InRange(id) ? kPlayers[id].windowClass : ""; }
 const char* PlayerWindowTitle(int id) { return InRange(id) ? kPlayers[id].windowTitle : nullptr; }
 std::u16string_view PlayerDisplayName(int id) { return InRange(id) ? kPlayers[id].displayName : u""; }
+
+bool PlayerReportsInfo() {
+  const int p = Settings().CurrentPlayer;
+  return p == kWinamp || p == kAimp2 || p == kITunes;
+}
 
 }  // namespace tunelet

@@ -24,4 +24,7 @@ std::u16string_view PlayerDisplayName(int id);  // empty for ids out of range
 // PlayerHandle value meaning "foobar2000 through its automation object".
 constexpr uintptr_t kFoobarAutomationHandle = 4;
 
+// True when CurrentPlayer answers GetPlayerInfo (Winamp, AIMP2, iTunes).
+bool PlayerReportsInfo();
+
 }  // namespace tunelet

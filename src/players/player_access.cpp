@@ -48,11 +48,6 @@ int32_t AskWinampInfo(IPlayerSystem& system, uintptr_t window, int kind) {
 
 }  // namespace
 
-bool PlayerReportsInfo() {
-  const int p = Settings().CurrentPlayer;
-  return p == kWinamp || p == kAimp2 || p == kITunes;
-}
-
 uintptr_t PlayerAccess::FindPlayer(int mode) { return tunelet::FindPlayer(routes_, mode); }
 
 std::u16string PlayerAccess::GetMediaMonkeyPath() {

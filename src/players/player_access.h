@@ -28,7 +28,4 @@ class PlayerAccess : public IPlayerAccess {
   PlayerRoutes routes_;
 };
 
-// True when CurrentPlayer answers GetPlayerInfo (Winamp, AIMP2, iTunes).
-bool PlayerReportsInfo();
-
 }  // namespace tunelet
