@@ -37,7 +37,7 @@ TEST(LateBoundUnderWine, ImageNameComesFromTheNewerCallAndTheOlderAgrees) {
   EXPECT_EQ(win32::ProcessImagePathCall(), platform::ImagePathCall::FullProcessImageName);
   FakePlayer player(L"WINAMP.EXE");
   ASSERT_TRUE(player.ready());
-  ASSERT_EQ(player.Run("window main \"Winamp v1.x\" \"Winamp\""), 0);
+  ASSERT_NE(player.Run("window main \"Winamp v1.x\" \"Winamp\""), FakePlayer::kFailed);
   EXPECT_EQ(win32::GetProcessImageName(player.Window("main")), u"WINAMP.EXE");
 
   const auto newer = platform::FindImagePathFunction(&win32::SystemExport);
@@ -65,9 +65,9 @@ TEST(LateBoundUnderWine, TickCount64ImportResolvesToTheRunTimeLookup) {
   // The fallback of older systems follows GetTickCount and never goes back.
   const ULONGLONG first = win32::TickCount64FromTickCount();
   EXPECT_NEAR(double(uint32_t(first)), double(GetTickCount()), 50);
-  Sleep(20);
+  Sleep(100);
   const ULONGLONG second = win32::TickCount64FromTickCount();
-  EXPECT_GE(second, first + 10);
+  EXPECT_GE(second, first + 50);  // GetTickCount moves in steps of up to 16 ms
   EXPECT_LT(second, first + 2000);
 }
 
