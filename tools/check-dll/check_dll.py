@@ -90,25 +90,53 @@ class PeImage:
         table = self.offset(name_table) if names else 0
         return [self.text(self.u32(table + 4 * i)) for i in range(names)], functions
 
-    def imports(self):
-        dlls = []
+    def image_base(self):
+        opt = self.u32(0x3C) + 24
+        if self.magic == PE32_MAGIC:
+            return self.u32(opt + 28)
+        return struct.unpack_from("<Q", self.data, opt + 24)[0]
+
+    def thunk_names(self, rva):
+        """The names in an import lookup table: by name, or "#n" by ordinal."""
+        wide = self.magic == PE32_PLUS_MAGIC
+        step, ordinal_flag = (8, 1 << 63) if wide else (4, 1 << 31)
+        off = self.offset(rva)
+        names = []
+        for i in range(MAX_NAMES):
+            entry = struct.unpack_from("<Q" if wide else "<I", self.data, off + step * i)[0]
+            if not entry:
+                return names
+            if entry & ordinal_flag:
+                names.append("#%d" % (entry & 0xFFFF))
+            else:
+                names.append(self.text((entry & 0x7FFFFFFF) + 2))  # past the hint
+        raise BadImage("import table at %#x has no end" % rva)
+
+    def imported_functions(self):
+        """[(dll, [function names])] of the import and the delay-import tables."""
+        found = []
         rva, size = self.directory(IMPORT_DIR)
         if size:
             off = self.offset(rva)
             for i in range(MAX_NAMES):
-                name = self.u32(off + 20 * i + 12)
+                lookup, _, _, name, first_thunk = struct.unpack_from("<IIIII", self.data, off + 20 * i)
                 if not name:
                     break
-                dlls.append(self.text(name))
+                found.append((self.text(name), self.thunk_names(lookup or first_thunk)))
         rva, size = self.directory(DELAY_IMPORT_DIR)
         if size:
             off = self.offset(rva)
             for i in range(MAX_NAMES):
-                name = self.u32(off + 32 * i + 4)
+                attributes, name, _, _, lookup = struct.unpack_from("<IIIII", self.data, off + 32 * i)
                 if not name:
                     break
-                dlls.append(self.text(name))
-        return dlls
+                # Old-style entries hold addresses, not relative ones.
+                base = 0 if attributes & 1 else self.image_base()
+                found.append((self.text(name - base), self.thunk_names(lookup - base) if lookup else []))
+        return found
+
+    def imports(self):
+        return [dll for dll, _ in self.imported_functions()]
 
     def file_version(self):
         rva, size = self.directory(RESOURCE_DIR)

@@ -10,6 +10,7 @@
 #include "players/open_files.h"
 #include "players/win32/automation_worker.h"
 #include "players/win32/device_paths_win32.h"
+#include "platform/win32/late_bound.h"
 #include "platform/win32/unique_handle.h"
 
 namespace tunelet::win32 {
@@ -41,15 +42,8 @@ Fn NtdllEntry(const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
 }
 
-// "PSAPI.dll" is loaded on first use and stays loaded for the life of the
-// process (unloading it from DllMain would be unsafe).
 GetMappedFileNameWFn MappedFileNameEntry() {
-  static const GetMappedFileNameWFn entry = [] {
-    HMODULE psapi = ::LoadLibraryW(L"PSAPI.dll");
-    return psapi ? reinterpret_cast<GetMappedFileNameWFn>(
-                       reinterpret_cast<void*>(::GetProcAddress(psapi, "GetMappedFileNameW")))
-                 : nullptr;
-  }();
+  static const auto entry = reinterpret_cast<GetMappedFileNameWFn>(SystemExport("psapi.dll", "GetMappedFileNameW"));
   return entry;
 }
 

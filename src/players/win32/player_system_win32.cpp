@@ -3,29 +3,14 @@
 #include "players/win32/player_system_win32.h"
 
 #include "platform/platform.h"
+#include "platform/win32/late_bound.h"
 #include "platform/win32/unique_handle.h"
 
 namespace tunelet::win32 {
 
 namespace {
 
-constexpr DWORD kMaxModulePath = 1024;
 constexpr int kMaxWindowTitle = 8192;  // characters; longer titles are cut
-
-using GetModuleFileNameExWFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
-
-// "PSAPI.dll" is loaded on first use and stays loaded for the life of the
-// library: unloading it from DllMain is not allowed, and its one entry point
-// is needed on every polling cycle.
-GetModuleFileNameExWFn ModuleFileNameEx() {
-  static const GetModuleFileNameExWFn fn = [] {
-    HMODULE psapi = LoadLibraryW(L"PSAPI.dll");
-    return psapi ? reinterpret_cast<GetModuleFileNameExWFn>(
-                       reinterpret_cast<void*>(GetProcAddress(psapi, "GetModuleFileNameExW")))
-                 : nullptr;
-  }();
-  return fn;
-}
 
 HWND AsWindow(uintptr_t w) { return reinterpret_cast<HWND>(w); }
 
@@ -74,15 +59,9 @@ Win32PlayerSystem& PlayerSystem() {
 std::u16string GetProcessImageName(HWND window) {
   DWORD pid = 0;
   if (!GetWindowThreadProcessId(window, &pid) || !pid) return {};
-  UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-  const GetModuleFileNameExWFn fileName = ModuleFileNameEx();
-  if (!process || !fileName) return {};
-  wchar_t path[kMaxModulePath];
-  const DWORD n = fileName(process.get(), nullptr, path, kMaxModulePath);
-  if (n == 0 || n >= kMaxModulePath) return {};
-  const std::u16string_view full(U(path), n);
+  const std::u16string full = ProcessImagePath(pid);
   const size_t cut = full.find_last_of(u"\\/");
-  return std::u16string(cut == std::u16string_view::npos ? full : full.substr(cut + 1));
+  return cut == std::u16string::npos ? full : full.substr(cut + 1);
 }
 
 uintptr_t Win32PlayerSystem::FindTopWindow(std::string_view windowClass, const char* title) {

@@ -26,7 +26,7 @@ class Win32PlayerSystem : public IPlayerSystem {
 Win32PlayerSystem& PlayerSystem();
 
 // GetProcessImageName: file-name part of the main module of the window's
-// process; empty when it cannot be opened or "PSAPI.dll" is missing.
+// process; empty when it cannot be opened or read.
 std::u16string GetProcessImageName(HWND window);
 
 }  // namespace tunelet::win32
