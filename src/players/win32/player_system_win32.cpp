@@ -118,8 +118,8 @@ std::u16string Win32PlayerSystem::WindowTitle(uintptr_t window) {
 
 std::optional<std::string> Win32PlayerSystem::WindowTextByMessage(uintptr_t window, size_t bufferBytes) {
   const HWND w = AsWindow(window);
-  if (bufferBytes == 0) return std::string();
-  if (!IsSendableWindow(w)) return std::nullopt;
+  // No window there: an answer, of nothing.
+  if (bufferBytes == 0 || !IsSendableWindow(w)) return std::string();
   // A window of our own process on another thread would write into the
   // buffer after a time-out; such a window is no player's.
   DWORD pid = 0;
