@@ -4,6 +4,7 @@
 #include "core/settings_store.h"
 #include "metadata/cover.h"
 #include "model/file_kind.h"
+#include "players/wait_budget.h"
 
 namespace tunelet {
 
@@ -44,11 +45,21 @@ void PluginCore::OnTimer(CoreTimer t) {
       PollTick();
       break;
     case CoreTimer::Apply:
-      env_.timers->Disable(CoreTimer::Apply);
+      // A tick that comes after the timer was disarmed (already queued by
+      // the system) is stale.
+      if (!applyPending_) {
+        env_.timers->Disable(CoreTimer::Apply);
+        break;
+      }
+      Disarm(CoreTimer::Apply);
       ApplyTick();
       break;
     case CoreTimer::Restore:
-      env_.timers->Disable(CoreTimer::Restore);
+      if (!restorePending_) {
+        env_.timers->Disable(CoreTimer::Restore);
+        break;
+      }
+      Disarm(CoreTimer::Restore);
       RestoreTick();
       break;
     case CoreTimer::StartupUpdate:
@@ -66,6 +77,7 @@ void PluginCore::Start() {
   sub.hotKeys->LoadHotKeySlots();
   sub.hotKeys->CreateHotKeyWindow();
   env_.timers->CreateTimers(uint32_t(s.Refreshinterval));
+  applyPending_ = restorePending_ = false;  // creating the timers stopped both
   // Loading the record also loads the language file (and clears the flag
   // when that fails).
   LoadHostKeptOptions(host(), *sub.language);
@@ -81,6 +93,7 @@ void PluginCore::Start() {
 
 void PluginCore::Shutdown() {
   if (!Settings().Started) return;
+  SettlePendingXStatus();
   env_.subsystems.ui->CloseControlWindow();
   StoreHostKeptOptions(host());
   CloseWindows();
@@ -90,6 +103,7 @@ void PluginCore::Shutdown() {
 
 void PluginCore::Disable() {
   PluginSettings& s = Settings();
+  SettlePendingXStatus();
   ForgetSavedXStatus();
   Forget(s.Track.LastReadPath);
   env_.subsystems.ui->CloseControlWindow();
@@ -105,6 +119,7 @@ void PluginCore::Disable() {
 
 void PluginCore::PollTick() {
   PluginSettings& s = Settings();
+  const TickWaitScope waits(kTickWaitBudgetMs);
   if (s.SettingsJustSaved) {
     if (!s.PluginOn) env_.subsystems.ui->ShowPopup(1);
     s.SettingsJustSaved = false;
@@ -130,7 +145,11 @@ void PluginCore::PollTick() {
 void PluginCore::TrackStep() {
   PluginSettings& s = Settings();
   IPlayerAccess& players = *env_.subsystems.players;
-  std::u16string path = players.GetPlayingPath();
+  std::optional<std::u16string> answer = players.GetPlayingPath();
+  // A player that did not answer in time (busy, hung) has not stopped: what
+  // is shown stays until it answers or is gone.
+  if (!answer) return;
+  std::u16string& path = *answer;
   if (s.IgnoreVideo && !path.empty() && IsVideoFile(path)) path.clear();
   if (path.empty()) {
     PlaybackEnded();
@@ -155,7 +174,7 @@ void PluginCore::TrackStep() {
     // Only the first track after a restore saves: later tracks keep the
     // user's own X-status as first saved.
     if (!s.SavedXStatusValid) SaveUserXStatus();
-    env_.timers->Enable(CoreTimer::Apply);
+    Arm(CoreTimer::Apply);
     ClearXStatus();
   }
 }
@@ -168,7 +187,7 @@ void PluginCore::ApplyTick() {
 void PluginCore::PlaybackEnded() {
   PluginSettings& s = Settings();
   if (!s.SavedXStatusValid) return;
-  env_.timers->Enable(CoreTimer::Restore);
+  Arm(CoreTimer::Restore);
   s.CurrentXStatusTitle = ReadXStatusTitle();
   ClearXStatus();
 }
@@ -179,6 +198,27 @@ void PluginCore::RestoreTick() {
   host().SetXStatus(s.SavedXStatusPicture, title, s.SavedXStatusText);
   ForgetTrack();
   Forget(s.CurrentXStatusTitle);
+}
+
+void PluginCore::SettlePendingXStatus() {
+  if (!applyPending_ && !restorePending_) return;
+  Disarm(CoreTimer::Apply);
+  Disarm(CoreTimer::Restore);
+  // The X-status is cleared now (both steps clear first): what is saved goes
+  // back at once. CurrentXStatusTitle is the title read when the step was
+  // armed, as the timer would have used it.
+  if (Settings().SavedXStatusValid) RestoreTick();
+  Forget(Settings().CurrentXStatusTitle);
+}
+
+void PluginCore::Arm(CoreTimer t) {
+  (t == CoreTimer::Apply ? applyPending_ : restorePending_) = true;
+  env_.timers->Enable(t);
+}
+
+void PluginCore::Disarm(CoreTimer t) {
+  (t == CoreTimer::Apply ? applyPending_ : restorePending_) = false;
+  env_.timers->Disable(t);
 }
 
 void PluginCore::ClearXStatus() { host().SetXStatus(0, std::nullopt, std::nullopt); }

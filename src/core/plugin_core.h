@@ -61,12 +61,22 @@ class PluginCore {
   void ForgetSavedXStatus();
   void ForgetTrack();
   void CloseWindows();
+  // Stopping while a publish or a restore is pending: the user's own
+  // X-status is put back now and the pending step is dropped, so that
+  // nothing is sent once the plug-in is stopped.
+  void SettlePendingXStatus();
 
   IHost& host() { return *env_.host; }
   const Subsystems& subsystems() const { return env_.subsystems; }
 
  private:
+  void Arm(CoreTimer t);
+  void Disarm(CoreTimer t);
+
   CoreEnvironment env_;
+  // The one-shot timers armed and not yet fired or disarmed.
+  bool applyPending_ = false;
+  bool restorePending_ = false;
 };
 
 }  // namespace tunelet

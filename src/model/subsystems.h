@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,9 @@ class IPlayerAccess {
   virtual ~IPlayerAccess() = default;
   // 0 none, 4 foobar2000 through automation, else a window handle.
   virtual uintptr_t FindPlayer(int mode) { return 0; }
-  // Path or URL of what CurrentPlayer plays; empty when nothing plays.
-  virtual std::u16string GetPlayingPath() { return {}; }
+  // Path or URL of what CurrentPlayer plays; empty when nothing plays, no
+  // value when the player did not answer in time.
+  virtual std::optional<std::u16string> GetPlayingPath() { return u""; }
   virtual bool ReadFoobar2000Track() { return false; }
   virtual bool ReadWinampStreamTitle(std::u16string_view url) { return false; }
   virtual bool ReadAimp2StreamTitle(std::u16string_view url) { return false; }

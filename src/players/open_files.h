@@ -36,6 +36,33 @@ OpenFileLists& OpenFiles();
 // True when FileExtension(path) is one of the 16 media extensions.
 bool HasMediaExtension(std::u16string_view path);
 
+// The walk over a process's handle values 4, 8, 12, ...: the first value is
+// always tried, and the walk goes on while the value is within the limit of
+// 4 x the process's handle count. Each value that is not a handle of the
+// process pushes the limit out by 4, and the walk stops once the limit passes
+// kMaxHandleValue.
+class HandleValueWalk {
+ public:
+  static constexpr uint32_t kMaxHandleValue = 8192;
+  explicit HandleValueWalk(uint32_t handleCount) : limit_(4 * uint64_t(handleCount)) {}
+  uint32_t Value() const { return value_; }
+  // The current value was not a handle; false when the walk must stop.
+  bool NotAHandle() {
+    limit_ += 4;
+    return limit_ <= kMaxHandleValue;
+  }
+  // Moves to the next value; false when it lies beyond the limit.
+  bool Next() {
+    if (uint64_t(value_) + 4 > limit_) return false;
+    value_ += 4;
+    return true;
+  }
+
+ private:
+  uint32_t value_ = 4;
+  uint64_t limit_;
+};
+
 // Appends to CurrentScan unless it is full; false when the entry was dropped.
 bool AppendScanEntry(OpenFileLists& lists, uint32_t handle, std::u16string_view devicePath);
 

@@ -50,15 +50,15 @@ int32_t AskWinampInfo(IPlayerSystem& system, uintptr_t window, int kind) {
 
 uintptr_t PlayerAccess::FindPlayer(int mode) { return tunelet::FindPlayer(routes_, mode); }
 
-std::u16string PlayerAccess::GetMediaMonkeyPath() {
+PathAnswer PlayerAccess::GetMediaMonkeyPath() {
   const auto state = routes_.system.SendBounded(Settings().PlayerHandle, kWmUser, 0, kGetWinampState);
-  if (!state) return {};
+  if (!state) return std::nullopt;
   for (intptr_t stopped : kMediaMonkeyStopped)
-    if (*state == stopped) return {};
+    if (*state == stopped) return u"";
   return routes_.automation.GetMediaMonkeyCurrentSongPath();
 }
 
-std::u16string PlayerAccess::GetPlayingPath() {
+std::optional<std::u16string> PlayerAccess::GetPlayingPath() {
   const PluginSettings& s = Settings();
   IPlayerSystem& system = routes_.system;
   const uintptr_t handle = s.PlayerHandle;
@@ -68,14 +68,18 @@ std::u16string PlayerAccess::GetPlayingPath() {
       if (handle == kFoobarAutomationHandle) return routes_.automation.GetFoobar2000Path();
       return routes_.openFiles.FindOpenMediaFile(handle);
     case kAimp2: return GetAimp2Path(system, handle);
-    case kJetAudio: return JetAudioIsPlaying(system, handle) ? routes_.openFiles.FindOpenMediaFile(handle) : u"";
+    case kJetAudio: {
+      const auto playing = JetAudioIsPlaying(system, handle);
+      if (!playing) return std::nullopt;
+      return *playing ? routes_.openFiles.FindOpenMediaFile(handle) : u"";
+    }
     case kITunes: return routes_.automation.GetItunesPath();
     case kMediaMonkey: return GetMediaMonkeyPath();
     case kApollo: return GetApolloPath(system, handle);
     case kWmp: case kMpc: case kGom: case kLightAlloy: case kBsPlayer: case kZoomPlayer: case kKmPlayer:
     case kCrystal: case kQmp: case kXmPlay: case kRealPlayer: case kImpsPlayer:
       return routes_.openFiles.FindOpenMediaFile(handle);
-    default: return {};
+    default: return u"";
   }
 }
 

@@ -13,7 +13,7 @@ class PlayerAccess : public IPlayerAccess {
   explicit PlayerAccess(PlayerRoutes routes) : routes_(routes) {}
 
   uintptr_t FindPlayer(int mode) override;
-  std::u16string GetPlayingPath() override;
+  std::optional<std::u16string> GetPlayingPath() override;
   bool ReadFoobar2000Track() override;
   bool ReadWinampStreamTitle(std::u16string_view url) override;
   bool ReadAimp2StreamTitle(std::u16string_view url) override;
@@ -23,7 +23,7 @@ class PlayerAccess : public IPlayerAccess {
   void SendPlayerCommand(int command) override;
 
  private:
-  std::u16string GetMediaMonkeyPath();
+  PathAnswer GetMediaMonkeyPath();
 
   PlayerRoutes routes_;
 };

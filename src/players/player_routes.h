@@ -10,9 +10,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tunelet {
+
+// What a route learnt about the playing track: its path or URL, empty when
+// nothing plays, or no value at all when the player did not answer in time
+// (busy or hung). "No answer" is not "nothing plays": the core keeps the
+// track it shows until a real answer comes or the player is gone.
+using PathAnswer = std::optional<std::u16string>;
 
 class IAutomationRoutes {
  public:
@@ -20,16 +27,16 @@ class IAutomationRoutes {
   // Attaches to the running "Foobar2000.Application.0.7" object; never starts it.
   virtual bool Foobar2000AutomationRunning() { return false; }
   // "Playback"."FormatTitle"("%path%").
-  virtual std::u16string GetFoobar2000Path() { return {}; }
+  virtual PathAnswer GetFoobar2000Path() { return u""; }
   // The full foobar2000 track read into TrackInfo; true for a new track.
   virtual bool ReadFoobar2000Track() { return false; }
   // Path of the track iTunes plays; empty unless "PlayerState" is 1.
-  virtual std::u16string GetItunesPath() { return {}; }
+  virtual PathAnswer GetItunesPath() { return u""; }
   // Kind 21 bitrate, 22 sample rate, 23 duration; 0 unless "PlayerState" is 1.
   virtual int32_t GetItunesInfo(int kind) { return 0; }
   // "Player"."CurrentSong"."Path" of "SongsDB.SDBApplication". The caller has
   // already asked MediaMonkey's Winamp window for its state.
-  virtual std::u16string GetMediaMonkeyCurrentSongPath() { return {}; }
+  virtual PathAnswer GetMediaMonkeyCurrentSongPath() { return u""; }
   // Command 0 stop, 1 play, 2 pause, 3 previous, 4 next on "Playback" of the
   // running foobar2000 object; failures are swallowed.
   virtual void SendFoobar2000Command(int command) {}
@@ -39,7 +46,7 @@ class IOpenFileRoutes {
  public:
   virtual ~IOpenFileRoutes() = default;
   // Drive path of the media file the window's process opened last; empty for none.
-  virtual std::u16string FindOpenMediaFile(uintptr_t window) { return {}; }
+  virtual PathAnswer FindOpenMediaFile(uintptr_t window) { return u""; }
 };
 
 }  // namespace tunelet

@@ -55,8 +55,9 @@ class IPlayerSystem {
   // The whole window title, read without sending the window a message.
   virtual std::u16string WindowTitle(uintptr_t window) = 0;
   // WM_GETTEXT into a zero-initialised buffer of bufferBytes bytes (8-bit);
-  // the text before the first NUL. Bounded like SendBounded.
-  virtual std::string WindowTextByMessage(uintptr_t window, size_t bufferBytes) = 0;
+  // the text before the first NUL (empty when there is no such window).
+  // Bounded like SendBounded: nothing when the window gave no answer.
+  virtual std::optional<std::string> WindowTextByMessage(uintptr_t window, size_t bufferBytes) = 0;
   // Opens the memory of the window's process for reading; null when refused.
   virtual std::unique_ptr<IProcessMemory> OpenProcessMemory(uintptr_t window) = 0;
   // The first n bytes of the named file mapping, or nothing when the mapping

@@ -39,7 +39,8 @@ constexpr intptr_t kMciModePause = 529;
 constexpr uint32_t kApolloQuery = kWmUser + 3;
 constexpr size_t kApolloTextBytes = 512;
 
-// A state answer that lets a route go on; no answer at all counts as stopped.
+// A state answer that lets a route go on. The stream-title reads take no
+// answer as "nothing new"; the path routes tell it apart (see StateSaysPlaying).
 bool WinampGoesOn(std::optional<intptr_t> state) {
   if (!state || *state == kWinampStopped) return false;
   return !(*state == kWinampPaused && Settings().Returnonpause);
@@ -48,6 +49,12 @@ bool WinampGoesOn(std::optional<intptr_t> state) {
 bool Aimp2GoesOn(std::optional<intptr_t> state) {
   if (!state || *state == kAimp2Stopped) return false;
   return !(*state == kAimp2Paused && Settings().Returnonpause);
+}
+
+// No answer to the state query, or whether the route goes on.
+std::optional<bool> StateSaysPlaying(std::optional<intptr_t> state, bool (*goesOn)(std::optional<intptr_t>)) {
+  if (!state) return std::nullopt;
+  return goesOn(state);
 }
 
 std::optional<intptr_t> WinampState(IPlayerSystem& system, uintptr_t window) {
@@ -87,16 +94,19 @@ std::string_view TextBeforeNul(std::span<const uint8_t> bytes) {
   return all.substr(0, all.find('\0'));
 }
 
-std::u16string GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
-  if (!WinampGoesOn(WinampState(system, playerHandle))) return {};
+PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
+  const auto playing = StateSaysPlaying(WinampState(system, playerHandle), WinampGoesOn);
+  if (!playing) return std::nullopt;
+  if (!*playing) return u"";
   const std::unique_ptr<IProcessMemory> memory = system.OpenProcessMemory(playerHandle);
-  if (!memory) return {};
+  if (!memory) return u"";
   const auto position = system.SendBounded(playerHandle, kWmUser, 0, kGetPlaylistPosition);
-  if (!position) return {};
+  if (!position) return std::nullopt;
   const auto address = system.SendBounded(playerHandle, kWmUser, uintptr_t(*position), kGetPlaylistFile);
-  if (!address || *address == 0) return {};
+  if (!address) return std::nullopt;
+  if (*address == 0) return u"";
   const auto bytes = memory->Read(AddressInProcess(*address, memory->ProcessPointerWidth()), kWinampFileNameBytes);
-  if (!bytes) return {};
+  if (!bytes) return u"";
   return system.AnsiToWide(TextBeforeNul(*bytes));
 }
 
@@ -134,10 +144,12 @@ std::u16string Aimp2PathFromRecord(std::span<const uint8_t> record) {
   return path;
 }
 
-std::u16string GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle) {
-  if (!Aimp2GoesOn(Aimp2State(system, playerHandle))) return {};
+PathAnswer GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle) {
+  const auto playing = StateSaysPlaying(Aimp2State(system, playerHandle), Aimp2GoesOn);
+  if (!playing) return std::nullopt;
+  if (!*playing) return u"";
   const auto record = system.ReadSharedMemory("AIMP2_RemoteInfo", kAimp2RecordBytes);
-  if (!record) return {};
+  if (!record) return u"";
   return Aimp2PathFromRecord(*record);
 }
 
@@ -153,21 +165,24 @@ bool ReadAimp2StreamTitle(IPlayerSystem& system, uintptr_t playerHandle, std::u1
   return true;
 }
 
-bool JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle) {
+std::optional<bool> JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle) {
   const auto mode = system.SendBounded(playerHandle, kJetAudioGetMode, 0, 1);
-  if (!mode) return false;
+  if (!mode) return std::nullopt;
   if (*mode == kMciModePlay || *mode == kMciModeSeek) return true;
   return *mode == kMciModePause && !Settings().Returnonpause;
 }
 
-std::u16string GetApolloPath(IPlayerSystem& system, uintptr_t playerHandle) {
+PathAnswer GetApolloPath(IPlayerSystem& system, uintptr_t playerHandle) {
   const auto playing = system.SendBounded(playerHandle, kApolloQuery, 1, 0);
-  if (!playing || *playing == 0) return {};
+  if (!playing) return std::nullopt;
+  if (*playing == 0) return u"";
   const auto textWindow = system.SendBounded(playerHandle, kApolloQuery, 24, 0);
-  if (!textWindow || *textWindow == 0) return {};
-  const std::string text = system.WindowTextByMessage(uintptr_t(*textWindow), kApolloTextBytes);
-  if (text.empty()) return {};
-  return system.AnsiToWide(text);
+  if (!textWindow) return std::nullopt;
+  if (*textWindow == 0) return u"";
+  const auto text = system.WindowTextByMessage(uintptr_t(*textWindow), kApolloTextBytes);
+  if (!text) return std::nullopt;
+  if (text->empty()) return u"";
+  return system.AnsiToWide(*text);
 }
 
 }  // namespace tunelet

@@ -12,11 +12,12 @@
 
 namespace tunelet {
 
-// --- the routes of GetPlayingPath; empty for nothing playing
-std::u16string GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle);
-std::u16string GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle);
-bool JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle);
-std::u16string GetApolloPath(IPlayerSystem& system, uintptr_t playerHandle);
+// --- the routes of GetPlayingPath; empty for nothing playing, no value when
+// the player did not answer in time
+PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle);
+PathAnswer GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle);
+std::optional<bool> JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle);
+PathAnswer GetApolloPath(IPlayerSystem& system, uintptr_t playerHandle);
 
 // --- stream titles: true when a new track was written into TrackInfo
 bool ReadWinampStreamTitle(IPlayerSystem& system, uintptr_t playerHandle, std::u16string_view url);

@@ -38,7 +38,7 @@ int wmain(int argc, wchar_t** argv) {
       OpenFiles() = OpenFileLists{};
       LARGE_INTEGER t0, t1;
       QueryPerformanceCounter(&t0);
-      found = found && !win32::FindOpenMediaFile(window).empty();
+      found = found && !win32::FindOpenMediaFile(window).value_or(u"").empty();
       QueryPerformanceCounter(&t1);
       ms.push_back(1000.0 * double(t1.QuadPart - t0.QuadPart) / double(frequency.QuadPart));
     }

@@ -157,30 +157,37 @@ void Foobar2000Command(int command) {
                method->PassFalse ? 1 : 0, ignored.get());
 }
 
-BoundedLane& AutomationLane() {
-  static BoundedLane lane(BoundedLane::Apartment::MultiThreaded);
-  return lane;
+// One lane per player: a call stuck in one player's object costs that player
+// only.
+BoundedLane& AutomationLane(AutomationPlayer player) {
+  static BoundedLane lanes[kAutomationPlayerCount] = {BoundedLane(BoundedLane::Apartment::MultiThreaded),
+                                                      BoundedLane(BoundedLane::Apartment::MultiThreaded),
+                                                      BoundedLane(BoundedLane::Apartment::MultiThreaded)};
+  return lanes[size_t(player)];
 }
 
 DWORD gAutomationTimeoutMs = kAutomationTimeoutMs;
 
 template <typename R>
-std::optional<R> RunAutomation(std::function<R()> task) {
-  return RunBounded<R>(AutomationLane(), gAutomationTimeoutMs, std::move(task));
+std::optional<R> RunAutomation(AutomationPlayer player, std::function<R()> task) {
+  return RunBounded<R>(AutomationLane(player), gAutomationTimeoutMs, std::move(task));
 }
+
+constexpr AutomationPlayer kItunes = AutomationPlayer::Itunes;
+constexpr AutomationPlayer kMediaMonkey = AutomationPlayer::MediaMonkey;
+constexpr AutomationPlayer kFoobar2000 = AutomationPlayer::Foobar2000;
 
 class AutomationRoutes final : public IAutomationRoutes {
  public:
   bool Foobar2000AutomationRunning() override {
-    return RunAutomation<bool>([] { return bool(AttachByProgId(kFoobar2000ProgId)); }).value_or(false);
+    return RunAutomation<bool>(kFoobar2000, [] { return bool(AttachByProgId(kFoobar2000ProgId)); }).value_or(false);
   }
 
-  std::u16string GetFoobar2000Path() override {
-    return RunAutomation<std::u16string>([] {
-             ComPtr<IDispatch> playback = Foobar2000Playback();
-             return FormatTitle(playback.get(), u"%path%").value_or(std::u16string());
-           })
-        .value_or(std::u16string());
+  PathAnswer GetFoobar2000Path() override {
+    return RunAutomation<std::u16string>(kFoobar2000, [] {
+      ComPtr<IDispatch> playback = Foobar2000Playback();
+      return FormatTitle(playback.get(), u"%path%").value_or(std::u16string());
+    });
   }
 
   // The read runs on a copy of the track record: a worker that is given up
@@ -191,7 +198,7 @@ class AutomationRoutes final : public IAutomationRoutes {
       TrackInfo track;
     };
     TrackInfo before = Track();
-    auto outcome = RunAutomation<Outcome>([before = std::move(before)]() mutable {
+    auto outcome = RunAutomation<Outcome>(kFoobar2000, [before = std::move(before)]() mutable {
       Outcome o{false, std::move(before)};
       ComPtr<IDispatch> playback = Foobar2000Playback();
       if (!playback) return o;
@@ -204,20 +211,18 @@ class AutomationRoutes final : public IAutomationRoutes {
     return outcome->isNew;
   }
 
-  std::u16string GetItunesPath() override {
-    return RunAutomation<std::u16string>(ItunesPath).value_or(std::u16string());
-  }
+  PathAnswer GetItunesPath() override { return RunAutomation<std::u16string>(kItunes, ItunesPath); }
 
   int32_t GetItunesInfo(int kind) override {
-    return RunAutomation<int32_t>([kind] { return ItunesInfo(kind); }).value_or(0);
+    return RunAutomation<int32_t>(kItunes, [kind] { return ItunesInfo(kind); }).value_or(0);
   }
 
-  std::u16string GetMediaMonkeyCurrentSongPath() override {
-    return RunAutomation<std::u16string>(MediaMonkeyPath).value_or(std::u16string());
+  PathAnswer GetMediaMonkeyCurrentSongPath() override {
+    return RunAutomation<std::u16string>(kMediaMonkey, MediaMonkeyPath);
   }
 
   void SendFoobar2000Command(int command) override {
-    RunAutomation<bool>([command] {
+    RunAutomation<bool>(kFoobar2000, [command] {
       Foobar2000Command(command);
       return true;
     });
@@ -227,6 +232,8 @@ class AutomationRoutes final : public IAutomationRoutes {
 }  // namespace
 
 DWORD SetAutomationTimeout(DWORD ms) { return std::exchange(gAutomationTimeoutMs, ms); }
+
+size_t StuckAutomationCalls(AutomationPlayer player) { return AutomationLane(player).StuckCount(); }
 
 IAutomationRoutes& Win32AutomationRoutes() {
   static AutomationRoutes routes;

@@ -16,8 +16,14 @@ IAutomationRoutes& Win32AutomationRoutes();
 
 // One automation operation (all its calls together) may take this long;
 // a player that does not answer in time counts as one that gave nothing.
-constexpr DWORD kAutomationTimeoutMs = 5000;
+constexpr DWORD kAutomationTimeoutMs = 1500;
 // Replaces the time-out (tests shorten it); returns the previous one.
 DWORD SetAutomationTimeout(DWORD ms);
+
+// Each automation player's calls run in a lane of their own.
+enum class AutomationPlayer : uint8_t { Itunes, MediaMonkey, Foobar2000 };
+constexpr size_t kAutomationPlayerCount = 3;
+// Calls of the player that did not end in time and still have not.
+size_t StuckAutomationCalls(AutomationPlayer player);
 
 }  // namespace tunelet::win32

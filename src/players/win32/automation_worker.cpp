@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "platform/win32/unique_handle.h"
+#include "players/wait_budget.h"
 
 namespace tunelet::win32 {
 
@@ -39,12 +40,22 @@ DWORD WINAPI LaneThread(void* param) {
 
 }  // namespace
 
+void BoundedLane::ForgetEndedJobs() {
+  std::erase_if(abandoned_, [](const std::shared_ptr<Job>& job) {
+    return ::WaitForSingleObject(job->done.get(), 0) == WAIT_OBJECT_0;
+  });
+}
+
+size_t BoundedLane::StuckCount() {
+  ForgetEndedJobs();
+  return abandoned_.size();
+}
+
 bool BoundedLane::Run(std::function<void()> task, DWORD timeoutMs) {
   try {
-    if (stalled_) {
-      if (::WaitForSingleObject(stalled_->done.get(), 0) != WAIT_OBJECT_0) return false;
-      stalled_.reset();
-    }
+    if (StuckCount() >= kMaxAbandoned) return false;
+    timeoutMs = AllowedWaitMs(timeoutMs);
+    if (timeoutMs == 0) return false;  // the tick has waited enough
     auto job = std::make_shared<Job>();
     if (!job->done) return false;
     job->task = std::move(task);
@@ -62,7 +73,7 @@ bool BoundedLane::Run(std::function<void()> task, DWORD timeoutMs) {
       return false;
     }
     if (::WaitForSingleObject(job->done.get(), timeoutMs) != WAIT_OBJECT_0) {
-      stalled_ = std::move(job);
+      abandoned_.push_back(std::move(job));
       return false;
     }
     return true;

@@ -1,7 +1,8 @@
 // Work that may wait on another process (automation calls into a player, a
-// scan of a player's handles) runs on a short-lived thread of its own, and
-// the host's thread waits for it only so long. A player that hangs then costs
-// one stuck thread, never a hung messenger.
+// scan of a player's handles, a file on a network share) runs on a
+// short-lived thread of its own, and the host's thread waits for it only so
+// long. A player that hangs then costs a stuck thread or two, never a hung
+// messenger, and only its own lane: each player and kind of work has one.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tunelet::win32 {
 
@@ -20,17 +22,29 @@ class BoundedLane {
   BoundedLane& operator=(const BoundedLane&) = delete;
 
   // Runs task on a new thread (inside a COM apartment when asked for) and
-  // waits at most timeoutMs. False when it could not start or did not end in
-  // time; it then ends on its own, and until it has, this lane refuses new
-  // tasks. The task must own everything it touches: after a time-out the
-  // caller is gone. Exceptions thrown by the task are swallowed.
+  // waits at most timeoutMs, cut to what is left of the polling tick's wait
+  // budget. False when it could not start or did not end in time. A task
+  // that did not end is abandoned: its thread ends on its own (holding the
+  // library mapped until then), its results are discarded, and the next task
+  // starts on a fresh thread. Only while kMaxAbandoned tasks of this lane
+  // are still stuck does it refuse new ones, so a hung player costs a few
+  // threads, not one per tick. The task must own everything it touches:
+  // after a time-out the caller is gone. Exceptions thrown by the task are
+  // swallowed.
   bool Run(std::function<void()> task, DWORD timeoutMs);
+
+  // Abandoned tasks of this lane that have not ended yet.
+  size_t StuckCount();
+
+  static constexpr size_t kMaxAbandoned = 2;
 
   struct Job;
 
  private:
+  void ForgetEndedJobs();
+
   Apartment apartment_;
-  std::shared_ptr<Job> stalled_;
+  std::vector<std::shared_ptr<Job>> abandoned_;
 };
 
 // Runs a task that produces a value; nothing on failure or time-out.

@@ -26,9 +26,6 @@ constexpr size_t kProcessListBytes = 300000;
 constexpr size_t kHandleListBytes = 256u << 10;
 constexpr size_t kMaxProcessListBytes = 64u << 20;
 constexpr int kMaxProcessListTries = 6;
-// Handle values are multiples of 4; failed duplications push the limit out,
-// but never past this value.
-constexpr DWORD kMaxHandleValue = 8192;
 constexpr DWORD kMappedNameChars = 510;
 // The system lists come laid out for this process's own bitness.
 constexpr PointerWidth kOwnPointerWidth = sizeof(void*) == 8 ? PointerWidth::Bits64 : PointerWidth::Bits32;
@@ -131,8 +128,9 @@ std::vector<OpenFileEntry> ScanProcessHandles(DWORD processId) {
   if (!process) return found;
   const auto handleTypes = ProcessHandleTypes(processId);
   std::unordered_map<uint16_t, bool> typeIsFile;  // learnt from the first handle of each type
-  DWORD limit = 4 * GetProcessHandleCount(processId);
-  for (DWORD h = 4;; h += 4) {
+  HandleValueWalk walk(GetProcessHandleCount(processId));
+  do {
+    const DWORD h = walk.Value();
     std::optional<uint16_t> type;
     bool skip = false;
     if (handleTypes) {
@@ -150,16 +148,14 @@ std::vector<OpenFileEntry> ScanProcessHandles(DWORD processId) {
                !::DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(uintptr_t(h)), ::GetCurrentProcess(),
                                   &copy, GENERIC_READ, FALSE, 0)) {
       // Not a handle of the process (the list says so, or duplication failed).
-      limit += 4;
-      if (limit > kMaxHandleValue) break;
+      if (!walk.NotAHandle()) break;
     } else {
       UniqueKernelHandle owned(copy);
       const bool isFile = IsFileObject(copy);
       if (type) typeIsFile.emplace(*type, isFile);
       if (isFile && ::GetFileType(copy) == FILE_TYPE_DISK) RecordIfMediaFile(found, h, copy);
     }
-    if (h + 4 > limit) break;
-  }
+  } while (walk.Next());
   return found;
 }
 
@@ -173,7 +169,7 @@ BoundedLane& ScanLane() {
 
 class OpenFileRoutes final : public IOpenFileRoutes {
  public:
-  std::u16string FindOpenMediaFile(uintptr_t window) override {
+  PathAnswer FindOpenMediaFile(uintptr_t window) override {
     return win32::FindOpenMediaFile(reinterpret_cast<HWND>(window));
   }
 };
@@ -185,19 +181,19 @@ uint32_t GetProcessHandleCount(DWORD processId) {
   return list ? HandleCountFromProcessList(ByteSpan(list->data(), list->size()), processId, kOwnPointerWidth) : 0;
 }
 
-std::u16string FindOpenMediaFile(HWND window) {
+PathAnswer FindOpenMediaFile(HWND window) {
   try {
     DWORD processId = 0;
-    if (!::GetWindowThreadProcessId(window, &processId) || processId == 0) return {};
+    if (!::GetWindowThreadProcessId(window, &processId) || processId == 0) return u"";
     auto found = RunBounded<std::vector<OpenFileEntry>>(ScanLane(), kOpenFileScanTimeoutMs,
                                                         [processId] { return ScanProcessHandles(processId); });
-    if (!found) return {};
+    if (!found) return std::nullopt;  // the scan did not end in time
     OpenFileLists& lists = OpenFiles();
     lists.CurrentScan = std::move(*found);
     const auto devicePath = FinishScan(lists);
     return devicePath ? DevicePathToDrivePath(*devicePath) : std::u16string();
   } catch (...) {
-    return {};
+    return u"";
   }
 }
 

@@ -17,7 +17,7 @@ IOpenFileRoutes& Win32OpenFileRoutes();
 // Drive path of the media file the window's process opened last (or the one
 // reported before, when nothing new is open); empty for none. Never waits
 // longer than kOpenFileScanTimeoutMs, whatever the player's handles do.
-std::u16string FindOpenMediaFile(HWND window);
+PathAnswer FindOpenMediaFile(HWND window);
 
 // Handle count of a process from the system's process list; 0 when it is not
 // listed.

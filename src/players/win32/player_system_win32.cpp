@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/win32/late_bound.h"
 #include "platform/win32/unique_handle.h"
+#include "players/wait_budget.h"
 
 namespace tunelet::win32 {
 
@@ -77,9 +78,10 @@ std::optional<intptr_t> Win32PlayerSystem::SendBounded(uintptr_t window, uint32_
                                                        intptr_t lParam) {
   const HWND w = AsWindow(window);
   if (!IsSendableWindow(w)) return std::nullopt;
+  const uint32_t wait = AllowedWaitMs(kPlayerAnswerTimeoutMs);
+  if (wait == 0) return std::nullopt;  // the tick has waited enough
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(w, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, kPlayerAnswerTimeoutMs,
-                           &result))
+  if (!SendMessageTimeoutA(w, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, wait, &result))
     return std::nullopt;
   return intptr_t(result);
 }
@@ -93,19 +95,22 @@ std::u16string Win32PlayerSystem::WindowTitle(uintptr_t window) {
   return std::u16string(U(title.c_str()), title.size());
 }
 
-std::string Win32PlayerSystem::WindowTextByMessage(uintptr_t window, size_t bufferBytes) {
+std::optional<std::string> Win32PlayerSystem::WindowTextByMessage(uintptr_t window, size_t bufferBytes) {
   const HWND w = AsWindow(window);
-  if (bufferBytes == 0 || !IsSendableWindow(w)) return {};
+  // No window there: an answer, of nothing.
+  if (bufferBytes == 0 || !IsSendableWindow(w)) return std::string();
   // A window of our own process on another thread would write into the
   // buffer after a time-out; such a window is no player's.
   DWORD pid = 0;
   GetWindowThreadProcessId(w, &pid);
-  if (pid == GetCurrentProcessId()) return {};
+  if (pid == GetCurrentProcessId()) return std::string();
+  const uint32_t wait = AllowedWaitMs(kPlayerAnswerTimeoutMs);
+  if (wait == 0) return std::nullopt;
   std::string buffer(bufferBytes, '\0');
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutA(w, WM_GETTEXT, bufferBytes - 1, reinterpret_cast<LPARAM>(buffer.data()),
-                           SMTO_ABORTIFHUNG | SMTO_NORMAL, kPlayerAnswerTimeoutMs, &copied))
-    return {};
+                           SMTO_ABORTIFHUNG | SMTO_NORMAL, wait, &copied))
+    return std::nullopt;
   buffer.resize(buffer.find('\0') == std::string::npos ? bufferBytes - 1 : buffer.find('\0'));
   return buffer;
 }

@@ -16,7 +16,7 @@ class Win32PlayerSystem : public IPlayerSystem {
   std::optional<intptr_t> SendBounded(uintptr_t window, uint32_t message, uintptr_t wParam,
                                       intptr_t lParam) override;
   std::u16string WindowTitle(uintptr_t window) override;
-  std::string WindowTextByMessage(uintptr_t window, size_t bufferBytes) override;
+  std::optional<std::string> WindowTextByMessage(uintptr_t window, size_t bufferBytes) override;
   std::unique_ptr<IProcessMemory> OpenProcessMemory(uintptr_t window) override;
   std::optional<std::vector<uint8_t>> ReadSharedMemory(const char* name, size_t n) override;
   std::u16string AnsiToWide(std::string_view bytes) override;

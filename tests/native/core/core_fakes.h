@@ -91,7 +91,7 @@ class FakeTimers : public ICoreTimers {
 class FakePlayers : public IPlayerAccess {
  public:
   uintptr_t window = 0;  // what FindPlayer returns
-  std::u16string playing;
+  std::optional<std::u16string> playing;  // no value: the player gives no answer
   std::vector<std::u16string> existing;  // files that "exist"
   std::vector<std::u16string> classified;
   int lastFindMode = -1;
@@ -100,13 +100,35 @@ class FakePlayers : public IPlayerAccess {
     lastFindMode = mode;
     return window;
   }
-  std::u16string GetPlayingPath() override { return playing; }
+  std::optional<std::u16string> GetPlayingPath() override { return playing; }
   bool FileExists(std::u16string_view path) override {
     for (auto& e : existing)
       if (e == path) return true;
     return false;
   }
   int ClassifyAndRead(std::u16string_view path) override;
+
+  // The players' own new-track reads: what they answer, and who was asked.
+  bool foobarNew = false, aimp2New = false, winampNew = false;
+  std::vector<std::string> trackReads;
+  bool ReadFoobar2000Track() override {
+    trackReads.push_back("foobar2000");
+    return foobarNew;
+  }
+  bool ReadWinampStreamTitle(std::u16string_view) override {
+    trackReads.push_back("winamp");
+    return winampNew;
+  }
+  bool ReadAimp2StreamTitle(std::u16string_view) override {
+    trackReads.push_back("aimp2");
+    return aimp2New;
+  }
+};
+
+class FakeUpdate : public IUpdateCheck {
+ public:
+  int started = 0;
+  void StartUpdateCheck() override { ++started; }
 };
 
 class FakeUi : public IUserInterface {

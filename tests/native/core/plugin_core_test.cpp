@@ -3,6 +3,7 @@
 #include "core/plugin_core.h"
 #include "model/settings.h"
 #include "core_fakes.h"
+#include "templates/xstatus_policy.h"
 
 namespace tunelet::testing {
 
@@ -39,13 +40,18 @@ class PluginCoreTest : public ::testing::Test {
     host.record.Initialised = true;
     host.record.PluginOn = true;
     players.existing = {kSongA, kSongB};
+    MakeCore(publisher);
+  }
+
+  void MakeCore(IPublisher& publishing) {
     CoreEnvironment env;
     env.host = &host;
     env.timers = &timers;
     env.ini = &ini;
     env.subsystems.players = &players;
-    env.subsystems.publisher = &publisher;
+    env.subsystems.publisher = &publishing;
     env.subsystems.ui = &ui;
+    env.subsystems.update = &update;
     env.fileVersion = "3.0.1.0";
     core = std::make_unique<PluginCore>(env);
   }
@@ -66,7 +72,7 @@ class PluginCoreTest : public ::testing::Test {
   }
   void StopPlayer() {
     players.window = 0;
-    players.playing.clear();
+    players.playing = u"";
   }
 
   FakeHost host;
@@ -75,6 +81,7 @@ class PluginCoreTest : public ::testing::Test {
   FakePlayers players;
   FakePublisher publisher{host};
   FakeUi ui;
+  FakeUpdate update;
   std::unique_ptr<PluginCore> core;
 };
 
@@ -160,6 +167,35 @@ TEST_F(PluginCoreTest, SameFileIsNotNewAndTheNextTrackDoesNotSaveAgain) {
   EXPECT_EQ(Codes(host.TakeLog()).size(), 3u);
 }
 
+// A busy or hung player answers nothing in time: that is not the end of
+// playback. The X-status and the track stay until a real answer comes.
+TEST_F(PluginCoreTest, APlayerThatGivesNoAnswerKeepsTheXStatusAndTheTrack) {
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Apply);
+  host.TakeLog();
+
+  players.playing = std::nullopt;
+  core->OnTimer(CoreTimer::Poll);
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_TRUE(host.TakeLog().empty());
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::Restore));
+  EXPECT_TRUE(Settings().SavedXStatusValid);
+  EXPECT_EQ(View(Track().LastReadPath), kSongA);
+
+  players.playing = kSongA;  // answers again, same file: nothing to do
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_TRUE(host.TakeLog().empty());
+  EXPECT_EQ(players.classified.size(), 1u);
+
+  players.playing = u"";  // a real answer: stopped
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(host.shown.picture, 0);
+  Fire(CoreTimer::Restore);
+  EXPECT_EQ(host.shown.picture, 5);
+}
+
 TEST_F(PluginCoreTest, RestoreKeepsTheCurrentTitleWithKeepXStatusName) {
   host.record.KeepXStatusName = true;
   StartAndSettle();
@@ -243,6 +279,113 @@ TEST_F(PluginCoreTest, ModeElevenOnlyQueriesThePictureWhileAnotherIsShown) {
   EXPECT_EQ(players.classified.size(), 1u);
 }
 
+TEST_F(PluginCoreTest, ModeElevenForgetsTheTrackWhileAnotherPictureIsShown) {
+  ini.Set(u"Main", u"Action", u"11");
+  host.shown.picture = 11;
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Apply);
+  host.TakeLog();
+
+  host.shown.picture = 5;  // the user picks another X-status
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(Codes(host.TakeLog()), std::vector<int32_t>{MSG_GET_XSTATUS});
+  EXPECT_FALSE(Settings().SavedXStatusValid);
+  EXPECT_FALSE(Track().LastReadPath.has_value());
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::Restore));
+
+  host.shown.picture = 11;  // "Music" again: the same file is a new track
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(players.classified.size(), 2u);
+  EXPECT_TRUE(timers.IsEnabled(CoreTimer::Apply));
+}
+
+// The host's picture is a 32-bit value: the mode-11 check reads its low byte,
+// the saved X-status its low 16 bits.
+TEST_F(PluginCoreTest, OnlyTheLowBitsOfTheHostsPictureCount) {
+  ini.Set(u"Main", u"Action", u"11");
+  host.shown.picture = 0x3F0B;  // low byte 11
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(players.classified.size(), 1u);
+  EXPECT_EQ(Settings().SavedXStatusPicture, 0x3F0B);
+}
+
+TEST_F(PluginCoreTest, DisableForgetsTheLastReadPath) {
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Fire(CoreTimer::Apply);
+  core->HandleHostMessage(MSG_DISABLED, 0, nullptr);
+  EXPECT_FALSE(Track().LastReadPath.has_value());
+  core->HandleHostMessage(MSG_ENABLED, 0, nullptr);
+  Settings().PluginOn = true;
+  core->OnTimer(CoreTimer::Poll);  // the same file is new after the restart
+  EXPECT_EQ(players.classified.size(), 2u);
+}
+
+// Who decides that a track is new: foobar2000's automation read, the Winamp
+// and AIMP2 stream-title reads for URLs, else the path and the file readers.
+TEST_F(PluginCoreTest, ThePlayersOwnReadsDecideWhatIsNew) {
+  host.record.PlayerId = 9;
+  StartAndSettle();
+  Settings().OLEfoobar = true;
+  players.window = 4;  // foobar2000 through automation
+  players.playing = kSongA;
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(players.trackReads, std::vector<std::string>{"foobar2000"});
+  EXPECT_TRUE(players.classified.empty());
+  EXPECT_TRUE(host.TakeLog().empty());  // not new
+  players.foobarNew = true;
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_TRUE(timers.IsEnabled(CoreTimer::Apply));
+  EXPECT_TRUE(players.classified.empty());
+
+  players.window = 0x1234;  // foobar2000 found by its window: the path decides
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(players.classified.size(), 1u);
+
+  players.trackReads.clear();
+  Settings().CurrentPlayer = 12;  // AIMP2: a URL goes to its stream-title read
+  players.playing = u"http://radio/aimp";
+  core->OnTimer(CoreTimer::Poll);
+  Settings().CurrentPlayer = 8;
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(players.trackReads, (std::vector<std::string>{"aimp2", "winamp"}));
+  Settings().CurrentPlayer = 1;  // any other player: a URL names no file
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(players.trackReads.size(), 2u);
+  EXPECT_EQ(players.classified.size(), 1u);
+}
+
+TEST_F(PluginCoreTest, StartUpTimerChecksForUpdatesOnlyWhenAsked) {
+  EXPECT_EQ(kStartupUpdateDelayMs, 3000u);
+  ini.Set(u"Main", u"Updateonstartup", u"0");
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  Fire(CoreTimer::StartupUpdate);
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::StartupUpdate));  // one-shot
+  EXPECT_EQ(update.started, 0);
+
+  ini.Set(u"Main", u"Updateonstartup", u"1");
+  core->HandleHostMessage(MSG_ENABLED, 0, nullptr);
+  Fire(CoreTimer::StartupUpdate);
+  EXPECT_EQ(update.started, 1);
+}
+
+TEST_F(PluginCoreTest, FirstStartResetsAndShowTlcShowsTheControlWindow) {
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  EXPECT_EQ(ui.resets, 0);
+  EXPECT_EQ(ui.controlShown, 0);
+
+  ini.Set(u"Others", u"temp", u"0");
+  ini.Set(u"Others", u"Show_tlc", u"1");
+  core->HandleHostMessage(MSG_ENABLED, 0, nullptr);
+  EXPECT_EQ(ui.resets, 1);
+  EXPECT_EQ(ui.controlShown, 1);
+}
+
 TEST_F(PluginCoreTest, ManualChoiceSearchesOnlyTheChosenPlayer) {
   host.record.ManualPlayer = true;
   StartAndSettle();
@@ -283,5 +426,74 @@ TEST_F(PluginCoreTest, ShutdownStoresTheRecordAndForgetsTheTrack) {
   EXPECT_EQ(ui.controlClosed, 1);
   EXPECT_EQ(ui.dialogsClosed, 1);
 }
+
+// Stopping (MSG_DISABLED, MSG_SHUTDOWN) while the publish or the restore is
+// pending, in every mode with the real X-status policy: the user's own
+// X-status ends up shown, the record keeps nothing to put back twice, and the
+// timer's late tick sends nothing.
+struct PendingStop {
+  int mode;
+  CoreTimer pending;
+  int32_t stop;
+};
+
+class StopWithPendingStepTest : public PluginCoreTest, public ::testing::WithParamInterface<PendingStop> {
+ protected:
+  void SetUp() override {
+    PluginCoreTest::SetUp();
+    MakeCore(policy);
+    ini.Set(u"Main", u"Action", GetParam().mode == 10   ? u"10"
+                                : GetParam().mode == 11 ? u"11"
+                                : GetParam().mode == 21 ? u"21"
+                                                        : u"31");
+    host.shown = {11, u"My title", u"My text"};  // "Music", so mode 11 plays too
+  }
+  XStatusPolicy policy{host, ui};
+};
+
+TEST_P(StopWithPendingStepTest, PutsTheUsersOwnXStatusBackAndSendsNothingLater) {
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  ASSERT_TRUE(timers.IsEnabled(CoreTimer::Apply));
+  if (GetParam().pending == CoreTimer::Restore) {
+    Fire(CoreTimer::Apply);
+    StopPlayer();
+    core->OnTimer(CoreTimer::Poll);
+    ASSERT_TRUE(timers.IsEnabled(CoreTimer::Restore));
+  }
+  ASSERT_EQ(host.shown.picture, 0);  // cleared, waiting for the step
+  host.TakeLog();
+
+  core->HandleHostMessage(GetParam().stop, 0, nullptr);
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::Apply));
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::Restore));
+  // Ticks the system had already queued come late.
+  core->OnTimer(CoreTimer::Apply);
+  core->OnTimer(CoreTimer::Restore);
+
+  const auto log = host.TakeLog();
+  ASSERT_EQ(Codes(log), std::vector<int32_t>{MSG_SET_XSTATUS});
+  EXPECT_EQ(log[0].picture, 11);
+  EXPECT_EQ(*log[0].title, u"My title");
+  EXPECT_EQ(*log[0].text, u"My text");
+  EXPECT_FALSE(host.record.SavedXStatusValid);  // shown: nothing to put back at the next start
+  EXPECT_EQ(publisher.published, 0);
+}
+
+std::vector<PendingStop> AllPendingStops() {
+  std::vector<PendingStop> all;
+  for (int mode : {10, 11, 21, 31})
+    for (CoreTimer pending : {CoreTimer::Apply, CoreTimer::Restore})
+      for (int32_t stop : {MSG_DISABLED, MSG_SHUTDOWN}) all.push_back({mode, pending, stop});
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryModeTimerAndStop, StopWithPendingStepTest, ::testing::ValuesIn(AllPendingStops()),
+                         [](const ::testing::TestParamInfo<PendingStop>& info) {
+                           return "Mode" + std::to_string(info.param.mode) +
+                                  (info.param.pending == CoreTimer::Apply ? "Publish" : "Restore") +
+                                  (info.param.stop == MSG_DISABLED ? "Disabled" : "Shutdown");
+                         });
 
 }  // namespace

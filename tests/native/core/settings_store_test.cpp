@@ -46,6 +46,17 @@ TEST_F(SettingsStoreTest, FreshInstallationGetsTheDefaultsAndMarksTheFirstStart)
   EXPECT_EQ(s.CurrentPlayer, 1);  // a stored 0 loads as Media Player Classic
 }
 
+TEST_F(SettingsStoreTest, OnlyAnUninitialisedHostRecordForcesModeTwentyOne) {
+  ini.Set(u"Main", u"Action", u"10");
+  Load();
+  host.record.Initialised = true;
+  ASSERT_TRUE(LoadHostKeptOptions(host, language));
+  EXPECT_EQ(Settings().Action, 10);
+  host.record.Initialised = false;
+  ASSERT_TRUE(LoadHostKeptOptions(host, language));
+  EXPECT_EQ(Settings().Action, 21);
+}
+
 TEST_F(SettingsStoreTest, SecondStartDoesNotRewriteTheMarker) {
   ini.Set(u"Others", u"temp", u"1");
   ini.Set(u"Others", u"Firstrun", u"0");

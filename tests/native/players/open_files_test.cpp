@@ -256,3 +256,33 @@ TEST(SystemHandleList, BasicEntriesHaveSixteenBitProcessIds) {
     EXPECT_TRUE(HandlesOfProcessBasic(list, 1234 + 0x10000, w).empty());  // cannot be told apart
   }
 }
+
+// The values a scan tries, given which of them are handles of the process.
+std::vector<uint32_t> WalkedValues(uint32_t handleCount, bool (*isHandle)(uint32_t)) {
+  std::vector<uint32_t> tried;
+  HandleValueWalk walk(handleCount);
+  do {
+    tried.push_back(walk.Value());
+    if (!isHandle(walk.Value()) && !walk.NotAHandle()) break;
+  } while (walk.Next());
+  return tried;
+}
+
+TEST(OpenFiles, HandleWalkGrowsByFourPerMissingValueAndStopsPast8192) {
+  const auto all = [](uint32_t) { return true; };
+  const auto none = [](uint32_t) { return false; };
+  EXPECT_EQ(WalkedValues(3, all), (std::vector<uint32_t>{4, 8, 12}));
+  EXPECT_EQ(WalkedValues(0, all), std::vector<uint32_t>{4});  // the first value is always tried
+  EXPECT_EQ(WalkedValues(0, none), std::vector<uint32_t>{4});
+  // Each missing value lets one more be tried: 3 handles among the values
+  // 4..20 with 8 and 16 missing end at 20.
+  const auto gaps = [](uint32_t v) { return v != 8 && v != 16; };
+  EXPECT_EQ(WalkedValues(3, gaps), (std::vector<uint32_t>{4, 8, 12, 16, 20}));
+  // A process that cannot be opened: every value fails, up to 8192.
+  const auto failing = WalkedValues(1, none);
+  EXPECT_EQ(failing.size(), 2048u);
+  EXPECT_EQ(failing.back(), 8192u);
+  // A count whose limit lies past 8192 already stops at the first missing value.
+  EXPECT_EQ(WalkedValues(5000, none), std::vector<uint32_t>{4});
+  EXPECT_EQ(WalkedValues(5000, gaps).back(), 8u);
+}

@@ -26,6 +26,48 @@ constexpr char kFoobarClass[] = "{DA7CD0DE-1602-45e6-89A1-C2CA151E008E}";
 
 }  // namespace
 
+// Every row as the players show themselves: a changed class, title or name
+// means a player that is no longer found or is shown under a wrong name.
+TEST(PlayerTable, EveryRowKeepsItsClassTitleAndDisplayName) {
+  struct Row {
+    const char* cls;
+    const char* title;  // null: any title
+    const char16_t* name;
+  };
+  const Row rows[] = {
+      {"WMPlayerApp", nullptr, u"Windows Media Player"},
+      {"MediaPlayerClassicW", nullptr, u"Media Player Classic"},
+      {"GomPlayer1.x", nullptr, u"GOM Player"},
+      {"LightAlloyFront", nullptr, u"Light Alloy"},
+      {"BSplayer", "BSplayer", u"BSplayer"},
+      {"TmainForm", "Zoom Player", u"ZoomPlayer"},
+      {"Winamp v1.x", nullptr, u"KMPlayer"},
+      {"CrystalPlayerClass", nullptr, u"Crystal Player"},
+      {"Winamp v1.x", nullptr, u"Winamp"},
+      {kFoobarClass, nullptr, u"Foobar2000"},
+      {"{DA7CD0DE-1602-45e6-89A1-C2CA151E008E}/1", nullptr, u"Foobar2000"},
+      {"{97E27FAA-C0B3-4b8e-A693-ED7881E99FC1}", nullptr, u"Foobar2000"},
+      {"AIMP2_RemoteInfo", "AIMP2_RemoteInfo", u"AIMP2"},
+      {"COWON Jet-Audio Remocon Class", "Jet-Audio Remote Control", u"jetAudio"},
+      {"iTunes", "iTunes", u"iTunes"},
+      {"Winamp v1.x", nullptr, u"MediaMonkey"},
+      {"PlayerCanvas", nullptr, u"QMP"},
+      {"Apollo - Main Window", nullptr, u"Apollo"},
+      {"XMPLAY-MAIN", nullptr, u"XMPlay"},
+      {"GeminiWindowClass", nullptr, u"RealPlayer"},
+      {"BasicWindow", "Imp's Player", u"Imp's Player"},
+  };
+  ASSERT_EQ(std::size(rows), size_t(kPlayerCount));
+  for (int id = 0; id < kPlayerCount; ++id) {
+    EXPECT_EQ(PlayerWindowClass(id), rows[id].cls) << id;
+    if (rows[id].title)
+      EXPECT_STREQ(PlayerWindowTitle(id), rows[id].title) << id;
+    else
+      EXPECT_EQ(PlayerWindowTitle(id), nullptr) << id;
+    EXPECT_EQ(PlayerDisplayName(id), rows[id].name) << id;
+  }
+}
+
 TEST(PlayerTable, RowsKeepTheirStoredIdsAndSearchStrings) {
   // The ids are stored in the host's options record, so each row's place matters.
   EXPECT_EQ(PlayerWindowClass(0), "WMPlayerApp");

@@ -58,8 +58,9 @@ class ScriptedPlayerSystem : public IPlayerSystem {
     return it == answers_.end() ? 0 : it->second;
   }
   std::u16string WindowTitle(uintptr_t w) override { return titles_[w]; }
-  std::string WindowTextByMessage(uintptr_t w, size_t bufferBytes) override {
+  std::optional<std::string> WindowTextByMessage(uintptr_t w, size_t bufferBytes) override {
     sent.push_back({w, kWmGetText, bufferBytes - 1, 0});
+    if (!w || std::find(hung_.begin(), hung_.end(), w) != hung_.end()) return std::nullopt;
     return texts_[w].substr(0, bufferBytes - 1);
   }
   std::unique_ptr<IProcessMemory> OpenProcessMemory(uintptr_t) override {
@@ -108,15 +109,15 @@ class ScriptedPlayerSystem : public IPlayerSystem {
 // Automation and open-file routes that answer what the test says and count calls.
 struct ScriptedAutomation : IAutomationRoutes {
   bool foobarRunning = false;
-  std::u16string foobarPath, itunesPath, mediaMonkeyPath;
+  PathAnswer foobarPath = u"", itunesPath = u"", mediaMonkeyPath = u"";
   int32_t itunesInfo = 0;
   std::vector<int> foobarCommands;
   int mediaMonkeyCalls = 0;
   bool Foobar2000AutomationRunning() override { return foobarRunning; }
-  std::u16string GetFoobar2000Path() override { return foobarPath; }
-  std::u16string GetItunesPath() override { return itunesPath; }
+  PathAnswer GetFoobar2000Path() override { return foobarPath; }
+  PathAnswer GetItunesPath() override { return itunesPath; }
   int32_t GetItunesInfo(int kind) override { return itunesInfo + kind; }
-  std::u16string GetMediaMonkeyCurrentSongPath() override {
+  PathAnswer GetMediaMonkeyCurrentSongPath() override {
     ++mediaMonkeyCalls;
     return mediaMonkeyPath;
   }
@@ -125,7 +126,7 @@ struct ScriptedAutomation : IAutomationRoutes {
 
 struct ScriptedOpenFiles : IOpenFileRoutes {
   std::vector<uintptr_t> asked;
-  std::u16string FindOpenMediaFile(uintptr_t window) override {
+  PathAnswer FindOpenMediaFile(uintptr_t window) override {
     asked.push_back(window);
     return u"C:\\open.mp3";
   }

@@ -4,6 +4,7 @@
 #include "players/player_access.h"
 #include "model/player_table.h"
 #include "players/window_message_players.h"
+#include "players/wait_budget.h"
 #include "scripted_player_system.h"
 
 using namespace tunelet;
@@ -113,7 +114,7 @@ TEST_F(WindowMessagePlayers, WinampPathGivesUpOnEveryFailure) {
   sys.SetMemory(0x500000, std::string(511, 'x'));  // only 511 readable bytes
   EXPECT_EQ(GetWinampPath(sys, player), u"");
   sys.SetMemory(0x500000, std::string(512, 'x'));  // no NUL: the whole 512 bytes
-  EXPECT_EQ(GetWinampPath(sys, player).size(), 512u);
+  EXPECT_EQ(GetWinampPath(sys, player)->size(), 512u);
   sys.Answer(player, kWmUser, 0, 211, 0);  // no address
   EXPECT_EQ(GetWinampPath(sys, player), u"");
   sys.Answer(player, kWmUser, 0, 211, 0x500000);
@@ -133,8 +134,6 @@ TEST_F(WindowMessagePlayers, WinampStateDecidesWhetherAPathIsAsked) {
   EXPECT_EQ(GetWinampPath(sys, player), u"");
   WinampState(1);
   EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
-  sys.Hang(player);  // no answer counts as stopped
-  EXPECT_EQ(GetWinampPath(sys, player), u"");
 }
 
 TEST_F(WindowMessagePlayers, WinampStreamMakesANewTrackOnlyWhenTheTitleChanges) {
@@ -203,7 +202,7 @@ TEST_F(WindowMessagePlayers, Aimp2StreamTitleComesFromItsWinampWindow) {
 TEST_F(WindowMessagePlayers, JetAudioPlaysInPlaySeekAndPause) {
   const auto mode = [&](intptr_t m) {
     sys.Answer(player, 0x82E4, 0, 1, m);
-    return JetAudioIsPlaying(sys, player);
+    return JetAudioIsPlaying(sys, player).value();
   };
   EXPECT_TRUE(mode(526));
   EXPECT_TRUE(mode(528));
@@ -300,4 +299,66 @@ TEST_F(WindowMessagePlayers, PlayerInfoComesFromWinampAimp2AndItunesOnly) {
   Settings().CurrentPlayer = kMediaMonkey;
   EXPECT_FALSE(PlayerReportsInfo());
   EXPECT_EQ(access.GetPlayerInfo(21), 0);
+}
+
+// A player that is busy or hung has not stopped: every route tells "no
+// answer" (no value) apart from "nothing plays" (empty), at each message it
+// sends, and sends nothing more once one went unanswered.
+TEST_F(WindowMessagePlayers, RoutesTellNoAnswerApartFromNothingPlaying) {
+  sys.Answer(player, kWmUser, 0, 125, 0);
+  sys.Answer(player, kWmUser, 0, 211, 0x500000);
+  sys.SetMemory(0x500000, std::string("C:\\a.mp3") + std::string(504, '\0'));
+  WinampState(1);
+  sys.Hang(player);
+  EXPECT_EQ(GetWinampPath(sys, player), std::nullopt);
+  EXPECT_EQ(sys.sent.size(), 1u);
+
+  const uintptr_t remote = sys.AddWindow("AIMP2_RemoteInfo", "AIMP2_RemoteInfo", u"AIMP2.EXE");
+  sys.SetShared(Aimp2Record({u"a", u"bb", u"ccc", u"D:\\x.ogg"}));
+  sys.Hang(remote);
+  EXPECT_EQ(GetAimp2Path(sys, remote), std::nullopt);
+  EXPECT_EQ(JetAudioIsPlaying(sys, remote), std::nullopt);
+
+  // Apollo: unanswered at its first message, and at the text window.
+  const uintptr_t apollo = sys.AddWindow("Apollo - Main Window", "", u"apollo.exe");
+  const uintptr_t text = sys.AddWindow("Static", "", u"apollo.exe");
+  sys.Answer(apollo, kWmUser + 3, 1, 0, 1);
+  sys.Answer(apollo, kWmUser + 3, 24, 0, intptr_t(text));
+  sys.SetText(text, "C:\\a.mp3");
+  sys.Hang(text);
+  EXPECT_EQ(GetApolloPath(sys, apollo), std::nullopt);
+  sys.Hang(apollo);
+  EXPECT_EQ(GetApolloPath(sys, apollo), std::nullopt);
+}
+
+TEST_F(WindowMessagePlayers, PathQueryPassesNoAnswerOnAndScansNothingThen) {
+  ScriptedAutomation automation;
+  ScriptedOpenFiles openFiles;
+  PlayerAccess access({sys, automation, openFiles});
+  sys.Hang(player);
+  for (int id : {kWinamp, kJetAudio, kMediaMonkey, kApollo}) {
+    Settings().CurrentPlayer = uint8_t(id);
+    Settings().PlayerHandle = player;
+    EXPECT_EQ(access.GetPlayingPath(), std::nullopt) << id;
+  }
+  EXPECT_TRUE(openFiles.asked.empty());
+  EXPECT_EQ(automation.mediaMonkeyCalls, 0);
+  automation.itunesPath = std::nullopt;  // the automation call ran out of time
+  Settings().CurrentPlayer = kITunes;
+  EXPECT_EQ(access.GetPlayingPath(), std::nullopt);
+}
+
+// One tick's waits share one budget: each wait gets what is left, none once
+// it is spent; outside a tick a wait gets all it asks for. The system's tick
+// count wraps.
+TEST(TickWaitBudget, WaitsShareWhatIsLeftOfTheTick) {
+  WaitBudget budget;
+  EXPECT_EQ(budget.Allow(1000, 0), 1000u);
+  budget.Begin(0xFFFFFF00u, 1500);
+  EXPECT_EQ(budget.Allow(1000, 0xFFFFFF00u), 1000u);
+  EXPECT_EQ(budget.Allow(1000, 0xFFFFFF00u + 1000), 500u);
+  EXPECT_EQ(budget.Allow(1000, 0x00000400u), 220u);  // 1280 ms in, past the wrap
+  EXPECT_EQ(budget.Allow(5000, 0x00000600u), 0u);
+  budget.End();
+  EXPECT_EQ(budget.Allow(5000, 0x00000500u), 5000u);
 }

@@ -180,24 +180,64 @@ TEST_F(Automation, MediaMonkeyPathOfTheCurrentSong) {
   Run("automation-clear mediamonkey Player.CurrentSong.Path");
 }
 
+// Waits until no call of the player is stuck any more.
+bool StuckCallsEnd(win32::AutomationPlayer player) {
+  for (int i = 0; i < 500; ++i) {
+    if (win32::StuckAutomationCalls(player) == 0) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
 // A player whose object stops answering costs nothing but its answers: the
-// call is given up, later calls are refused at once while the stuck one
-// waits, and all is well once the player answers again.
+// call is given up as "no answer", the next one runs on a fresh thread, and
+// once two are stuck further calls are refused at once; all is well once the
+// player answers again.
 TEST_F(Automation, AHungObjectIsGivenUpAndTheRouteRecovers) {
   Run("automation-text foobar2000 Playback.FormatTitle(%path%) C:\\a.mp3");
   ASSERT_EQ(Routes().GetFoobar2000Path(), u"C:\\a.mp3");
   const DWORD previous = win32::SetAutomationTimeout(200);
   Run("automation-hang");
-  EXPECT_EQ(Routes().GetFoobar2000Path(), u"");
-  EXPECT_FALSE(Routes().Foobar2000AutomationRunning());  // refused: the first call is still stuck
+  EXPECT_EQ(Routes().GetFoobar2000Path(), std::nullopt);
+  EXPECT_FALSE(Routes().Foobar2000AutomationRunning());
+  EXPECT_EQ(win32::StuckAutomationCalls(win32::AutomationPlayer::Foobar2000), 2u);
+  EXPECT_EQ(Routes().GetFoobar2000Path(), std::nullopt);  // refused
+  EXPECT_EQ(win32::StuckAutomationCalls(win32::AutomationPlayer::Foobar2000), 2u);
   Run("automation-unhang");
   win32::SetAutomationTimeout(previous);
-  std::u16string path;
-  for (int i = 0; i < 100 && path.empty(); ++i) {  // the stuck call ends first
-    path = Routes().GetFoobar2000Path();
-    if (path.empty()) Sleep(20);
+  ASSERT_TRUE(StuckCallsEnd(win32::AutomationPlayer::Foobar2000));
+  EXPECT_EQ(Routes().GetFoobar2000Path(), u"C:\\a.mp3");
+}
+
+// One player's hung object costs only that player: foobar2000 answers while
+// iTunes hangs, and iTunes answers again once it is back.
+TEST_F(Automation, AHungPlayerDoesNotHideAnother) {
+  Run("automation-stop itunes");
+  FakePlayerProcess itunes(L"hung-itunes");
+  ASSERT_TRUE(itunes.Ready());
+  ASSERT_EQ(itunes.Run("automation-serve itunes\n"
+                       "automation-int itunes PlayerState 1\n"
+                       "automation-text itunes CurrentTrack.Location C:\\it.m4a"),
+            0);
+  ASSERT_EQ(Routes().GetItunesPath(), u"C:\\it.m4a");
+  Run("automation-text foobar2000 Playback.FormatTitle(%path%) C:\\fb.mp3");
+  const DWORD previous = win32::SetAutomationTimeout(200);
+  ASSERT_EQ(itunes.Run("automation-hang"), 0);
+
+  for (int tick = 0; tick < 4; ++tick) {
+    EXPECT_EQ(Routes().GetItunesPath(), std::nullopt) << tick;
+    EXPECT_EQ(Routes().GetFoobar2000Path(), u"C:\\fb.mp3") << tick;
+    EXPECT_TRUE(Routes().Foobar2000AutomationRunning()) << tick;
   }
-  EXPECT_EQ(path, u"C:\\a.mp3");
+  EXPECT_EQ(win32::StuckAutomationCalls(win32::AutomationPlayer::Itunes), 2u);
+  EXPECT_EQ(win32::StuckAutomationCalls(win32::AutomationPlayer::Foobar2000), 0u);
+
+  ASSERT_EQ(itunes.Run("automation-unhang"), 0);
+  win32::SetAutomationTimeout(previous);
+  ASSERT_TRUE(StuckCallsEnd(win32::AutomationPlayer::Itunes));
+  EXPECT_EQ(Routes().GetItunesPath(), u"C:\\it.m4a");
+  ASSERT_EQ(itunes.Run("automation-stop itunes"), 0);
+  Run("automation-serve itunes");
 }
 
 // Last: withdraws the objects.

@@ -28,9 +28,10 @@ class PlayerAccessRoad : public ::testing::Test {
     ASSERT_TRUE(player_.Ready());
   }
   void Run(const std::string& lines) { ASSERT_NE(player_.Run(lines), INTPTR_MIN) << lines; }
+  // "(no answer)" when the player did not answer in time.
   std::u16string Poll(int mode = 1) {
     Settings().PlayerHandle = access_.FindPlayer(mode);
-    return Settings().PlayerHandle ? access_.GetPlayingPath() : u"";
+    return Settings().PlayerHandle ? access_.GetPlayingPath().value_or(u"(no answer)") : u"";
   }
 
   FakePlayerProcess player_{L"player-access-road"};

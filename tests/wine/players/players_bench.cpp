@@ -22,7 +22,7 @@ class NothingRuns : public IPlayerSystem {
   std::u16string ProcessImageName(uintptr_t) override { return {}; }
   std::optional<intptr_t> SendBounded(uintptr_t, uint32_t, uintptr_t, intptr_t) override { return std::nullopt; }
   std::u16string WindowTitle(uintptr_t) override { return {}; }
-  std::string WindowTextByMessage(uintptr_t, size_t) override { return {}; }
+  std::optional<std::string> WindowTextByMessage(uintptr_t, size_t) override { return std::nullopt; }
   std::unique_ptr<IProcessMemory> OpenProcessMemory(uintptr_t) override { return nullptr; }
   std::optional<std::vector<uint8_t>> ReadSharedMemory(const char*, size_t) override { return std::nullopt; }
   std::u16string AnsiToWide(std::string_view) override { return {}; }

@@ -30,9 +30,10 @@ class PlayersUnderWine : public ::testing::Test {
     Settings().PluginOn = true;
   }
   // One poll as the core makes it: find the player, then ask for the path.
+  // "(no answer)" when the player did not answer in time.
   std::u16string Poll(int mode = 1) {
     Settings().PlayerHandle = access.FindPlayer(mode);
-    return Settings().PlayerHandle ? access.GetPlayingPath() : u"";
+    return Settings().PlayerHandle ? access.GetPlayingPath().value_or(u"(no answer)") : u"";
   }
   static uintptr_t H(HWND w) { return reinterpret_cast<uintptr_t>(w); }
   // "msg <window-id> <message> <wParam> <lParam>" as the player logs it.
@@ -297,10 +298,10 @@ TEST_F(PlayersUnderWine, APlayerThatStopsAnsweringCostsABoundedWait) {
   const HWND window = winamp.Window("main");
   ASSERT_EQ(winamp.Run("hang"), 0);
 
-  // Found by its process (no message), then the state query gets no answer:
-  // nothing plays, and the call comes back.
+  // Found by its process (no message), then the state query gets no answer,
+  // which is told apart from "nothing plays", and the call comes back.
   const DWORD start = GetTickCount();
-  EXPECT_EQ(Poll(), u"");
+  EXPECT_EQ(Poll(), u"(no answer)");
   EXPECT_FALSE(access.ReadWinampStreamTitle(u"http://x"));
   EXPECT_EQ(access.GetPlayerInfo(21), 0);
   access.SendPlayerCommand(kNext);

@@ -327,4 +327,57 @@ TEST_F(Road, WinampRadioSongsComeFromTheWindowTitleThenAFileFromThePlaylist) {
   ExpectClearThen(restored);
 }
 
+// Winamp stops answering for 3 s while it plays a file: the polls in that
+// time get no answer, which is not the end of playback, so the host sees no
+// clear and the track stays shown; a real "stopped" still restores.
+TEST_F(Road, AWinampThatHangsForAWhileLeavesTheTrackShown) {
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin(10));
+  const std::wstring track = MediaFile(L"track.mp3");
+  host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+  ASSERT_NO_FATAL_FAILURE(StartWinampRadio("\"" + Utf8(track) + "\"", L"Исполнитель - Песня - Winamp"));
+  ASSERT_TRUE(host_.Start());
+  const XStatus published{kUsersOwn.picture, L"Слушаю:", L"Исполнитель \"Песня\""};
+  ASSERT_TRUE(PumpUntilShown(published)) << ShownText();
+
+  host_.ClearLogs();
+  ASSERT_EQ(player_->Run("hang"), 0);
+  host_.Pump(kPollMs + 500);  // at least one poll meets the hung player
+  ASSERT_EQ(player_->Run("unhang\nsync"), 0);
+  ASSERT_TRUE(PumpUntilWinampPolled());
+  EXPECT_EQ(host_.CountSent(kSet), 0u);
+  EXPECT_EQ(host_.Shown(), published) << ShownText();
+
+  ASSERT_EQ(player_->Run("answer main 1024 0 104 0"), 0);
+  ASSERT_TRUE(PumpUntilShown(kUsersOwn)) << ShownText();
+}
+
+// The host lets go of the plug-in and unloads it while a call into a hung
+// iTunes is still stuck: the stuck thread keeps the library mapped, and the
+// library goes once that thread ends, without taking the host with it.
+TEST_F(Road, TheHostUnloadsThePluginWhileAPlayerHangs) {
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin(10));
+  player_.emplace(L"iTunes.exe");
+  ASSERT_TRUE(player_->ready());
+  ASSERT_EQ(player_->Run("window main iTunes iTunes\n"
+                         "automation-serve itunes\n"
+                         "automation-int itunes PlayerState 1\n"
+                         "automation-text itunes CurrentTrack.Location C:\\nowhere.m4a\n"
+                         "automation-hang"),
+            0);
+  ASSERT_TRUE(host_.Start());
+  host_.Pump(kPollMs + 2000);  // a poll asks iTunes and gives up after its bound
+  const std::wstring dll = copy_.Dll();
+  host_.Unload();
+  EXPECT_NE(::GetModuleHandleW(dll.c_str()), nullptr);  // held by the stuck thread
+
+  ASSERT_EQ(player_->Run("automation-unhang"), 0);
+  bool unloaded = false;
+  for (int i = 0; i < 500 && !unloaded; ++i) {
+    unloaded = ::GetModuleHandleW(dll.c_str()) == nullptr;
+    if (!unloaded) ::Sleep(20);
+  }
+  EXPECT_TRUE(unloaded);
+  ASSERT_EQ(player_->Run("automation-stop itunes"), 0);
+}
+
 }  // namespace
