@@ -4,7 +4,7 @@
 #include "core/settings_store.h"
 #include "metadata/cover.h"
 #include "model/file_kind.h"
-#include "players/wait_budget.h"
+#include "platform/wait_budget.h"
 
 namespace tunelet {
 

@@ -12,10 +12,6 @@ std::u16string FileExtension(std::u16string_view path) {
   return ext;
 }
 
-bool IsNetworkPath(std::u16string_view path) {
-  return path.size() >= 2 && (path[0] == u'\\' || path[0] == u'/') && (path[1] == u'\\' || path[1] == u'/');
-}
-
 bool IsVideoFile(std::u16string_view path) {
   const std::u16string ext = FileExtension(path);  // already upper-cased
   for (std::u16string_view v : {u"AVI", u"MPG", u"MPEG", u"MP4", u"WMV", u"MOV", u"MKV", u"FLV"})

@@ -10,8 +10,5 @@ namespace tunelet {
 // stop the search); empty when none or when 7 or more characters follow it.
 std::u16string FileExtension(std::u16string_view path);
 bool IsVideoFile(std::u16string_view path);
-// A path on a network share ("\\server\share\..."), which the file system
-// may take long to answer for.
-bool IsNetworkPath(std::u16string_view path);
 
 }  // namespace tunelet

@@ -22,11 +22,21 @@ class ReadableFile {
   std::vector<uint8_t> Read(uint64_t offset, size_t n);
 };
 
+// A path on a network share ("\\server\share\..."), which the file system
+// may take as long to answer for as the network stack takes.
+bool IsNetworkPath(std::u16string_view path);
+
 // Opens path for shared reading; null when it cannot be opened.
+// On a network share (Windows) every call on the file waits a bounded time,
+// together at most the polling tick's wait budget (platform/wait_budget.h):
+// a share that does not answer gives an unopened or unreadable file, never a
+// stalled host.
 std::unique_ptr<ReadableFile> OpenForRead(std::u16string_view path);
-// True when a regular file (not a directory) exists at path.
+// True when a regular file (not a directory) exists at path. Bounded on a
+// network share like OpenForRead: no answer in time counts as no file.
 bool FileExists(std::u16string_view path);
 // Size as the directory entry reports it, low 32 bits; 0 when not found.
+// Bounded on a network share like OpenForRead.
 uint32_t FileSizeFromDirectory(std::u16string_view path);
 
 // Bytes read through ReadableFile since the last reset (for benchmarks).

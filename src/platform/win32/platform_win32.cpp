@@ -3,6 +3,8 @@
 #include <atomic>
 
 #include "platform/platform.h"
+#include "platform/win32/bounded_lane.h"
+#include "platform/win32/network_file.h"
 #include "platform/win32/unique_handle.h"
 
 namespace tunelet::platform {
@@ -40,9 +42,8 @@ class Win32File final : public ReadableFile {
   win32::UniqueFile f_;
   uint64_t size_;
 };
-}  // namespace
 
-std::unique_ptr<ReadableFile> OpenForRead(std::u16string_view path) {
+std::unique_ptr<ReadableFile> OpenLocalFile(std::u16string_view path) {
   // Players keep their files open; share everything so the read never fails
   // because of them and never disturbs them.
   win32::UniqueFile f(::CreateFileW(WPath(path).c_str(), GENERIC_READ,
@@ -54,17 +55,36 @@ std::unique_ptr<ReadableFile> OpenForRead(std::u16string_view path) {
   return std::make_unique<Win32File>(std::move(f), uint64_t(size.QuadPart));
 }
 
-bool FileExists(std::u16string_view path) {
+bool LocalFileExists(std::u16string_view path) {
   const DWORD a = ::GetFileAttributesW(WPath(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-uint32_t FileSizeFromDirectory(std::u16string_view path) {
+uint32_t LocalFileSizeFromDirectory(std::u16string_view path) {
   WIN32_FIND_DATAW fd{};
   HANDLE h = ::FindFirstFileW(WPath(path).c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return 0;
   ::FindClose(h);
   return fd.nFileSizeLow;
+}
+
+}  // namespace
+
+std::unique_ptr<ReadableFile> OpenForRead(std::u16string_view path) {
+  if (!IsNetworkPath(path)) return OpenLocalFile(path);
+  return win32::OpenBoundedFile([copy = std::u16string(path)] { return OpenLocalFile(copy); });
+}
+
+bool FileExists(std::u16string_view path) {
+  if (!IsNetworkPath(path)) return LocalFileExists(path);
+  return win32::RunOnFileLane<bool>([copy = std::u16string(path)] { return LocalFileExists(copy); })
+      .value_or(false);
+}
+
+uint32_t FileSizeFromDirectory(std::u16string_view path) {
+  if (!IsNetworkPath(path)) return LocalFileSizeFromDirectory(path);
+  return win32::RunOnFileLane<uint32_t>([copy = std::u16string(path)] { return LocalFileSizeFromDirectory(copy); })
+      .value_or(0);
 }
 
 uint64_t BytesReadCounter() { return gBytesRead; }

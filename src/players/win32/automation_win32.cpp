@@ -11,7 +11,7 @@
 #include "platform/platform.h"
 #include "platform/win32/unique_handle.h"
 #include "players/foobar2000.h"
-#include "players/win32/automation_worker.h"
+#include "platform/win32/bounded_lane.h"
 
 namespace tunelet::win32 {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "players/open_files.h"
-#include "players/win32/automation_worker.h"
+#include "platform/win32/bounded_lane.h"
 #include "players/win32/device_paths_win32.h"
 #include "platform/win32/late_bound.h"
 #include "platform/win32/unique_handle.h"

@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "platform/win32/late_bound.h"
 #include "platform/win32/unique_handle.h"
-#include "players/wait_budget.h"
+#include "platform/wait_budget.h"
 
 namespace tunelet::win32 {
 

@@ -20,11 +20,3 @@ TEST(FileKind, VideoByExtension) {
     EXPECT_TRUE(IsVideoFile(p)) << std::string(p, p + 5);
   for (auto p : {u"a.mp3", u"a.m4a", u"a.mp4x", u"mp4", u"a.ogg"}) EXPECT_FALSE(IsVideoFile(p));
 }
-
-TEST(FileKind, NetworkPathsAreThoseOfAShare) {
-  EXPECT_TRUE(IsNetworkPath(u"\\\\server\\share\\a.mp3"));  // as open-file discovery reports them
-  EXPECT_TRUE(IsNetworkPath(u"//server/share/a.mp3"));
-  EXPECT_FALSE(IsNetworkPath(u"C:\\Music\\a.mp3"));
-  EXPECT_FALSE(IsNetworkPath(u"\\Device\\HarddiskVolume1\\a.mp3"));
-  EXPECT_FALSE(IsNetworkPath(u"\\"));
-}

@@ -4,7 +4,7 @@
 #include "players/player_access.h"
 #include "model/player_table.h"
 #include "players/window_message_players.h"
-#include "players/wait_budget.h"
+#include "platform/wait_budget.h"
 #include "scripted_player_system.h"
 
 using namespace tunelet;

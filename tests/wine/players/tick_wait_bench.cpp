@@ -11,7 +11,7 @@
 
 #include "model/settings.h"
 #include "fake_player_client.h"
-#include "players/wait_budget.h"
+#include "platform/wait_budget.h"
 #include "players/win32/dll_player_access.h"
 
 using namespace tunelet;

@@ -1,9 +1,9 @@
-#include "players/win32/automation_worker.h"
+#include "platform/win32/bounded_lane.h"
 
 #include <objbase.h>
 
 #include "platform/win32/unique_handle.h"
-#include "players/wait_budget.h"
+#include "platform/wait_budget.h"
 
 namespace tunelet::win32 {
 

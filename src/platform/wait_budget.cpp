@@ -1,4 +1,4 @@
-#include "players/wait_budget.h"
+#include "platform/wait_budget.h"
 
 #include <algorithm>
 
