@@ -38,6 +38,9 @@ std::vector<Bytes> TagSeeds() {
       tb::Cat({mpeg, tb::Str("LYRICSBEGININD0000210EAL00005AlbumLYR00004la la000036LYRICS200"),
                tb::Id3v1("t", "a", "b", "2001", -1, 1)}),
       tb::Cat({tb::VbrFrame(tb::MpegHeader(3, 1, 9, 0), 417, 36, true, 1000, 417000), mpeg}),
+      // A second tag before the audio, Unicode frames, a bare 2.4 genre.
+      tb::Cat({tb::Id3v2Tag(3, frames), tb::Id3v2Tag(4, tb::Cat({tb::Frame(4, "TIT2", tb::TextData(3, tb::Str("u8"))),
+                                                                 tb::Latin1("TCON", "17", 4)})), mpeg}),
   };
 }
 
@@ -56,15 +59,19 @@ std::vector<Bytes> Mp4Seeds() {
   const Bytes moov = cb::Atom(
       "moov", cb::Cat({cb::Mvhd0(600, 60000), cb::Trak(false, 44100), cb::Trak(true, 1),
                        cb::Udta(cb::Cat({cb::IlstText("\xA9nam", "T"), cb::IlstItem("trkn", 0, cb::B().u32be(3).u32be(0)),
-                                         cb::IlstItem("gnre", 0, cb::B().u16be(5))}))}));
+                                         cb::IlstItem("gnre", 0, cb::B().u16be(5)), cb::IlstText("\xA9gen", "g"),
+                                         cb::IlstText("\xA9lyr", "l"), cb::IlstItem("covr", 14, cb::PngBytes(2))}))}));
+  const Bytes esds = cb::Atom("moov", cb::Trak(false, 44100, cb::Esds(140000, 128000)));
   return {cb::Cat({cb::Ftyp(), moov, cb::Atom("mdat", cb::B().zeros(16))}),
           cb::Cat({cb::Ftyp(), cb::Atom64("mdat", cb::B().zeros(8)), cb::Atom("moov", cb::Mvhd1(1000, 5000))}),
-          cb::Cat({cb::Ftyp(), cb::CompressedMoov(moov)})};
+          cb::Cat({cb::Ftyp(), cb::CompressedMoov(moov)}), cb::Cat({cb::Ftyp(), esds})};
 }
 
 std::vector<Bytes> FlacSeeds() {
+  const std::string picture = "METADATA_BLOCK_PICTURE=" + cb::Base64(cb::FlacPictureBody(3, "image/png", cb::PngBytes(3)));
   const Bytes blocks = cb::Cat({cb::FlacBlock(0, cb::FlacStreamInfoBody(44100, 2, 16, 441000)),
-                                cb::FlacBlock(4, cb::VorbisCommentBody({"TITLE=t", "TRACKNUMBER=2", "COVERART=iVBORw0K"})),
+                                cb::FlacBlock(4, cb::VorbisCommentBody({"TITLE=t", "TRACKNUMBER=2", "COVERART=iVBORw0K",
+                                                                        "DESCRIPTION=d", picture})),
                                 cb::FlacBlock(6, cb::FlacPictureBody(3, "image/png", cb::PngBytes(1)), true)});
   return {cb::Cat({cb::B().str("fLaC"), blocks, cb::B().zeros(64)}),
           cb::Cat({cb::Id3v2Tag(cb::Id3v2Text("TIT2", "x")), cb::B().str("fLaC"), blocks,
@@ -74,7 +81,10 @@ std::vector<Bytes> FlacSeeds() {
 std::vector<Bytes> RiffSeeds() {
   const Bytes riff = cb::Riff({cb::Chunk("JUNK", cb::B().zeros(4)), cb::Fmt(1, 2, 44100, 16),
                                cb::Chunk("fact", cb::B().u32le(1000))});
+  const Bytes info = cb::B().str("INFO").str("INAM").u32le(2).str("t").u8(0).str("ITRK").u32le(2).str("3").u8(0);
   return {cb::Cat({riff, cb::DataHeader(4000, 16)}),
+          cb::Cat({cb::Riff({cb::Fmt(1, 1, 8000, 8), cb::Chunk("LIST", info)}), cb::DataHeader(16, 16),
+                   cb::Chunk("id3 ", cb::Id3v2Tag(cb::Id3v2Text("TIT2", "x")))}),
           cb::Cat({cb::WavPack(44100, cb::Cat({riff, cb::DataHeader(0)})), cb::ApeTag({{"Title", "x"}, {"Track", "2"}}),
                    cb::Id3v1Tag("t", "a", 1)})};
 }
@@ -82,6 +92,13 @@ std::vector<Bytes> RiffSeeds() {
 std::vector<Bytes> OggSeeds() {
   return {tb::Cat({tb::OggPage(tb::VorbisId(2, 44100, 128000), 0, 0, 2),
                    tb::OggPage(tb::VorbisComments({"TITLE=t", "PERFORMER=p", "TRACKNUMBER=3/9"}), 0, 1),
+                   tb::OggPage(Bytes(100, 0), 441000, 2, 4)}),
+          tb::Cat({tb::OggPage(tb::VorbisId(2, 44100, 128000), 0, 0, 2),
+                   tb::OggPage(tb::VorbisComments({"DESCRIPTION=d", "LYRICS=l", "COVERARTMIME=image/png",
+                                                   "COVERART=" + tb::Base64(tb::kTinyPng),
+                                                   "METADATA_BLOCK_PICTURE=" +
+                                                       tb::Base64(tb::PictureBlockBody(3, "image/png", tb::kTinyPng))}),
+                               0, 1),
                    tb::OggPage(Bytes(100, 0), 441000, 2, 4)})};
 }
 
@@ -94,6 +111,9 @@ std::vector<Bytes> MonkeySeeds() {
                                     Bytes(36, 0), tb::Le(2000, 2), tb::Le(0, 2), tb::Le(73728, 4), tb::Le(100, 4),
                                     tb::Le(10, 4), tb::Le(16, 2), tb::Le(2, 2), tb::Le(44100, 4)});
   return {tb::Cat({oldHeader, Bytes(64, 0), tb::ApeTag(2000, {tb::ApeItem("Artist", tb::Str("a"))})}),
+          tb::Cat({oldHeader, Bytes(64, 0),
+                   tb::ApeTag(2000, {tb::ApeItem("Cover Art (Front)", tb::Cat({tb::Str("c.png"), Bytes{0}, tb::kTinyPng}))}),
+                   tb::Id3v1("t", "a", "b", "2001", 4, 17, "c")}),
           tb::Cat({tb::Id3v2Tag(3, tb::Latin1("TIT2", "x")), descriptor, Bytes(64, 0)})};
 }
 

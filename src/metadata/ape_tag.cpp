@@ -1,6 +1,7 @@
 #include "metadata/ape_tag.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "metadata/cover.h"
 #include "metadata/entry_common.h"
@@ -71,6 +72,17 @@ void ForEachItem(ByteSpan items, uint32_t count, Fn&& fn) {
 
 bool KeyIs(std::string_view key, std::u16string_view want) { return EqualsIgnoreCase(AsciiToUtf16(key), want); }
 
+bool IsCoverKey(std::string_view key) {
+  return KeyIs(key, u"Cover Art (Front)") || KeyIs(key, u"Cover Art (Back)") || KeyIs(key, u"APIC");
+}
+
+// A cover item's value: a NUL-terminated description, then the image.
+std::optional<ByteSpan> CoverImage(ByteSpan value) {
+  const size_t nul = AsChars(value).find('\0');
+  if (nul == std::string_view::npos) return std::nullopt;
+  return value.subspan(nul + 1);
+}
+
 }  // namespace
 
 bool TAPETag::LoadFromFile(std::u16string_view path) {
@@ -88,6 +100,9 @@ bool TAPETag::LoadFromFile(platform::ReadableFile& file) {
   Size = f.size;
   const std::vector<uint8_t> items = ReadItems(file, f);
   ForEachItem(items, f.count, [&](const ApeItem& item) {
+    if (Cover.empty() && IsCoverKey(item.key)) {
+      if (const auto image = CoverImage(item.value)) Cover.assign(image->begin(), image->end());
+    }
     const ByteSpan v = item.value.first(std::min(item.value.size(), kMaxClassValue));
     Items.emplace_back(std::string(TrimBlanks(item.key)), std::string(TrimBlanks(CutAtNul(AsChars(v)))));
   });
@@ -121,13 +136,9 @@ bool ReadApeTag(platform::ReadableFile& file, TrackInfo& info) {
     else if (KeyIs(item.key, u"YEAR")) fill(info.Year);
     else if (KeyIs(item.key, u"LYRICS")) fill(info.Lyrics);
     else if (KeyIs(item.key, u"TRACK")) info.TrackNumber = LeadingDigits(AsChars(item.value));
-    else if (!info.CoverFile &&
-             (KeyIs(item.key, u"Cover Art (Front)") || KeyIs(item.key, u"Cover Art (Back)") || KeyIs(item.key, u"APIC"))) {
-      // A NUL-terminated description, then the image.
-      const size_t nul = AsChars(item.value).find('\0');
-      if (nul == std::string_view::npos) return;
-      const ByteSpan image = item.value.subspan(nul + 1);
-      info.CoverFile = SaveCoverImage(image, ImageTypeFromData(image), u"cover");
+    else if (!info.CoverFile && IsCoverKey(item.key)) {
+      if (const auto image = CoverImage(item.value))
+        info.CoverFile = SaveCoverImage(*image, ImageTypeFromData(*image), u"cover");
     }
   });
   return true;

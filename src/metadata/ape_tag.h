@@ -27,6 +27,7 @@ class TAPETag {
   uint32_t Version = 0;
   uint32_t Size = 0;  // items plus footer, from the footer
   std::vector<std::pair<std::string, std::string>> Items;
+  std::vector<uint8_t> Cover;  // the image of the first cover item, whole
 };
 
 // Direct reader: fills the absent fields of info (and TrackNumber, and the

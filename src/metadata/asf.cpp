@@ -87,13 +87,18 @@ void ApplyAttribute(std::u16string_view name, uint16_t type, ByteSpan value, Tra
     if (!info.Lyrics) {
       if (OptText lyrics = AsfSynchronisedLyrics(value)) SetText(info.Lyrics, *lyrics);
     }
+  } else if (is(u"Description")) {
+    // Taggers that keep every field as an attribute store the
+    // content-description text under its own name.
+    if (isString && !info.Comment) SetText(info.Comment, text);
   } else if (is(u"WM/Genre")) {
     if (isString) SetText(info.Genre, text);
   } else if (is(u"WM/Year")) {
     SetText(info.Year, isString ? text : ToU16(AttributeNumber(type, value)));
   } else if (is(u"WM/Track")) {
-    // WM/Track counts from 0 when it is text.
-    info.TrackNumber = isString ? LeadingDigits(text) + 1 : AttributeNumber(type, value);
+    // WM/Track counts from 0, as text or as a number.
+    const uint32_t zeroBased = isString ? LeadingDigits(text) : AttributeNumber(type, value);
+    info.TrackNumber = zeroBased < 0xFFFFFFFFu ? zeroBased + 1 : 0;
   } else if (is(u"WM/TrackNumber")) {
     info.TrackNumber = isString ? LeadingDigits(text) : AttributeNumber(type, value);
   } else if (is(u"WM/Picture")) {
@@ -237,6 +242,7 @@ bool ReadAsfInfo(platform::ReadableFile& file, TrackInfo& info) {
     ApplyHeaderObject(guid, body, info);
     return true;
   });
+  info.FileSize = uint32_t(file.Size());
   return true;
 }
 

@@ -1,5 +1,6 @@
 // The entry points of the container formats: each runs the common skeleton
 // around its readers (see entry_common.h).
+#include "common/checked_convert.h"
 #include "metadata/asf.h"
 #include "metadata/entry_common.h"
 #include "metadata/entry_points.h"
@@ -47,9 +48,10 @@ int ReadMp4Info(std::u16string_view path) {
   return RunEntryPoint(path, [path](TrackInfo& t) {
     WithFile(path, t, [](platform::ReadableFile& f, TrackInfo& i) { ReadMp4Atoms(f, i); });
     if (PlayerReportsInfo()) {
-      // The file gives no bit rate; these players tell the one they decode.
+      // These players tell the rate they decode; it replaces the file's
+      // average rate when they give one.
       const int32_t kbps = AskPlayerInfo(kPlayerInfoBitrate);
-      t.Bitrate = kbps > 0 ? uint32_t(kbps) : 0;
+      if (kbps > 0) t.Bitrate = uint32_t(kbps);
     }
   });
 }
@@ -64,7 +66,7 @@ int ReadFlacInfo(std::u16string_view path) {
       t.FileSize = uint32_t(flac.FileSize());
       t.Bitrate = flac.Bitrate();
       t.SampleRate = flac.SampleRate();
-      t.Duration = uint32_t(flac.Duration());
+      t.Duration = TruncatedU32(flac.Duration());
     }
   });
 }

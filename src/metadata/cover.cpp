@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "model/settings.h"
 #include "platform/platform.h"
 
 namespace tunelet {
 
 namespace {
 
-// Temporary cover files this process wrote and has not deleted yet.
+// Names tried per cover before giving up (each costs one failed open).
+constexpr unsigned kMaxCoverNameAttempts = 64;
+
+// Temporary cover files this process created and has not deleted yet; only
+// these are ever deleted.
 std::vector<std::u16string>& WrittenCovers() {
   static std::vector<std::u16string> files;
   return files;
@@ -33,6 +38,17 @@ ImageType FromMime(std::basic_string_view<Char> mime) {
   if (MimeIs(mime, "image/png")) return ImageType::kPng;
   if (MimeIs(mime, "image/bmp")) return ImageType::kBmp;
   return ImageType::kNone;
+}
+
+std::u16string CoverPath(std::u16string_view prefix, unsigned number, ImageType type) {
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "%x", number & 0xFFFFu);
+  std::u16string path = platform::TempFolder();
+  path += prefix;
+  for (const char* p = hex; *p; ++p) path.push_back(char16_t(*p));
+  path += u'.';
+  path += ImageExtension(type);
+  return path;
 }
 
 }  // namespace
@@ -67,26 +83,36 @@ std::u16string_view ImageExtension(ImageType type) {
 
 OptText SaveCoverImage(ByteSpan data, ImageType type, std::u16string_view prefix) {
   if (type == ImageType::kNone || data.empty()) return std::nullopt;
-  // The temporary-file-name scheme: prefix and a 16-bit unique number in hex.
-  char hex[8];
-  std::snprintf(hex, sizeof hex, "%x", unsigned(platform::TickCount() & 0xFFFF));
-  std::u16string path = platform::TempFolder();
-  path += prefix;
-  for (const char* p = hex; *p; ++p) path.push_back(char16_t(*p));
-  path += u'.';
-  path += ImageExtension(type);
-  if (!platform::WriteNewFile(path, data.data(), data.size())) return std::nullopt;
-  auto& files = WrittenCovers();
-  if (std::find(files.begin(), files.end(), path) == files.end()) files.push_back(path);
-  return path;
+  // The temporary-file-name scheme: prefix and a 16-bit number in hex, the
+  // tick count first. A name already taken (by another program, another copy
+  // of the plug-in or an earlier cover still open) is left alone and the next
+  // number is tried.
+  const unsigned first = platform::TickCount();
+  for (unsigned attempt = 0; attempt < kMaxCoverNameAttempts; ++attempt) {
+    std::u16string path = CoverPath(prefix, first + attempt, type);
+    switch (platform::CreateNewFile(path, data.data(), data.size())) {
+      case platform::CreateResult::kCreated:
+        WrittenCovers().push_back(path);
+        return path;
+      case platform::CreateResult::kExists:
+        continue;
+      case platform::CreateResult::kFailed:
+        return std::nullopt;
+    }
+  }
+  return std::nullopt;
 }
 
 void DeleteTemporaryCovers() {
   auto& files = WrittenCovers();
   // A file still open elsewhere (a picture shown right now) stays listed and
-  // is tried again on the next clean-up.
-  std::erase_if(files, [](const std::u16string& p) {
-    return platform::DeleteFileAt(p) || !platform::FileExists(p);
+  // is tried again on the next clean-up. The record forgets a cover whose
+  // file is gone, so nothing shows a path that no longer exists.
+  OptText& shown = Track().CoverFile;
+  std::erase_if(files, [&](const std::u16string& p) {
+    const bool gone = platform::DeleteFileAt(p) || !platform::FileExists(p);
+    if (gone && shown && *shown == p) shown.reset();
+    return gone;
   });
 }
 

@@ -29,12 +29,14 @@ ImageType ImageTypeFromData(ByteSpan data);
 std::u16string_view ImageExtension(ImageType type);
 
 // Writes data to a new file in the temporary folder named prefix + the tick
-// count in hex + "." + the type's extension, and remembers it for clean-up.
+// count (16 bits) in hex + "." + the type's extension, and remembers it for
+// clean-up. An existing file is never opened: the next number is tried.
 // Returns its full path, or absent when the type is kNone or writing fails.
 OptText SaveCoverImage(ByteSpan data, ImageType type, std::u16string_view prefix = u"img");
 
-// Deletes every temporary cover file written so far (files that cannot be
-// deleted now are tried again next time).
+// Deletes every temporary cover file this process created (files that cannot be
+// deleted now are tried again next time) and forgets the record's cover
+// when its file was among them.
 void DeleteTemporaryCovers();
 // Paths written and not yet deleted (for tests).
 const std::vector<std::u16string>& TemporaryCoverFiles();

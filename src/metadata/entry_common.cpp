@@ -14,6 +14,9 @@ namespace {
 // are safe to split on, and the same code serves the posix tools and tests.
 bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/' || c == u':'; }
 
+// "1", "01", "101" (disc and track); four digits are more likely a year.
+constexpr size_t kMaxTrackNumberDigits = 3;
+
 }  // namespace
 
 std::u16string_view FileNameOf(std::u16string_view path) {
@@ -29,23 +32,16 @@ std::u16string_view FileNameWithoutExtension(std::u16string_view path) {
 }
 
 std::u16string StripLeadingNumber(std::u16string name) {
-  auto eraseIf = [&](size_t pos, char16_t c) {
-    if (pos >= name.size() || name[pos] != c) return false;
-    name.erase(pos, 1);
-    return true;
-  };
-  // Three passes over the first four positions: a dash, then a space, then
-  // each digit in ascending order is deleted where it stands. A pass ends at
-  // the first position where nothing was deleted, so only the leading number
-  // goes and the " - " after a short artist name stays.
-  for (int pass = 0; pass < 3; ++pass) {
-    for (size_t pos = 0; pos < 4; ++pos) {
-      bool deleted = eraseIf(pos, u'-');
-      deleted |= eraseIf(pos, u' ');
-      for (char16_t d = u'0'; d <= u'9'; ++d) deleted |= eraseIf(pos, d);
-      if (!deleted) break;
-    }
-  }
+  // A track number is one to three digits followed by spaces or dashes; the
+  // digits of a name ("2Pac", "4 Non Blondes" after the separator, "M83")
+  // are not a track number and stay.
+  size_t digits = 0;
+  while (digits < name.size() && name[digits] >= u'0' && name[digits] <= u'9') ++digits;
+  if (digits == 0 || digits > kMaxTrackNumberDigits) return name;
+  size_t end = digits;
+  while (end < name.size() && (name[end] == u' ' || name[end] == u'-')) ++end;
+  if (end == digits) return name;
+  name.erase(0, end);
   return name;
 }
 

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "common/checked_convert.h"
 #include "model/settings.h"
+#include "metadata/cover.h"
 #include "metadata/entry_common.h"
 #include "metadata/id3v1.h"
 #include "metadata/id3v2.h"
@@ -16,18 +18,15 @@ namespace tunelet {
 
 namespace {
 
-uint32_t TruncatedSeconds(double seconds) {
-  return seconds > 0 && seconds < 4294967295.0 ? uint32_t(seconds) : 0;
-}
-
 void FillAbsentConverted(OptText& field, const std::string& value) {
   if (!field && !value.empty()) SetConverted(field, value);
 }
 
 // The class's ID3v2 value into an absent field: UTF-16 text as it is,
-// 8-bit text with the tag code page (present even when empty).
+// 8-bit text with the tag code page. An empty value leaves the field absent,
+// so the file name can still fill it.
 void FillAbsentFromId3v2(OptText& field, const Id3v2Text& value) {
-  if (field) return;
+  if (field || value.empty()) return;
   if (value.isWide)
     field.emplace(value.wide);
   else
@@ -40,7 +39,7 @@ void ReadMp3Readers(std::u16string_view path, TrackInfo& t) {
     t.FileSize = uint32_t(mpeg.FileSize);
     t.Bitrate = mpeg.BitRate();
     t.SampleRate = mpeg.Frame.sampleRate;
-    t.Duration = TruncatedSeconds(mpeg.Duration());
+    t.Duration = TruncatedU32(mpeg.Duration());
   }
 
   TID3v1 id3v1;
@@ -65,22 +64,29 @@ void ReadMp3Readers(std::u16string_view path, TrackInfo& t) {
     SetConverted(t.Year, id3v1.Year);
     t.TrackNumber = id3v1.Track;
   }
+  // The ID3v1 comment and the Lyrics3 lyrics where the ID3v2 tag has none.
+  FillAbsentConverted(t.Comment, id3v1.Comment);
+  if (!t.Lyrics) SetText(t.Lyrics, id3v1.Lyrics);
 }
 
 void ReadOggReaders(std::u16string_view path, TrackInfo& t) {
   TOggVorbis ogg;
   if (!ogg.LoadFromFile(path) || !ogg.Valid()) return;
-  // Vorbis comments are UTF-8 and stay as decoded; each field is present.
-  t.Title.emplace(ogg.Title);
-  t.Artist.emplace(ogg.Artist);
-  t.Album.emplace(ogg.Album);
-  t.Genre.emplace(ogg.Genre);
-  t.Year.emplace(ogg.Date);
+  // Vorbis comments are UTF-8 and stay as decoded. A missing or empty
+  // comment leaves its field absent: an untagged file still gets its name.
+  SetText(t.Title, ogg.Title);
+  SetText(t.Artist, ogg.Artist);
+  SetText(t.Album, ogg.Album);
+  SetText(t.Genre, ogg.Genre);
+  SetText(t.Year, ogg.Date);
+  SetText(t.Comment, ogg.Comment.empty() ? ogg.Description : ogg.Comment);
+  SetText(t.Lyrics, ogg.Lyrics);
+  if (!ogg.CoverData.empty()) t.CoverFile = SaveCoverImage(ogg.CoverData, ogg.CoverType);
   t.TrackNumber = ogg.Track;
   t.FileSize = uint32_t(ogg.FileSize);
   t.Bitrate = ogg.BitRate();
   t.SampleRate = ogg.SampleRate;
-  t.Duration = TruncatedSeconds(ogg.Duration());
+  t.Duration = TruncatedU32(ogg.Duration());
 }
 
 void ReadApeReaders(std::u16string_view path, TrackInfo& t) {
@@ -93,7 +99,10 @@ void ReadApeReaders(std::u16string_view path, TrackInfo& t) {
     SetText(t.Album, Utf8ToUtf16(ape.GetItem("Album")));
     SetText(t.Genre, Utf8ToUtf16(ape.GetItem("Genre")));
     SetText(t.Year, Utf8ToUtf16(ape.GetItem("Year")));
+    SetText(t.Comment, Utf8ToUtf16(ape.GetItem("Comment")));
+    SetText(t.Lyrics, Utf8ToUtf16(ape.GetItem("Lyrics")));
     t.TrackNumber = LeadingDigits(ape.GetItem("Track"));
+    if (!ape.Cover.empty()) t.CoverFile = SaveCoverImage(ape.Cover, ImageTypeFromData(ape.Cover), u"cover");
   }
   if (monkey.ID3v2.Exists) {
     FillAbsentFromId3v2(t.Title, monkey.ID3v2.Title);
@@ -103,10 +112,20 @@ void ReadApeReaders(std::u16string_view path, TrackInfo& t) {
     FillAbsentFromId3v2(t.Year, monkey.ID3v2.Year);
     if (t.TrackNumber == 0) t.TrackNumber = monkey.ID3v2.Track;
   }
+  if (monkey.ID3v1.Exists) {
+    // The ID3v1 tag at the end fills what the other two left absent.
+    const TID3v1& v1 = monkey.ID3v1;
+    FillAbsentConverted(t.Title, v1.Title());
+    FillAbsentConverted(t.Artist, v1.Artist());
+    FillAbsentConverted(t.Album, v1.Album());
+    FillAbsentConverted(t.Genre, v1.GenreName());
+    FillAbsentConverted(t.Year, v1.Year);
+    FillAbsentConverted(t.Comment, v1.Comment);
+    if (t.TrackNumber == 0) t.TrackNumber = v1.Track;
+  }
   if (monkey.Valid) {
-    const double kbps = std::round(monkey.BitRate / 1000000.0);
-    t.Bitrate = kbps > 0 && kbps < 4294967295.0 ? uint32_t(kbps) : 0;
-    t.Duration = TruncatedSeconds(monkey.Duration);
+    t.Bitrate = RoundedU32(monkey.BitRate / 1000000.0);
+    t.Duration = TruncatedU32(monkey.Duration);
     t.SampleRate = monkey.SampleRate;
   }
   t.FileSize = platform::FileSizeFromDirectory(path);

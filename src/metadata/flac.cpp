@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/checked_convert.h"
 #include "common/text.h"
 #include "metadata/container_util.h"
 #include "metadata/cover.h"
@@ -44,16 +45,7 @@ bool IsAcceptedPictureType(uint32_t t) { return t == 0 || t == 3 || t == 4 || t 
 // PICTURE: big-endian picture type, MIME length + text, description length +
 // text, width, height, colour depth, colour count, data length + data.
 void SaveFlacPicture(ByteSpan body, TrackInfo& info) {
-  ByteReader r(body);
-  const uint32_t type = r.u32be();
-  const std::string_view mime = container::AsChars(r.bytes(r.u32be()));
-  r.skip(r.u32be());  // description
-  r.skip(16);         // width, height, depth, colour count
-  const ByteSpan data = r.bytes(r.u32be());
-  if (!r.ok() || !IsAcceptedPictureType(type) || data.empty()) return;
-  const ImageType image = DetectImageType(mime, data);
-  if (image == ImageType::kNone) return;
-  info.CoverFile = SaveCoverImage(data, image);
+  if (const auto picture = FlacPictureImage(body)) info.CoverFile = SaveCoverImage(picture->data, picture->type);
 }
 
 void SetIfAbsent(OptText& field, std::string_view utf8) {
@@ -61,6 +53,19 @@ void SetIfAbsent(OptText& field, std::string_view utf8) {
 }
 
 }  // namespace
+
+std::optional<PictureImage> FlacPictureImage(ByteSpan body) {
+  ByteReader r(body);
+  const uint32_t type = r.u32be();
+  const std::string_view mime = container::AsChars(r.bytes(r.u32be()));
+  r.skip(r.u32be());  // description
+  r.skip(16);         // width, height, depth, colour count
+  const ByteSpan data = r.bytes(r.u32be());
+  if (!r.ok() || !IsAcceptedPictureType(type) || data.empty()) return std::nullopt;
+  const ImageType image = DetectImageType(mime, data);
+  if (image == ImageType::kNone) return std::nullopt;
+  return PictureImage{image, data};
+}
 
 FlacStreamInfo ParseFlacStreamInfo(ByteSpan b) {
   FlacStreamInfo s;
@@ -81,6 +86,8 @@ void ApplyFlacVorbisComments(ByteSpan body, TrackInfo& info) {
   if (count > kMaxVorbisComments) count = kMaxVorbisComments;
   std::optional<std::vector<uint8_t>> cover;
   std::string coverMime;
+  std::optional<std::string_view> description;
+  std::optional<std::vector<uint8_t>> blockPicture;  // a PICTURE block in Base64
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
     const uint32_t len = r.u32le();
     const ByteSpan raw = r.bytes(len);
@@ -97,6 +104,9 @@ void ApplyFlacVorbisComments(ByteSpan body, TrackInfo& info) {
     else if (is(u"GENRE")) SetIfAbsent(info.Genre, value);
     else if (is(u"DATE")) SetIfAbsent(info.Year, value);
     else if (is(u"COMMENT")) SetIfAbsent(info.Comment, value);
+    else if (is(u"DESCRIPTION")) {
+      if (!description) description = value;  // used when no COMMENT follows
+    }
     else if (is(u"LYRICS")) SetIfAbsent(info.Lyrics, value);
     else if (is(u"TRACKNUMBER")) {
       if (info.TrackNumber == 0) info.TrackNumber = LeadingDigits(value);
@@ -104,14 +114,18 @@ void ApplyFlacVorbisComments(ByteSpan body, TrackInfo& info) {
       if (!cover) cover = Base64Decode(value);
     } else if (is(u"COVERARTMIME")) {
       coverMime = std::string(value);
+    } else if (is(u"METADATA_BLOCK_PICTURE")) {
+      if (!blockPicture) blockPicture = Base64Decode(value);
     }
   }
+  if (description) SetIfAbsent(info.Comment, *description);
   if (cover && !cover->empty()) {
     const ImageType image = DetectImageType(coverMime, *cover);
     if (image != ImageType::kNone) {
       if (OptText path = SaveCoverImage(*cover, image)) info.CoverFile = std::move(path);
     }
   }
+  if (blockPicture && !info.CoverFile) SaveFlacPicture(*blockPicture, info);
 }
 
 bool ReadFlacMetadata(TrackInfo& info) {
@@ -142,7 +156,7 @@ bool ReadFlacMetadata(platform::ReadableFile& file, TrackInfo& info) {
           haveStreamInfo = true;
           const FlacStreamInfo s = ParseFlacStreamInfo(block);
           info.SampleRate = s.sampleRate;
-          if (s.sampleRate && s.totalSamples) info.Duration = uint32_t(s.totalSamples / s.sampleRate);
+          if (s.sampleRate && s.totalSamples) info.Duration = FittingU32(s.totalSamples / s.sampleRate);
         } else if (bh.type == kVorbisComment) {
           ApplyFlacVorbisComments(block, info);
         } else {
@@ -155,7 +169,7 @@ bool ReadFlacMetadata(platform::ReadableFile& file, TrackInfo& info) {
     // Provisional size and bit rate, kept when TFLACfile rejects the stream.
     info.FileSize = uint32_t(fileSize);
     if (info.Duration && pos < fileSize)
-      info.Bitrate = uint32_t(std::lround(double(fileSize - pos) * 8 / 1000 / info.Duration));
+      info.Bitrate = RoundedU32(double(fileSize - pos) * 8 / 1000 / info.Duration);
   }
   ReadId3v1Tag(file, info);
   return true;
@@ -213,7 +227,7 @@ double TFLACfile::Duration() const {
 uint32_t TFLACfile::Bitrate() const {
   const double d = Duration();
   if (d <= 0 || fileSize_ < audioStart_) return 0;
-  return uint32_t(std::lround(double(fileSize_ - audioStart_) / 1000 * 8 / d));
+  return RoundedU32(double(fileSize_ - audioStart_) / 1000 * 8 / d);
 }
 
 }  // namespace tunelet

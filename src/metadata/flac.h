@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "common/byte_reader.h"
+#include "metadata/cover.h"
 #include "model/track_info.h"
 #include "platform/platform.h"
 
@@ -22,8 +24,20 @@ struct FlacStreamInfo {
 // Decodes a STREAMINFO body; zeros when fewer than 18 bytes are given.
 FlacStreamInfo ParseFlacStreamInfo(ByteSpan body);
 
-// Walks a VORBIS_COMMENT block body into info (each field only while absent)
-// and saves a "COVERART" picture, which replaces any cover found before.
+// A cover picture inside a PICTURE block body (the same layout is the
+// Base64 value of a "METADATA_BLOCK_PICTURE" comment): picture type, MIME
+// type, description, four 32-bit sizes, then the image. Absent for picture
+// types other than covers, images of unknown type and broken lengths.
+struct PictureImage {
+  ImageType type = ImageType::kNone;
+  ByteSpan data;  // inside the body given
+};
+std::optional<PictureImage> FlacPictureImage(ByteSpan body);
+
+// Walks a VORBIS_COMMENT block body into info (each field only while absent;
+// DESCRIPTION stands in for a missing COMMENT) and saves a "COVERART"
+// picture, which replaces any cover found before; a "METADATA_BLOCK_PICTURE"
+// only fills a missing cover.
 void ApplyFlacVorbisComments(ByteSpan body, TrackInfo& info);
 
 // Reads the metadata of the FLAC file at info.FilePath (ID3v2 in front, the

@@ -1,6 +1,6 @@
 #include "metadata/format.h"
 
-#include <cstdio>
+#include <cstdint>
 
 #include "model/settings.h"
 #include "platform/platform.h"
@@ -9,12 +9,21 @@ namespace tunelet {
 
 namespace {
 
-// value with a fixed number of decimals and the user's decimal separator.
-std::u16string FixedPoint(double value, int decimals) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-  std::u16string out;
-  for (const char* p = buf; *p; ++p) out.push_back(*p == '.' ? platform::DecimalSeparator() : char16_t(*p));
+// numerator / denominator with a fixed number of decimals (0..3) and the
+// user's decimal separator. Halves round up ("0.125" gives "0.13"), in
+// integers, so the text does not depend on the C library's printf, whose
+// rounding of exact halves differs between systems.
+std::u16string FixedPoint(uint64_t numerator, uint64_t denominator, int decimals) {
+  uint64_t scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  const uint64_t scaled = (numerator * scale * 2 + denominator) / (denominator * 2);
+  std::u16string out = ToU16(uint32_t(scaled / scale));
+  if (decimals > 0) {
+    out.push_back(platform::DecimalSeparator());
+    const std::u16string fraction = ToU16(uint32_t(scaled % scale));
+    out.append(size_t(decimals) - fraction.size(), u'0');
+    out += fraction;
+  }
   return out;
 }
 
@@ -24,11 +33,11 @@ std::u16string FormatTrackValue(int kind) {
   const TrackInfo& t = Track();
   switch (kind) {
     case kValueSize:
-      return t.FileSize ? FixedPoint(t.FileSize / 1048576.0, 2) + u" MB" : std::u16string();
+      return t.FileSize ? FixedPoint(t.FileSize, 1048576, 2) + u" MB" : std::u16string();
     case kValueBitrate:
-      return t.Bitrate ? FixedPoint(t.Bitrate, 0) + u" kbps" : std::u16string();
+      return t.Bitrate ? ToU16(t.Bitrate) + u" kbps" : std::u16string();
     case kValueSampleRate:
-      return t.SampleRate ? FixedPoint(t.SampleRate / 1000.0, 1) + u" kHz" : std::u16string();
+      return t.SampleRate ? FixedPoint(t.SampleRate, 1000, 1) + u" kHz" : std::u16string();
     case kValueDuration:
       return t.Duration ? FormatDuration(t.Duration) : std::u16string();
     default:

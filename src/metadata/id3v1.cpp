@@ -28,7 +28,12 @@ void ReadLyrics3Fields(ByteSpan fields, TID3v1& tag) {
     const std::string_view id = AsChars(r.bytes(3));
     const auto len = ParseDecimal(AsChars(r.bytes(5)));
     if (!len || *len > r.remaining()) return;
-    const std::string value(TrimBlanks(AsChars(r.bytes(*len))));
+    const ByteSpan raw = r.bytes(*len);
+    if (id == "LYR") {
+      if (tag.Lyrics.empty()) tag.Lyrics = Lyrics3Text(raw);
+      continue;
+    }
+    const std::string value(TrimBlanks(AsChars(raw)));
     if (id == "EAL") tag.LongAlbum = value;
     else if (id == "EAR") tag.LongArtist = value;
     else if (id == "ETT") tag.LongTitle = value;

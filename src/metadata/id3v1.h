@@ -37,6 +37,7 @@ class TID3v1 {
   bool HasLyrics3 = false;
   uint32_t Lyrics3Size = 0;  // block size from its "LYRICS200" trailer
   std::string LongTitle, LongArtist, LongAlbum;  // from Lyrics3 v2 fields
+  std::u16string Lyrics;                         // the Lyrics3 v2 "LYR" field
 
   const std::string& Title() const { return LongTitle.empty() ? TitleShort : LongTitle; }
   const std::string& Artist() const { return LongArtist.empty() ? ArtistShort : LongArtist; }

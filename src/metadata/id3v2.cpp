@@ -119,8 +119,19 @@ int EncodingScore(uint8_t enc) {
   return enc;
 }
 
-// "(17)" names genre 17, "(17)Rock" is "Rock", anything else stays as it is.
+// A known genre number written bare, as version 2.4 does ("17"); false for
+// any other text.
+bool IsBareGenreNumber(std::u16string_view text) {
+  if (text.empty() || text.size() > 3) return false;
+  for (char16_t c : text)
+    if (c < u'0' || c > u'9') return false;
+  return !StringTableGenre(int(LeadingDigits(text))).empty();
+}
+
+// "(17)" and "17" name genre 17, "(17)Rock" is "Rock", anything else stays
+// as it is.
 OptText GenreFromText(std::u16string_view text) {
+  if (IsBareGenreNumber(text)) return OptText(StringTableGenre(int(LeadingDigits(text))));
   if (text.empty() || text[0] != u'(') return OptText(text);
   const size_t close = text.find(u')');
   if (close == std::u16string_view::npos) return OptText(text);
@@ -305,12 +316,14 @@ std::vector<uint8_t> FrameArea(std::vector<uint8_t> body, const Id3v2Header& h) 
 
 // --- the tag class
 
+// Encoding 0 stays 8-bit (converted later with the tag code page); the
+// Unicode encodings 1-3 are decoded to UTF-16 here.
 Id3v2Text ClassText(ByteSpan data) {
   Id3v2Text t;
   if (data.empty()) return t;
-  if (data[0] == 1) {
+  if (data[0] != 0) {
     t.isWide = true;
-    t.wide = std::u16string(TrimBlanks(DecodeUtf16(data.subspan(1))));
+    t.wide = std::u16string(TrimBlanks(DecodeFrameText(data[0], data.subspan(1))));
   } else {
     t.ansi = std::string(TrimBlanks(CutAtNul(AsChars(data.subspan(1)))));
   }
@@ -381,7 +394,7 @@ bool TID3v2::LoadFromFile(platform::ReadableFile& file) {
     const size_t frameSize = size_t(std::min<uint64_t>(fh.size, r.remaining()));
     const ByteSpan data = r.bytes(frameSize).first(std::min(frameSize, kMaxClassFrameBytes));
     if (h.major >= 3 && (fh.flags2 & 0x80)) continue;
-    if (data.empty() || data[0] > 1) continue;
+    if (data.empty() || data[0] > 3) continue;
     const std::string_view id = CanonicalFrameId(fh.name(), h.major);
     const std::string_view v2 = fh.name();
     Id3v2Text* slot = nullptr;

@@ -27,14 +27,16 @@ void ReadVersion2Fields(ByteSpan fields, TrackInfo& info) {
     if (id == "EAL") fill(info.Album);
     else if (id == "EAR") fill(info.Artist);
     else if (id == "ETT") fill(info.Title);
-    else if (id == "LYR" && !info.Lyrics) {
-      const bool bom = value.size() >= 2 && ((value[0] == 0xFF && value[1] == 0xFE) || (value[0] == 0xFE && value[1] == 0xFF));
-      SetText(info.Lyrics, bom ? DecodeUtf16(value) : AnsiToUtf16(CutAtNul(AsChars(value))));
-    }
+    else if (id == "LYR" && !info.Lyrics) SetText(info.Lyrics, Lyrics3Text(value));
   }
 }
 
 }  // namespace
+
+std::u16string Lyrics3Text(ByteSpan value) {
+  const bool bom = value.size() >= 2 && ((value[0] == 0xFF && value[1] == 0xFE) || (value[0] == 0xFE && value[1] == 0xFF));
+  return bom ? DecodeUtf16(value) : AnsiToUtf16(CutAtNul(AsChars(value)));
+}
 
 void ReadLyrics3Tag(platform::ReadableFile& file, uint64_t markerPosition, TrackInfo& info) {
   const std::vector<uint8_t> marker = file.Read(markerPosition, kMarkerSize);

@@ -4,7 +4,9 @@
 
 #include <string_view>
 
+#include "common/checked_convert.h"
 #include "common/text.h"
+#include "metadata/cover.h"
 #include "metadata/container_util.h"
 #include "metadata/genres.h"
 
@@ -20,6 +22,12 @@ constexpr size_t kMaxInflatedMoovBytes = 32u << 20;
 constexpr int kMaxTopLevelAtoms = 100000;
 constexpr int kMaxCompressedMovieDepth = 2;
 constexpr size_t kAtomHeaderSize = 8;
+// stsd: version/flags and entry count (8), then the first sample entry: its
+// 8-byte header and 28 bytes of audio fields before its child atoms.
+constexpr size_t kSampleEntryChildren = 8 + 8 + 28;
+// MPEG-4 descriptor tags in "esds".
+constexpr uint8_t kEsDescriptorTag = 0x03;
+constexpr uint8_t kDecoderConfigTag = 0x04;
 
 using FourCC = std::string_view;
 
@@ -90,6 +98,19 @@ uint32_t ItemNumber(ByteSpan v) {
   return x;
 }
 
+// A "covr" value: the data type in the low 24 bits of the flags says JPEG
+// (13), PNG (14) or BMP (27); the image's first bytes decide otherwise.
+void SaveCoverItem(uint32_t dataType, ByteSpan image, TrackInfo& info) {
+  if (info.CoverFile) return;  // the first cover wins
+  ImageType type = ImageTypeFromData(image);
+  if (type == ImageType::kNone) {
+    if (dataType == 13) type = ImageType::kJpg;
+    else if (dataType == 14) type = ImageType::kPng;
+    else if (dataType == 27) type = ImageType::kBmp;
+  }
+  info.CoverFile = SaveCoverImage(image, type);
+}
+
 // Item atom -> its "data" child: version/flags (4), reserved (4), value.
 void ApplyIlstItem(const Atom& item, TrackInfo& info) {
   const auto data = FindChild(item.body, "data");
@@ -101,7 +122,12 @@ void ApplyIlstItem(const Atom& item, TrackInfo& info) {
   else if (item.is("\xA9" "alb")) text(info.Album);
   else if (item.is("\xA9" "day")) text(info.Year);
   else if (item.is("\xA9" "cmt")) text(info.Comment);
-  else if (item.is("gnre")) {
+  else if (item.is("\xA9" "lyr")) text(info.Lyrics);
+  else if (item.is("\xA9" "gen")) {
+    if (!info.Genre) text(info.Genre);  // the numbered "gnre" wins
+  } else if (item.is("covr")) {
+    SaveCoverItem(LoadU32be(*data, 0) & 0xFFFFFF, value, info);
+  } else if (item.is("gnre")) {
     const uint32_t n = ItemNumber(value);
     if (n >= 1) SetText(info.Genre, StringTableGenre(n - 1));
   } else if (item.is("trkn")) {
@@ -126,6 +152,9 @@ void ApplyTrack(ByteSpan trak, TrackInfo& info) {
   // format, 6 reserved, data reference index, version, revision, vendor,
   // channels, sample size, compression id, packet size, 16.16 sample rate.
   if (stsd && stsd->size() >= 44) info.SampleRate = LoadU32be(*stsd, 40) >> 16;
+  if (stsd && stsd->size() >= kSampleEntryChildren) {
+    if (const uint32_t bps = Mp4AverageBitrate(stsd->subspan(kSampleEntryChildren))) info.Bitrate = RoundedU32(bps / 1000.0);
+  }
 }
 
 void ApplyCompressedMovie(ByteSpan cmov, TrackInfo& info, int depth);
@@ -177,6 +206,31 @@ std::vector<uint8_t> InflateZlib(ByteSpan compressed, size_t maxOut) {
   out.resize(out.size() - z.avail_out);
   inflateEnd(&z);
   return out;
+}
+
+uint32_t Mp4AverageBitrate(ByteSpan sampleEntryChildren) {
+  const auto esds = FindChild(sampleEntryChildren, "esds");
+  if (!esds) return 0;
+  ByteReader r(*esds);
+  r.skip(4);  // version/flags
+  // Descriptors: a tag byte, then a length of 1-4 bytes, 7 bits each, the
+  // high bit set on all but the last.
+  auto descriptor = [&r](uint8_t wantTag) {
+    if (r.u8() != wantTag) return false;
+    for (int i = 0; i < 4; ++i)
+      if (!(r.u8() & 0x80)) break;
+    return r.ok();
+  };
+  if (!descriptor(kEsDescriptorTag)) return 0;
+  r.skip(2);  // ES_ID
+  const uint8_t flags = r.u8();
+  if (flags & 0x80) r.skip(2);          // depends-on ES_ID
+  if (flags & 0x40) r.skip(r.u8());     // URL
+  if (flags & 0x20) r.skip(2);          // OCR ES_ID
+  if (!descriptor(kDecoderConfigTag)) return 0;
+  r.skip(1 + 1 + 3 + 4);  // object type, stream type, buffer size, maximum bit rate
+  const uint32_t average = r.u32be();
+  return r.ok() ? average : 0;
 }
 
 std::optional<uint32_t> Mp4MovieDuration(ByteSpan b) {

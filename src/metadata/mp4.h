@@ -23,6 +23,10 @@ void ApplyMp4Movie(ByteSpan moovBody, TrackInfo& info);
 // error or the cap is kept. Empty when nothing could be inflated.
 std::vector<uint8_t> InflateZlib(ByteSpan compressed, size_t maxOut);
 
+// The average bit rate (bit/s) in the "esds" atom among the child atoms of
+// an audio sample entry; 0 when there is none.
+uint32_t Mp4AverageBitrate(ByteSpan sampleEntryChildren);
+
 // Duration in whole seconds from an "mvhd" body (version 0 or 1); nullopt when
 // the body is too short or the time scale is 0.
 std::optional<uint32_t> Mp4MovieDuration(ByteSpan mvhdBody);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "common/checked_convert.h"
+
 #include "metadata/id3v1.h"
 #include "metadata/id3v2.h"
 
@@ -17,6 +19,17 @@ constexpr size_t kFrameLimit = 3457;       // p + frame size must not pass it
 // No audio body is read: a file with no frame in its first 256 KB after the
 // tag is not taken for MPEG audio.
 constexpr uint64_t kMaxSearchBytes = 256u << 10;
+// Further ID3v2 tags met by the search (some taggers leave a second tag, with
+// a large picture, after the first) are stepped over whole and do not count
+// against the search limit; this many at most.
+constexpr int kMaxSkippedTags = 8;
+
+// The total length of a valid ID3v2 tag starting at b's first byte, else 0.
+uint64_t Id3v2TagAt(ByteSpan b) {
+  Id3v2Header h;
+  const bool valid = ParseId3v2Header(b, h) && h.major >= 2 && h.major <= 4 && h.size != 0;
+  return valid ? h.totalLength() : 0;
+}
 
 // kbit/s by [row][index]; rows: MPEG-1 L1, L2, L3, MPEG-2/2.5 L1, L2+L3.
 constexpr uint16_t kBitrates[5][16] = {
@@ -85,7 +98,8 @@ bool TMPEGaudio::SearchBlock(ByteSpan b, uint64_t blockOffset) {
     const MpegFrameHeader h = DecodeMpegHeader(&b[p]);
     if (h.frameSize == 0 || h.frameSize > kFrameLimit - p) continue;
     const size_t next = p + h.frameSize;
-    if (b.size() - next < 4 || !IsValidMpegHeader(&b[next])) continue;
+    // The next header must lie wholly inside the block (subtraction form).
+    if (next > b.size() || b.size() - next < 4 || !IsValidMpegHeader(&b[next])) continue;
 
     FrameFound = true;
     Frame = h;
@@ -120,14 +134,21 @@ bool TMPEGaudio::LoadFromFile(platform::ReadableFile& file) {
   const uint64_t size = file.Size();
   // Only the ID3v2 tag's length matters here, so only its header is read
   // (the tag class would read the whole tag, covers included, a second time).
-  Id3v2Header id3v2;
-  const bool tagged = ParseId3v2Header(file.Read(0, kId3v2HeaderSize), id3v2) && id3v2.major >= 2 &&
-                      id3v2.major <= 4 && id3v2.size != 0;
-  const uint64_t start = tagged ? id3v2.totalLength() : 0;
+  const uint64_t start = Id3v2TagAt(file.Read(0, kId3v2HeaderSize));
 
-  for (uint64_t offset = start; offset < size && offset - start < kMaxSearchBytes; offset += kSearchBlock) {
+  uint64_t skipped = 0;  // bytes of further tags stepped over
+  int tags = 0;
+  for (uint64_t offset = start; offset < size && offset - start - skipped < kMaxSearchBytes;) {
     const std::vector<uint8_t> block = file.Read(offset, kSearchBlock);
+    const uint64_t tag = tags < kMaxSkippedTags ? Id3v2TagAt(block) : 0;
+    if (tag != 0) {
+      ++tags;
+      skipped += tag;
+      offset += tag;
+      continue;
+    }
     if (SearchBlock(block, offset) || block.size() < kSearchBlock) break;
+    offset += kSearchBlock;
   }
   if (!FrameFound) {
     *this = TMPEGaudio{};
@@ -146,7 +167,7 @@ uint32_t TMPEGaudio::BitRate() const {
   if (VbrFound && VbrFrames > 0) {
     const double perFrame = double(VbrBytes) / VbrFrames - Frame.paddingSize;
     const double kbps = perFrame * Frame.sampleRate / Frame.coefficient / 1000.0;
-    return kbps > 0 && kbps < 4294967295.0 ? uint32_t(std::lround(kbps)) : 0;
+    return RoundedU32(kbps);
   }
   return Frame.bitrate;
 }

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
+#include "common/checked_convert.h"
+#include "metadata/flac.h"
 #include "metadata/id3v2.h"
 #include "metadata/tag_text.h"
 
@@ -93,16 +96,53 @@ bool TOggVorbis::LoadFromFile(platform::ReadableFile& file) {
   return true;
 }
 
+namespace {
+
+// The value of a comment whose name is key (ignoring case).
+std::optional<std::string_view> PictureValue(std::string_view comment, std::string_view key) {
+  if (comment.size() <= key.size() || comment[key.size()] != '=') return std::nullopt;
+  for (size_t i = 0; i < key.size(); ++i) {
+    char ch = comment[i];
+    if (ch >= 'a' && ch <= 'z') ch = char(ch - 32);
+    if (ch != key[i]) return std::nullopt;
+  }
+  return comment.substr(key.size() + 1);
+}
+
+}  // namespace
+
 void TOggVorbis::ReadComments(ByteSpan packet) {
   ByteReader r(packet.subspan(7));
   r.skip(r.u32le());  // vendor
   const uint32_t count = r.u32le();
   std::u16string artist, performer;
   std::u16string track;
+  std::vector<uint8_t> coverArt;  // legacy COVERART: the image in Base64
+  std::string_view coverArtMime;
   for (uint32_t i = 0; i < std::min(count, kMaxComments) && r.ok(); ++i) {
     const uint32_t len = r.u32le();
     if (!r.ok() || len > r.remaining()) break;
     const ByteSpan c = r.bytes(len);
+    // Pictures are read whole, before values are cut to their text length.
+    const std::string_view whole = AsChars(c);
+    if (const auto picture = PictureValue(whole, "METADATA_BLOCK_PICTURE")) {
+      if (CoverData.empty()) {
+        const std::vector<uint8_t> block = Base64Decode(*picture);
+        if (const auto image = FlacPictureImage(block)) {
+          CoverData.assign(image->data.begin(), image->data.end());
+          CoverType = image->type;
+        }
+      }
+      continue;
+    }
+    if (const auto picture = PictureValue(whole, "COVERART")) {
+      if (coverArt.empty()) coverArt = Base64Decode(*picture);
+      continue;
+    }
+    if (const auto mime = PictureValue(whole, "COVERARTMIME")) {
+      coverArtMime = *mime;
+      continue;
+    }
     const std::string_view text = TrimBlanks(AsChars(c.first(std::min<size_t>(c.size(), kMaxCommentValue))));
     const size_t eq = text.find('=');
     if (eq == std::string_view::npos) continue;
@@ -117,6 +157,13 @@ void TOggVorbis::ReadComments(ByteSpan packet) {
     else if (key == "TRACKNUMBER") track = value;
     else if (key == "DATE") Date = value;
     else if (key == "GENRE") Genre = value;
+    else if (key == "COMMENT") Comment = value;
+    else if (key == "DESCRIPTION") Description = value;
+    else if (key == "LYRICS") Lyrics = value;
+  }
+  if (CoverData.empty() && !coverArt.empty()) {
+    CoverType = DetectImageType(coverArtMime, coverArt);
+    if (CoverType != ImageType::kNone) CoverData = std::move(coverArt);
   }
   Artist = artist.empty() ? performer : artist;
   const std::u16string_view t = std::u16string_view(track).substr(0, std::u16string_view(track).find(u'/'));
@@ -152,7 +199,7 @@ uint32_t TOggVorbis::BitRate() const {
   const double d = Duration();
   if (d <= 0) return 0;
   const double kbps = double(FileSize - Id3v2Size) / d / 125.0;
-  return kbps < 4294967295.0 ? uint32_t(std::lround(kbps)) : 0;
+  return RoundedU32(kbps);
 }
 
 bool TOggVorbis::Valid() const {

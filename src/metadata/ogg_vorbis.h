@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/byte_reader.h"
+#include "metadata/cover.h"
 #include "platform/platform.h"
 
 namespace tunelet {
@@ -38,7 +40,10 @@ class TOggVorbis {
   uint32_t Samples = 0;         // low 32 bits of the last page's granule position
   uint64_t Id3v2Size = 0;       // a leading ID3v2 tag, 0 when none
   // Comment values (decoded from UTF-8).
-  std::u16string Title, Artist, Album, Date, Genre;
+  std::u16string Title, Artist, Album, Date, Genre, Comment, Description, Lyrics;
+  // The first cover picture: METADATA_BLOCK_PICTURE, else the legacy COVERART.
+  std::vector<uint8_t> CoverData;
+  ImageType CoverType = ImageType::kNone;
   uint32_t Track = 0;
 
  private:

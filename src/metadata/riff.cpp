@@ -3,9 +3,14 @@
 #include <optional>
 
 #include "common/byte_reader.h"
+#include "common/checked_convert.h"
 #include "metadata/ape_tag.h"
 #include "metadata/container_util.h"
+#include "metadata/entry_common.h"
 #include "metadata/id3v1.h"
+#include "metadata/id3v2.h"
+#include "metadata/memory_file.h"
+#include "metadata/tag_text.h"
 
 namespace tunelet {
 
@@ -14,6 +19,10 @@ namespace {
 // Real files have a handful of chunks before "data"; the cap bounds a walk
 // over a file made of empty chunks.
 constexpr int kMaxRiffChunks = 10000;
+// Tag chunks hold text and at most a cover picture.
+constexpr uint32_t kMaxTagChunkBytes = 16u << 20;
+// Chunks looked at after "data" (tags some writers append at the end).
+constexpr int kMaxChunksAfterData = 16;
 constexpr size_t kWavPackBlockHeaderSize = 32;
 constexpr size_t kWavPackSubBlockHeaderSize = 2;
 constexpr uint32_t kWavPackUnknownSamples = 0xFFFFFFFFu;
@@ -41,6 +50,62 @@ struct Format {
   uint16_t bitsPerSample = 0;
 };
 
+// Tag chunks of a plain WAVE file, kept until the walk is done: a "LIST"
+// chunk of type "INFO", and an "id3 " chunk holding an ID3v2 tag.
+struct TagChunks {
+  std::vector<uint8_t> info, id3;
+};
+
+// Reads a tag chunk's body into out (the first of its kind only).
+void KeepTagChunk(platform::ReadableFile& file, uint64_t pos, const Chunk& c, std::vector<uint8_t>& out) {
+  if (!out.empty() || c.size > kMaxTagChunkBytes) return;
+  if (!container::ReadExact(file, pos + 8, c.size, out)) out.clear();
+}
+
+void ReadTagChunk(platform::ReadableFile& file, uint64_t pos, const Chunk& c, TagChunks& tags) {
+  if (c.is("id3 ") || c.is("ID3 ")) {
+    KeepTagChunk(file, pos, c, tags.id3);
+  } else if (c.is("LIST") && c.size >= 4) {
+    uint8_t type[4];
+    if (file.ReadAt(pos + 8, type, 4) == 4 && container::BytesAre(type, "INFO")) KeepTagChunk(file, pos, c, tags.info);
+  }
+}
+
+// "INFO" sub-chunks: a four-character id, a 32-bit length, 8-bit text
+// (NUL-terminated), padded to an even length.
+void ApplyInfoList(ByteSpan list, TrackInfo& info) {
+  ByteReader r(list);
+  r.skip(4);  // "INFO"
+  for (int n = 0; n < kMaxRiffChunks && r.remaining() >= 8; ++n) {
+    const ByteSpan id = r.bytes(4);
+    const uint32_t size = r.u32le();
+    const ByteSpan value = r.bytes(size);
+    if (!r.ok()) return;
+    if (size & 1u) r.skip(1);
+    const std::u16string text = AnsiToUtf16(TrimBlanks(CutAtNul(container::AsChars(value))));
+    auto fill = [&](OptText& field) {
+      if (!field) SetText(field, text);
+    };
+    const std::string_view name = container::AsChars(id);
+    if (name == "INAM") fill(info.Title);
+    else if (name == "IART") fill(info.Artist);
+    else if (name == "IPRD") fill(info.Album);
+    else if (name == "ICRD") fill(info.Year);
+    else if (name == "IGNR") fill(info.Genre);
+    else if (name == "ICMT") fill(info.Comment);
+    else if ((name == "ITRK" || name == "IPRT") && info.TrackNumber == 0) info.TrackNumber = LeadingDigits(text);
+  }
+}
+
+// The ID3v2 tag wins; INFO fills what it left absent.
+void ApplyTagChunks(const TagChunks& tags, TrackInfo& info) {
+  if (!tags.id3.empty()) {
+    MemoryFile id3(tags.id3);
+    ReadId3v2Tag(id3, info);
+  }
+  if (!tags.info.empty()) ApplyInfoList(tags.info, info);
+}
+
 }  // namespace
 
 bool ReadRiffInfo(TrackInfo& info) {
@@ -55,7 +120,7 @@ namespace {
 // totalSamples (from "fact") and dataAmount; false on a read error or when
 // no "fmt " chunk comes before "data".
 bool ReadWaveChunks(platform::ReadableFile& file, uint64_t pos, Format& fmt, std::optional<uint64_t>& totalSamples,
-                    uint64_t& dataAmount) {
+                    uint64_t& dataAmount, TagChunks* tags) {
   const uint64_t fileSize = file.Size();
   uint8_t riff[12];
   if (file.ReadAt(pos, riff, sizeof riff) != sizeof riff) return false;
@@ -68,6 +133,7 @@ bool ReadWaveChunks(platform::ReadableFile& file, uint64_t pos, Format& fmt, std
   for (;; ++chunks) {
     if (chunks == kMaxRiffChunks || !ReadChunkHeader(file, pos, c) || c.is("data")) return false;
     if (c.is("fmt ")) break;
+    if (tags) ReadTagChunk(file, pos, c, *tags);
     pos = NextChunk(pos, c);
   }
   uint8_t f[16];
@@ -90,7 +156,16 @@ bool ReadWaveChunks(platform::ReadableFile& file, uint64_t pos, Format& fmt, std
       uint8_t v[4];
       if (file.ReadAt(pos + 8, v, 4) == 4 && !totalSamples) totalSamples = LoadU32le(ByteSpan(v, 4), 0);
     }
+    if (tags) ReadTagChunk(file, pos, c, *tags);
     pos = NextChunk(pos, c);
+  }
+  // Tag chunks after the audio: only their headers are read on the way.
+  if (tags && c.is("data")) {
+    pos = NextChunk(pos, c);
+    for (int n = 0; n < kMaxChunksAfterData && pos < fileSize && ReadChunkHeader(file, pos, c); ++n) {
+      ReadTagChunk(file, pos, c, *tags);
+      pos = NextChunk(pos, c);
+    }
   }
   return true;
 }
@@ -146,7 +221,10 @@ bool ReadRiffInfo(platform::ReadableFile& file, TrackInfo& info) {
   }
   Format fmt;
   uint64_t dataAmount = 0;
-  const bool haveFormat = ReadWaveChunks(file, pos, fmt, totalSamples, dataAmount);
+  // A packed file's tags are the APE and ID3v1 tags at its end.
+  TagChunks tags;
+  const bool haveFormat = ReadWaveChunks(file, pos, fmt, totalSamples, dataAmount, wavPack ? nullptr : &tags);
+  ApplyTagChunks(tags, info);
   if (wavPack) {
     // The tags at the end do not depend on the packed header being there.
     ReadApeTag(file, info);
@@ -167,8 +245,14 @@ bool ReadRiffInfo(platform::ReadableFile& file, TrackInfo& info) {
   info.SampleRate = fmt.sampleRate;
   const uint32_t frameBits = uint32_t(fmt.bitsPerSample) * fmt.channels;
   if (!totalSamples && frameBits) totalSamples = dataAmount * 8 / frameBits;
-  if (fmt.sampleRate && totalSamples) info.Duration = uint32_t(*totalSamples / fmt.sampleRate);
-  if (info.Duration && dataAmount) info.Bitrate = uint32_t(dataAmount * 8 / info.Duration / 1000);
+  if (fmt.sampleRate && totalSamples) {
+    info.Duration = FittingU32(*totalSamples / fmt.sampleRate);
+    // Over the exact length, not the whole seconds. A WavPack file's rate is
+    // that of its packed blocks (the file), not of the PCM they unpack to.
+    const double seconds = double(*totalSamples) / fmt.sampleRate;
+    const uint64_t bytes = wavPack ? fileSize : dataAmount;
+    if (info.Duration && bytes) info.Bitrate = RoundedU32(double(bytes) * 8 / seconds / 1000);
+  }
   info.FileSize = uint32_t(fileSize);
   return haveFormat;
 }

@@ -52,6 +52,10 @@ std::u16string TempFolder();
 // Writes bytes to a new file at path (replacing it); false on failure.
 bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n);
 bool DeleteFileAt(std::u16string_view path);
+// Creates a file that does not exist yet and writes bytes to it. An existing
+// file is never opened (kExists); a failed write removes the file it created.
+enum class CreateResult { kCreated, kExists, kFailed };
+CreateResult CreateNewFile(std::u16string_view path, const uint8_t* data, size_t n);
 // Milliseconds since system start (wraps).
 uint32_t TickCount();
 

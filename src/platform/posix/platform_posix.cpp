@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -90,6 +91,21 @@ bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
   if (!f) return false;
   const bool ok = std::fwrite(data, 1, n, f) == n;
   return std::fclose(f) == 0 && ok;
+}
+
+CreateResult CreateNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
+  const std::string native = NativePath(path);
+  const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) return errno == EEXIST ? CreateResult::kExists : CreateResult::kFailed;
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t put = ::write(fd, data + done, n - done);
+    if (put <= 0) break;
+    done += size_t(put);
+  }
+  const bool ok = ::close(fd) == 0 && done == n;
+  if (!ok) ::unlink(native.c_str());
+  return ok ? CreateResult::kCreated : CreateResult::kFailed;
 }
 
 bool DeleteFileAt(std::u16string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }

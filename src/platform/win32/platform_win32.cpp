@@ -121,6 +121,29 @@ bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
   return true;
 }
 
+CreateResult CreateNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
+  const std::wstring wpath = WPath(path);
+  bool ok = true;
+  {
+    win32::UniqueFile f(::CreateFileW(wpath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+    if (!f) {
+      const DWORD error = ::GetLastError();
+      return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateResult::kExists
+                                                                         : CreateResult::kFailed;
+    }
+    size_t done = 0;
+    while (ok && done < n) {
+      DWORD put = 0;
+      const DWORD want = DWORD(n - done > 0x100000 ? 0x100000 : n - done);
+      ok = ::WriteFile(f.get(), data + done, want, &put, nullptr) && put != 0;
+      done += put;
+    }
+  }
+  if (!ok) ::DeleteFileW(wpath.c_str());  // ours: created above
+  return ok ? CreateResult::kCreated : CreateResult::kFailed;
+}
+
 bool DeleteFileAt(std::u16string_view path) { return ::DeleteFileW(WPath(path).c_str()) != 0; }
 
 uint32_t TickCount() { return ::GetTickCount(); }

@@ -50,7 +50,7 @@ TEST_F(AsfTest, DescriptionAttributesDurationAndAudioStream) {
   EXPECT_EQ(t.Duration, 217u);
   EXPECT_EQ(t.SampleRate, 44100u);
   EXPECT_EQ(t.Bitrate, 128u);
-  EXPECT_EQ(t.FileSize, 0u);
+  EXPECT_EQ(t.FileSize, file.size());
 }
 
 TEST_F(AsfTest, TrackNumberForms) {
@@ -58,7 +58,25 @@ TEST_F(AsfTest, TrackNumberForms) {
   EXPECT_EQ(track(AsfAttr(u"WM/TrackNumber", 0, Str(u"5/10"))), 5u);
   EXPECT_EQ(track(AsfAttr(u"WM/TrackNumber", 3, B().u32le(9))), 9u);
   EXPECT_EQ(track(AsfAttr(u"WM/TrackNumber", 5, B().u16le(4))), 4u);
-  EXPECT_EQ(track(AsfAttr(u"WM/Track", 3, B().u32le(3))), 3u);
+  // WM/Track counts from 0 in every form.
+  EXPECT_EQ(track(AsfAttr(u"WM/Track", 3, B().u32le(3))), 4u);
+  EXPECT_EQ(track(AsfAttr(u"WM/Track", 3, B().u32le(0))), 1u);
+  EXPECT_EQ(track(AsfAttr(u"WM/Track", 0, Str(u"4"))), 5u);
+}
+
+TEST_F(AsfTest, FirstLyricsAttributeStays) {
+  const Bytes file = AsfHeader({AsfExtended({AsfAttr(u"WM/Lyrics", 0, Str(u"first")),
+                                             AsfAttr(u"WM/Lyrics", 0, Str(u"second"))})});
+  EXPECT_EQ(U(ReadBytes(file, ReadAsf).Lyrics), u"first");
+}
+
+TEST_F(AsfTest, DescriptionAttributeFillsAMissingComment) {
+  auto comment = [](std::initializer_list<Bytes> objects) { return ReadBytes(AsfHeader(objects), ReadAsf).Comment; };
+  EXPECT_EQ(U(comment({AsfExtended({AsfAttr(u"Description", 0, Str(u"from attribute"))})})), u"from attribute");
+  // The content-description object's text wins.
+  EXPECT_EQ(U(comment({AsfContentDescription(u"T", u"A", u"from object"),
+                       AsfExtended({AsfAttr(u"Description", 0, Str(u"from attribute"))})})),
+            u"from object");
 }
 
 TEST_F(AsfTest, PicturesFromAttributesAndTheMetadataLibrary) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base64_builder.h"
 #include "common/text.h"
 #include "platform/platform.h"
 
@@ -90,6 +91,14 @@ inline Bytes Unsynchronise(const Bytes& in) {
 
 // --- ID3v1: "TAG", title, artist, album (30 each), year (4), comment (30;
 // in v1.1 28 + zero + track), genre.
+using test_encoding::Base64;
+// A FLAC PICTURE block body: type, MIME, empty description, sizes, image.
+inline Bytes PictureBlockBody(uint32_t type, std::string_view mime, const Bytes& image) {
+  return Cat({Be(type, 4), Be(mime.size(), 4), Str(mime), Be(0, 4), Bytes(16, 0), Be(image.size(), 4), image});
+}
+inline const Bytes kTinyPng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3, 4};
+inline const Bytes kTinyJpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'};
+
 inline Bytes Field(std::string_view s, size_t width, uint8_t fill = 0) {
   Bytes b = Str(s.substr(0, width));
   b.resize(width, fill);
@@ -164,7 +173,7 @@ inline Bytes VorbisId(uint8_t channels, uint32_t rate, uint32_t nominal) {
               Le(0, 4), Bytes{0xB8, 1}});
 }
 // Comment packet: 03 "vorbis", vendor, count, comments, framing bit.
-inline Bytes VorbisComments(std::initializer_list<std::string_view> comments) {
+inline Bytes VorbisComments(const std::vector<std::string>& comments) {
   Bytes out = Cat({Bytes{3}, Str("vorbis"), Le(6, 4), Str("tester"), Le(comments.size(), 4)});
   for (auto c : comments) out = Cat({out, Le(c.size(), 4), Str(c)});
   out.push_back(1);

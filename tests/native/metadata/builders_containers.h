@@ -12,11 +12,13 @@
 #include <utility>
 #include <vector>
 
+#include "base64_builder.h"
 #include "metadata/asf.h"
 
 namespace container_builders {
 
 using Bytes = std::vector<uint8_t>;
+using test_encoding::Base64;
 
 struct B {
   Bytes b;
@@ -127,13 +129,21 @@ inline Bytes Udta(const Bytes& items) {
   return Atom("udta", Atom("meta", Cat({B().u32be(0), Atom("hdlr", B().zeros(25)), Atom("ilst", items)})));
 }
 // trak > mdia > minf > smhd|vmhd, stbl > stsd with one sample entry whose
-// 16.16 sample rate sits at stsd body offset 40.
-inline Bytes Trak(bool video, uint32_t rate) {
-  const Bytes entry = B().u32be(36).str(video ? "avc1" : "mp4a").zeros(6).u16be(1).zeros(8).u16be(2).u16be(16)
-                          .zeros(4).u32be(uint64_t(rate) << 16);
+// 16.16 sample rate sits at stsd body offset 40; children (such as "esds")
+// follow the entry's fields.
+inline Bytes Trak(bool video, uint32_t rate, const Bytes& children = {}) {
+  const Bytes entry = B().u32be(uint32_t(36 + children.size())).str(video ? "avc1" : "mp4a").zeros(6).u16be(1)
+                          .zeros(8).u16be(2).u16be(16).zeros(4).u32be(uint64_t(rate) << 16).add(children);
   const Bytes stsd = Atom("stsd", Cat({B().u32be(0).u32be(1), entry}));
   const Bytes minf = Atom("minf", Cat({Atom(video ? "vmhd" : "smhd", B().zeros(8)), Atom("stbl", stsd)}));
   return Atom("trak", Atom("mdia", Cat({Atom("mdhd", B().zeros(24)), minf})));
+}
+// "esds": an ES descriptor (tag 3) holding a decoder configuration (tag 4)
+// with its maximum and average bit rates; lengths in the 4-byte form.
+inline Bytes Esds(uint32_t maxBitrate, uint32_t averageBitrate) {
+  return Atom("esds", B().u32be(0).u8(3).u8(0x80).u8(0x80).u8(0x80).u8(21).u16be(1).u8(0)
+                          .u8(4).u8(0x80).u8(0x80).u8(0x80).u8(13).u8(0x40).u8(0x15).zeros(3)
+                          .u32be(maxBitrate).u32be(averageBitrate));
 }
 inline Bytes Ftyp() { return Atom("ftyp", B().str("M4A ").u32be(0).str("M4A mp42isom")); }
 // cmov > dcom "zlib", cmvd: 32-bit BE inflated length, zlib data of a whole moov atom.

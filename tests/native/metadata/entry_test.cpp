@@ -2,13 +2,18 @@
 // fallback, the player name, bounded reads and the clean-up of cover files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "builders.h"
 #include "model/settings.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
 #include "model/player_table.h"
+#include "platform/platform.h"
 
 using namespace builders;
 using namespace tunelet;
@@ -156,20 +161,31 @@ TEST_F(EntryTest, Mp3ReadsNoAudioBody) {
   EXPECT_LT(platform::BytesReadCounter(), 300u * 1024);
 }
 
-TEST_F(EntryTest, OggFieldsArePresentEvenWhenEmpty) {
-  const Bytes file = Cat({OggPage(VorbisId(2, 44100, 128000), 0, 0, 2),
-                          OggPage(VorbisComments({"ARTIST=\xD0\x96\xD0\xB0", "TRACKNUMBER=7"}), 0, 1),
-                          OggPage(Bytes(8000, 1), 220500, 2), OggPage(Bytes(8000, 2), 441000, 3, 4)});
+Bytes OggWithComments(const std::vector<std::string>& comments) {
+  return Cat({OggPage(VorbisId(2, 44100, 128000), 0, 0, 2), OggPage(VorbisComments(comments), 0, 1),
+              OggPage(Bytes(8000, 1), 220500, 2), OggPage(Bytes(8000, 2), 441000, 3, 4)});
+}
+
+TEST_F(EntryTest, OggCommentsThatAreMissingOrEmptyStayAbsent) {
+  const Bytes file = OggWithComments({"ARTIST=\xD0\x96\xD0\xB0", "TITLE=Song", "GENRE=", "TRACKNUMBER=7"});
   TempFile f("tl_song.ogg", file);
   Settings().a_u = 1;  // comments are UTF-8 whatever the code page
   EXPECT_EQ(ClassifyAndRead(f.path()), 1);
   EXPECT_EQ(Str16(T().Artist), u"\u0416\u0430");
-  EXPECT_EQ(Str16(T().Title), u"");  // present: no file-name fallback
+  EXPECT_EQ(Str16(T().Title), u"Song");
+  EXPECT_EQ(Str16(T().Genre), u"<absent>");
+  EXPECT_EQ(Str16(T().Album), u"<absent>");
   EXPECT_EQ(T().TrackNumber, 7u);
   EXPECT_EQ(T().Duration, 10u);
   EXPECT_EQ(T().SampleRate, 44100u);
   EXPECT_EQ(T().FileSize, file.size());
   EXPECT_EQ(T().Bitrate, uint32_t(std::lround(file.size() / 10.0 / 125)));
+
+  // No comments at all: the file name gives artist and title.
+  TempFile untagged("05 - Band - Night Song.ogg", OggWithComments({}));
+  EXPECT_EQ(ClassifyAndRead(untagged.path()), 1);
+  EXPECT_EQ(Str16(T().Artist), u"Band");
+  EXPECT_EQ(Str16(T().Title), u"Night Song");
 }
 
 TEST_F(EntryTest, ApeTagThenId3v2ThenStream) {
@@ -185,7 +201,7 @@ TEST_F(EntryTest, ApeTagThenId3v2ThenStream) {
   EXPECT_EQ(Str16(T().Title), u"Ape \u0416");
   EXPECT_EQ(Str16(T().Artist), u"v2 \u0416");  // UTF-16 from the ID3v2 tag kept as it is
   EXPECT_EQ(Str16(T().Album), u"v2 al");
-  EXPECT_EQ(Str16(T().Year), u"");  // the ID3v2 fallback converts: present, empty
+  EXPECT_EQ(Str16(T().Year), u"<absent>");  // no year in either tag
   EXPECT_EQ(T().TrackNumber, 12u);
   const double seconds = (294912.0 + 1000) / 44100;
   EXPECT_EQ(T().Duration, uint32_t(seconds));
@@ -212,9 +228,145 @@ TEST_F(EntryTest, PreviousCoverIsDeletedByTheNextReadAndAtStop) {
   ASSERT_TRUE(T().CoverFile);
   const std::u16string secondCover = *T().CoverFile;
   EXPECT_TRUE(platform::FileExists(secondCover));
-  DeleteTemporaryCovers();
+  DeleteTemporaryCovers();  // what a disable does: the record forgets the file with it
   EXPECT_FALSE(platform::FileExists(secondCover));
+  EXPECT_FALSE(T().CoverFile);
   EXPECT_TRUE(TemporaryCoverFiles().empty());
+}
+
+TEST_F(EntryTest, CoversNeverTouchFilesTheyDidNotCreate) {
+  // The names the next covers would get are taken by someone else's files.
+  const std::string dir = ::testing::TempDir() + "tl_taken_covers/";
+  std::filesystem::create_directories(dir);
+  const char* oldTmp = std::getenv("TMPDIR");
+  const std::string savedTmp = oldTmp ? oldTmp : "";
+  ::setenv("TMPDIR", dir.c_str(), 1);
+  const Bytes others = Str("someone else's file");
+  std::vector<std::u16string> taken;
+  const uint32_t now = platform::TickCount();
+  for (uint32_t k = 0; k < 50; ++k) {
+    char name[16];
+    std::snprintf(name, sizeof name, "img%x.PNG", unsigned((now + k) & 0xFFFF));
+    taken.push_back(Utf8ToUtf16(dir + name));
+    ASSERT_TRUE(platform::WriteNewFile(taken.back(), others.data(), others.size()));
+  }
+  const uint8_t png[] = {0x89, 'P', 'N', 'G', 1, 2, 3};
+  const OptText cover = SaveCoverImage(png, ImageType::kPng);
+  ASSERT_TRUE(cover);
+  EXPECT_EQ(std::find(taken.begin(), taken.end(), *cover), taken.end());
+  DeleteTemporaryCovers();
+  EXPECT_FALSE(platform::FileExists(*cover));
+  for (const auto& path : taken) {
+    auto f = platform::OpenForRead(path);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->Read(0, 100), others);
+  }
+  if (oldTmp) ::setenv("TMPDIR", savedTmp.c_str(), 1); else ::unsetenv("TMPDIR");
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(EntryTest, Mp3CommentFromId3v1AndLyricsFromLyrics3) {
+  const Bytes lyrics3 = Cat({Str("LYRICSBEGIN"), Str("IND00002"), Str("10"), Str("LYR00008la la la"),
+                             Str("000037LYRICS200")});
+  ASSERT_EQ(lyrics3.size(), 37u + 15u);
+  const Bytes v1 = Id3v1("Song", "Band", "", "", 2, 17, "v1 note");
+  TempFile plain("tl_v1comment.mp3", Cat({Audio(), lyrics3, v1}));
+  ReadMp3Info(plain.path());
+  EXPECT_EQ(Str16(T().Comment), u"v1 note");
+  EXPECT_EQ(Str16(T().Lyrics), u"la la la");
+  EXPECT_EQ(T().Bitrate, 128u);
+
+  // The ID3v2 frames win over both.
+  const Bytes comm = Frame(3, "COMM", Cat({Bytes{0}, Str("eng"), Bytes{0}, Str("v2 note")}));
+  const Bytes uslt = Frame(3, "USLT", Cat({Bytes{0}, Str("eng"), Bytes{0}, Str("v2 words")}));
+  TempFile both("tl_v2comment.mp3", Cat({Id3v2Tag(3, Cat({Latin1("TIT2", "T"), comm, uslt})), Audio(), lyrics3, v1}));
+  ReadMp3Info(both.path());
+  EXPECT_EQ(Str16(T().Comment), u"v2 note");
+  EXPECT_EQ(Str16(T().Lyrics), u"v2 words");
+}
+
+TEST_F(EntryTest, OggDescriptionLyricsAndCoverPictures) {
+  const std::string picture = "METADATA_BLOCK_PICTURE=" + Base64(PictureBlockBody(3, "image/png", kTinyPng));
+  TempFile f("tl_cover.ogg", OggWithComments({"TITLE=T", "DESCRIPTION=about", "LYRICS=words", picture,
+                                              "COVERART=" + Base64(kTinyJpeg)}));
+  ReadOggInfo(f.path());
+  EXPECT_EQ(Str16(T().Comment), u"about");
+  EXPECT_EQ(Str16(T().Lyrics), u"words");
+  ASSERT_TRUE(T().CoverFile);
+  EXPECT_TRUE(T().CoverFile->ends_with(u".PNG"));  // the standard picture before the legacy one
+  auto cover = platform::OpenForRead(*T().CoverFile);
+  ASSERT_TRUE(cover);
+  EXPECT_EQ(cover->Read(0, 100), kTinyPng);
+
+  // COMMENT wins over DESCRIPTION; the legacy COVERART alone is used, typed by its MIME comment.
+  TempFile g("tl_legacy.ogg", OggWithComments({"DESCRIPTION=about", "COMMENT=note", "COVERARTMIME=image/jpeg",
+                                               "COVERART=" + Base64(kTinyJpeg)}));
+  ReadOggInfo(g.path());
+  EXPECT_EQ(Str16(T().Comment), u"note");
+  ASSERT_TRUE(T().CoverFile);
+  EXPECT_TRUE(T().CoverFile->ends_with(u".JPG"));
+
+  // A picture that is no cover (type 1, the file icon) or not Base64 gives none.
+  const std::string icon = "METADATA_BLOCK_PICTURE=" + Base64(PictureBlockBody(1, "image/png", kTinyPng));
+  TempFile h("tl_icon.ogg", OggWithComments({icon, "COVERART=***"}));
+  ReadOggInfo(h.path());
+  EXPECT_FALSE(T().CoverFile);
+}
+
+Bytes MonkeyStream() {
+  // Old-layout header: 2 frames of 294912 blocks + 1000, 44100 Hz, 16 bits, stereo.
+  return Cat({Str("MAC "), Le(3970, 2), Le(2000, 2), Le(0, 2), Le(2, 2), Le(44100, 4), Le(0, 4), Le(0, 4), Le(2, 4),
+              Le(1000, 4), Le(0, 4), Bytes(50000, 0)});
+}
+
+TEST_F(EntryTest, MonkeyCommentLyricsCoverAndId3v1) {
+  const Bytes ape = ApeTag(2000, {ApeItem("Title", Str("Ape title")), ApeItem("COMMENT", Str("ape note")),
+                                  ApeItem("Lyrics", Str("ape words")),
+                                  ApeItem("Cover Art (Front)", Cat({Str("front.jpg"), Bytes{0}, kTinyJpeg}))});
+  const Bytes v1 = Id3v1("v1 title", "v1 artist", "v1 album", "2001", 6, 17, "v1 note");
+  TempFile f("tl_tags.ape", Cat({MonkeyStream(), ape, v1}));
+  EXPECT_EQ(ReadApeInfo(f.path()), 1);
+  EXPECT_EQ(Str16(T().Title), u"Ape title");  // APE before ID3v1
+  EXPECT_EQ(Str16(T().Comment), u"ape note");
+  EXPECT_EQ(Str16(T().Lyrics), u"ape words");
+  EXPECT_EQ(Str16(T().Artist), u"v1 artist");
+  EXPECT_EQ(Str16(T().Album), u"v1 album");
+  EXPECT_EQ(Str16(T().Year), u"2001");
+  EXPECT_EQ(Str16(T().Genre), u"Rock");
+  EXPECT_EQ(T().TrackNumber, 6u);
+  ASSERT_TRUE(T().CoverFile);
+  EXPECT_TRUE(T().CoverFile->ends_with(u".JPG"));
+  auto cover = platform::OpenForRead(*T().CoverFile);
+  ASSERT_TRUE(cover);
+  EXPECT_EQ(cover->Read(0, 100), kTinyJpeg);
+
+  // Only an ID3v1 tag, and an untagged file that gets its name.
+  TempFile v1only("tl_v1.ape", Cat({MonkeyStream(), v1}));
+  ReadApeInfo(v1only.path());
+  EXPECT_EQ(Str16(T().Title), u"v1 title");
+  EXPECT_EQ(Str16(T().Comment), u"v1 note");
+  TempFile bare("07 - Band - Bare.ape", MonkeyStream());
+  ReadApeInfo(bare.path());
+  EXPECT_EQ(Str16(T().Artist), u"Band");
+  EXPECT_EQ(Str16(T().Title), u"Bare");
+}
+
+TEST_F(EntryTest, MonkeyId3v2EightBitTextUsesTheTagCodePage) {
+  TempFile f("tl_cp.ape", Cat({Id3v2Tag(3, Cat({Latin1("TIT2", "\xC6\xE0"), Latin1("TPE1", "A")})), MonkeyStream()}));
+  Settings().a_u = 1;  // Windows-1251: C6 E0 is "\u0416\u0430"
+  ReadApeInfo(f.path());
+  EXPECT_EQ(Str16(T().Title), u"\u0416\u0430");
+}
+
+TEST_F(EntryTest, MonkeyUnicodeId3v2FillsTheRecord) {
+  const Bytes id3 = Id3v2Tag(4, Cat({Frame(4, "TIT2", TextData(3, Str("\xD0\x96 title"))),
+                                     Frame(4, "TPE1", TextData(1, Utf16(u"Band"))),
+                                     Frame(4, "TRCK", TextData(3, Str("9")))}));
+  TempFile f("tl_unicode.ape", Cat({id3, MonkeyStream()}));
+  ReadApeInfo(f.path());
+  EXPECT_EQ(Str16(T().Title), u"\u0416 title");
+  EXPECT_EQ(Str16(T().Artist), u"Band");
+  EXPECT_EQ(T().TrackNumber, 9u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "builders_containers.h"
 #include "container_test_util.h"
 #include "metadata/cover.h"
+#include "common/checked_convert.h"
 #include "metadata/flac.h"
 
 using namespace tunelet;
@@ -118,4 +119,45 @@ TEST_F(FlacTest, StreamReaderAcceptsPictureBlocksAndRejectsReservedOnes) {
   MemoryFile z(noSamples);
   EXPECT_FALSE(flac.LoadFromStream(z));
   EXPECT_EQ(flac.Bitrate(), 0u);
+}
+
+TEST_F(FlacTest, StreamValuesBeyondTheRecordsRangeGiveUnknown) {
+  // 1 Hz and 2^36 - 1 samples: 68719476735 s does not fit 32 bits.
+  const Bytes longest = Cat({Flac({FlacBlock(0, FlacStreamInfoBody(1, 2, 16, 0xF'FFFF'FFFFull), true)}),
+                             Bytes(1000, 0)});
+  TrackInfo t = ReadBytes(longest, ReadFlac);
+  EXPECT_EQ(t.Duration, 0u);
+  EXPECT_EQ(t.Bitrate, 0u);
+  TFLACfile flac;
+  MemoryFile f(longest);
+  ASSERT_TRUE(flac.LoadFromStream(f));
+  EXPECT_EQ(TruncatedU32(flac.Duration()), 0u);
+  EXPECT_EQ(flac.Bitrate(), 0u);  // 8000 bits over 2^36 s rounds to 0
+
+  // 1048575 Hz and one sample: 600000 bytes in under a microsecond are
+  // 5033160000 kbit/s, beyond the record's 32 bits (and a 32-bit long).
+  const Bytes shortest = Cat({Flac({FlacBlock(0, FlacStreamInfoBody(1048575, 2, 16, 1), true)}), Bytes(600000, 0)});
+  MemoryFile g(shortest);
+  ASSERT_TRUE(flac.LoadFromStream(g));
+  EXPECT_EQ(flac.Bitrate(), 0u);
+}
+
+TEST_F(FlacTest, DescriptionAndBlockPictureComments) {
+  const std::string picture = "METADATA_BLOCK_PICTURE=" + Base64(FlacPictureBody(3, "image/png", PngBytes(5)));
+  const Bytes file = Flac({FlacBlock(0, FlacStreamInfoBody(44100, 2, 16, 44100)),
+                           FlacBlock(4, VorbisCommentBody({"DESCRIPTION=about", picture}), true)});
+  TrackInfo t = ReadBytes(file, ReadFlac);
+  EXPECT_EQ(U(t.Comment), u"about");
+  ASSERT_TRUE(t.CoverFile);
+  EXPECT_TRUE(t.CoverFile->ends_with(u".PNG"));
+  DeleteTemporaryCovers();
+
+  // COMMENT wins over DESCRIPTION in either order; a PICTURE block found
+  // first stays the cover.
+  const Bytes both = Flac({FlacBlock(6, FlacPictureBody(3, "image/jpeg", JpegBytes(1))),
+                           FlacBlock(4, VorbisCommentBody({"DESCRIPTION=about", "COMMENT=note", picture}), true)});
+  t = ReadBytes(both, ReadFlac);
+  EXPECT_EQ(U(t.Comment), u"note");
+  ASSERT_TRUE(t.CoverFile);
+  EXPECT_TRUE(t.CoverFile->ends_with(u".JPG"));
 }

@@ -24,6 +24,17 @@ TEST(FormatTest, TrackValues) {
   EXPECT_EQ(FormatTrackValue(kValueDuration), u"3:37");
   t.SampleRate = 8000;
   EXPECT_EQ(FormatTrackValue(kValueSampleRate), u"8.0 kHz");
+  // Halves round up: 0.125 MB and 44.05 kHz (printf gives "0.12" and "44.0").
+  t.FileSize = 131072;
+  EXPECT_EQ(FormatTrackValue(kValueSize), u"0.13 MB");
+  t.SampleRate = 44050;
+  EXPECT_EQ(FormatTrackValue(kValueSampleRate), u"44.1 kHz");
+  t.FileSize = 0xFFFFFFFFu;  // the largest size: 4096.00 MB
+  EXPECT_EQ(FormatTrackValue(kValueSize), u"4096.00 MB");
+  t.FileSize = 10485;  // 0.00999... MB
+  EXPECT_EQ(FormatTrackValue(kValueSize), u"0.01 MB");
+  t.FileSize = 5242;  // 0.004999... MB
+  EXPECT_EQ(FormatTrackValue(kValueSize), u"0.00 MB");
   ResetSettings();
 }
 
@@ -38,16 +49,20 @@ TEST(FormatTest, Durations) {
 
 TEST(FileNameTest, StripLeadingNumber) {
   EXPECT_EQ(StripLeadingNumber(u"01 - Artist - Title"), u"Artist - Title");
-  EXPECT_EQ(StripLeadingNumber(u"2Pac - Song"), u"Pac - Song");
   EXPECT_EQ(StripLeadingNumber(u"03 - Band - Song"), u"Band - Song");
-  // Digits are tried in ascending order at each position; passes repeat.
-  EXPECT_EQ(StripLeadingNumber(u"21x"), u"x");
   EXPECT_EQ(StripLeadingNumber(u"07 Song"), u"Song");
-  // Only the leading number goes: short names keep their separator.
+  EXPECT_EQ(StripLeadingNumber(u"101-Song"), u"Song");
+  // Only the track number and the separator after it go: digits and spaces
+  // that belong to the artist stay.
+  EXPECT_EQ(StripLeadingNumber(u"05 - M83 - Midnight City"), u"M83 - Midnight City");
+  EXPECT_EQ(StripLeadingNumber(u"02 - 4 Non Blondes - What's Up"), u"4 Non Blondes - What's Up");
+  EXPECT_EQ(StripLeadingNumber(u"2Pac - Song"), u"2Pac - Song");
+  EXPECT_EQ(StripLeadingNumber(u"21x"), u"21x");
+  EXPECT_EQ(StripLeadingNumber(u"1999 - Song"), u"1999 - Song");
   EXPECT_EQ(StripLeadingNumber(u"Abc - Song"), u"Abc - Song");
   EXPECT_EQ(StripLeadingNumber(u"U2 - One"), u"U2 - One");
   EXPECT_EQ(StripLeadingNumber(u""), u"");
-  EXPECT_EQ(StripLeadingNumber(u"-"), u"");
+  EXPECT_EQ(StripLeadingNumber(u"-"), u"-");
   EXPECT_EQ(StripLeadingNumber(u"Song"), u"Song");
 }
 
@@ -61,6 +76,7 @@ TEST(FileNameTest, SplitFileName) {
   using P = std::pair<std::u16string, std::u16string>;
   EXPECT_EQ(split(u"C:\\Music\\03_-_Band_-_Song.mp3"), P(u"Band", u"Song"));
   EXPECT_EQ(split(u"C:\\Music\\Song.mp3"), P(u"<absent>", u"Song"));
+  EXPECT_EQ(split(u"C:\\Music\\05 - M83 - Midnight City.mp3"), P(u"M83", u"Midnight City"));
   EXPECT_EQ(split(u"D:Band-Song #1.v2.mp3"), P(u"Band", u"Song 1.v2"));
   EXPECT_EQ(split(u"C:\\x\\Artist - .mp3"), P(u"Artist", u"<absent>"));
   EXPECT_EQ(split(u"C:\\x\\same - SAME.mp3"), P(u"<absent>", u"SAME"));

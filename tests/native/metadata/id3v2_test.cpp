@@ -56,6 +56,17 @@ TEST_F(Id3v2Test, GenreTrackYearAndEmptyValues) {
   EXPECT_EQ(genre("(107)"), u"Booty Brass");  // the string table's spelling
   EXPECT_EQ(genre("(148)"), u"<absent>");
   EXPECT_EQ(genre("(RX)"), u"(RX)");
+  // Version 2.4 writes the number bare; numbers outside the list stay text.
+  auto genre4 = [](std::string_view text) { return Str16(ReadTag(Id3v2Tag(4, Latin1("TCON", text, 4))).info.Genre); };
+  EXPECT_EQ(genre4("17"), u"Rock");
+  EXPECT_EQ(genre4("0"), u"Blues");
+  EXPECT_EQ(genre4("148"), u"148");
+  EXPECT_EQ(genre4("1999"), u"1999");
+  EXPECT_EQ(genre4("17 Rock"), u"17 Rock");
+  // The first genre frame stays; TORY only fills a missing year.
+  EXPECT_EQ(Str16(ReadTag(Id3v2Tag(3, Cat({Latin1("TCON", "Rock"), Latin1("TCON", "Pop")}))).info.Genre), u"Rock");
+  EXPECT_EQ(Str16(ReadTag(Id3v2Tag(3, Cat({Latin1("TYER", "2001"), Latin1("TORY", "1990")}))).info.Year), u"2001");
+  EXPECT_EQ(Str16(ReadTag(Id3v2Tag(3, Latin1("TORY", "1990"))).info.Year), u"1990");
 
   const Read r = ReadTag(Id3v2Tag(3, Cat({Latin1("TRCK", "3/12"), Latin1("TRCK", "7"), Latin1("TORY", "1990"),
                                           Latin1("TYER", "2001"), Latin1("TDRC", "2002-05-01")})));
@@ -210,6 +221,20 @@ TEST_F(Id3v2Test, TagClassReadsMainFramesAsStored) {
   EXPECT_EQ(id3.Track, 4u);
   EXPECT_EQ(id3.Year.ansi, "2004");
   EXPECT_EQ(id3.Genre.ansi, "Rock");
+
+  // The Unicode encodings: UTF-16 big-endian without a mark (2), UTF-8 (3),
+  // UTF-16 with a mark (1) for the track number.
+  const Bytes unicode = Id3v2Tag(4, Cat({Frame(4, "TIT2", TextData(3, Str("\xD0\x96" "anna"))),
+                                         Frame(4, "TPE1", TextData(2, Utf16(u"Band", false, true))),
+                                         Frame(4, "TRCK", TextData(1, Utf16(u"07/12"))),
+                                         Frame(4, "TCON", TextData(3, Str("Pop")))}));
+  MemoryFile u(unicode);
+  ASSERT_TRUE(id3.LoadFromFile(u));
+  EXPECT_TRUE(id3.Title.isWide);
+  EXPECT_EQ(id3.Title.wide, u"\u0416anna");
+  EXPECT_EQ(id3.Artist.wide, u"Band");
+  EXPECT_EQ(id3.Genre.wide, u"Pop");
+  EXPECT_EQ(id3.Track, 7u);
 
   // A tag longer than the file: the header counts, no frames are read.
   const Bytes cut(tag.begin(), tag.end() - 30);

@@ -2,6 +2,7 @@
 
 #include "builders_containers.h"
 #include "container_test_util.h"
+#include "metadata/cover.h"
 #include "metadata/genres.h"
 #include "metadata/mp4.h"
 
@@ -75,6 +76,12 @@ TEST(Mp4, CompressedMovieHeaderIsInflated) {
 TEST(Mp4, VideoTracksGiveNoSampleRate) {
   const Bytes moov = Atom("moov", Cat({Trak(false, 22050), Trak(true, 90000)}));
   EXPECT_EQ(ReadBytes(Cat({Ftyp(), moov}), ReadMp4).SampleRate, 22050u);
+  // A video media header wins over a sound one in the same track.
+  const Bytes stsd = Atom("stsd", Cat({B().u32be(0).u32be(1), B().u32be(36).str("mp4a").zeros(24).u32be(48000u << 16)}));
+  const Bytes minf = Atom("minf", Cat({Atom("vmhd", B().zeros(8)), Atom("smhd", B().zeros(8)), Atom("stbl", stsd)}));
+  const Bytes both = Atom("trak", Atom("mdia", minf));
+  EXPECT_EQ(ReadBytes(Cat({Ftyp(), Atom("moov", Cat({Trak(false, 22050), both}))}), ReadMp4).SampleRate, 22050u);
+  EXPECT_EQ(ReadBytes(Cat({Ftyp(), Atom("moov", Trak(false, 48000))}), ReadMp4).SampleRate, 48000u);
 }
 
 TEST(Mp4, MissingMoovOrBrokenSizesLeaveOnlyTheFileSize) {
@@ -99,4 +106,36 @@ TEST(Mp4, MissingMoovOrBrokenSizesLeaveOnlyTheFileSize) {
   // A child atom claiming to run past its parent ends that walk only.
   Bytes liar = Cat({Ftyp(), Atom("moov", Cat({Mvhd0(10, 70), B().u32be(0x7FFFFFF0).str("udta")}))});
   EXPECT_EQ(ReadBytes(liar, ReadMp4).Duration, 7u);
+}
+
+TEST(Mp4, TextGenreLyricsCoverAndAverageBitrate) {
+  const Bytes items = Cat({IlstText("\xA9gen", "Synthpop"), IlstText("\xA9lyr", "la la"),
+                           IlstItem("covr", 14, PngBytes(7)), IlstItem("covr", 13, JpegBytes(8))});
+  const Bytes file = Cat({Ftyp(), Atom("moov", Cat({Mvhd0(1000, 2000), Trak(false, 44100, Esds(140000, 127600)),
+                                                     Udta(items)}))});
+  TrackInfo t = ReadBytes(file, ReadMp4);
+  EXPECT_EQ(U(t.Genre), u"Synthpop");
+  EXPECT_EQ(U(t.Lyrics), u"la la");
+  EXPECT_EQ(t.Bitrate, 128u);  // 127600 bit/s
+  ASSERT_TRUE(t.CoverFile);
+  EXPECT_TRUE(t.CoverFile->ends_with(u".PNG"));  // the first cover
+  DeleteTemporaryCovers();
+
+  // The numbered genre wins over the text one, in either order; a cover whose
+  // bytes say nothing is typed by its data type (13 JPEG).
+  const Bytes both = Cat({IlstItem("gnre", 0, B().u16be(18)), IlstText("\xA9gen", "Text"),
+                          IlstItem("covr", 13, B().str("not an image header"))});
+  t = ReadBytes(Cat({Ftyp(), Atom("moov", Udta(both))}), ReadMp4);
+  EXPECT_EQ(U(t.Genre), std::u16string(StringTableGenre(17)));
+  ASSERT_TRUE(t.CoverFile);
+  EXPECT_TRUE(t.CoverFile->ends_with(u".JPG"));
+  DeleteTemporaryCovers();
+
+  // An esds without a decoder configuration, or cut short, gives no rate.
+  EXPECT_EQ(Mp4AverageBitrate(Atom("esds", B().u32be(0).u8(3).u8(3).u16be(1).u8(0))), 0u);
+  Bytes cut = Esds(1, 64000);
+  cut.resize(cut.size() - 2);
+  cut[3] = uint8_t(cut.size());
+  EXPECT_EQ(Mp4AverageBitrate(cut), 0u);
+  EXPECT_EQ(Mp4AverageBitrate(Esds(1, 64000)), 64000u);
 }

@@ -40,7 +40,7 @@ TEST_F(RealFiles, WavAndWavPack) {
   EXPECT_EQ(wv.TrackNumber, 5u);
   EXPECT_EQ(wv.SampleRate, 8000u);
   EXPECT_EQ(wv.Duration, 2u);
-  EXPECT_EQ(wv.Bitrate, 64u);  // the packed PCM's rate
+  EXPECT_EQ(wv.Bitrate, 22u);  // 5554 bytes over 2 s, not the 64 kbit/s of the PCM
 }
 
 TEST_F(RealFiles, Mp4AndWma) {
@@ -53,6 +53,7 @@ TEST_F(RealFiles, Mp4AndWma) {
   EXPECT_EQ(m4a.TrackNumber, 3u);
   EXPECT_EQ(m4a.SampleRate, 8000u);
   EXPECT_EQ(m4a.Duration, 2u);
+  EXPECT_EQ(m4a.Bitrate, 22u);  // the esds average: 21966 bit/s
 
   const TrackInfo& wma = Read("ffmpeg_wmav2.wma");
   EXPECT_EQ(U(wma.Title), u"Real WMA");
@@ -63,4 +64,5 @@ TEST_F(RealFiles, Mp4AndWma) {
   EXPECT_EQ(wma.SampleRate, 8000u);
   EXPECT_EQ(wma.Bitrate, 32u);
   EXPECT_EQ(wma.Duration, 2u);  // 5.1 s play duration less the 3.1 s preroll
+  EXPECT_EQ(wma.FileSize, 10456u);
 }

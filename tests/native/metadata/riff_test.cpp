@@ -22,6 +22,12 @@ TEST(Riff, PcmWaveDurationAndBitrate) {
   EXPECT_EQ(t.Bitrate, 1411u);
   EXPECT_EQ(t.FileSize, file.size());
   EXPECT_FALSE(t.Title);  // plain WAVE carries no tags here
+
+  // 2.5 s of 32 kHz 16-bit stereo is 1024 kbit/s: the rate is over the exact
+  // length, not over the 2 whole seconds shown.
+  const TrackInfo half = ReadBytes(Cat({Riff({Fmt(1, 2, 32000, 16)}), DataHeader(320000, 100)}), ReadRiff);
+  EXPECT_EQ(half.Duration, 2u);
+  EXPECT_EQ(half.Bitrate, 1024u);
 }
 
 // Chunks before "fmt " and odd-sized (padded) chunks used to stop the reader.
@@ -61,17 +67,19 @@ TEST(Riff, WavPackTakesSamplesFromItsBlockAndTagsWithApeFirst) {
 // Newer packers store the original extension (odd size, 0x68) before the RIFF header.
 TEST(Riff, WavPackRiffHeaderAfterOtherSubBlocks) {
   const Bytes riff = Riff({Fmt(1, 1, 8000, 8), DataHeader(16000)});
-  const Bytes file = WavPack(16000, riff, 0, B().u8(0x68).u8(2).str("wav").u8(0));
+  Bytes file = WavPack(16000, riff, 0, B().u8(0x68).u8(2).str("wav").u8(0));
+  file.resize(5000, 0);  // the packed blocks: 5000 bytes for 2 s
   bool ok = false;
   const TrackInfo t = ReadBytes(file, ReadRiff, &ok);
   EXPECT_TRUE(ok);
   EXPECT_EQ(t.Duration, 2u);
-  EXPECT_EQ(t.Bitrate, 64u);
+  EXPECT_EQ(t.Bitrate, 20u);  // 5000 * 8 bits over 2 s, not the 64 kbit/s of the PCM
 }
 
 TEST(Riff, WavPackWithoutRiffHeaderStillGivesTagsAndLength) {
   const uint32_t rate44100Mono16Bit = 9u << 23 | 0x04 | 0x01;
-  const Bytes file = Cat({WavPack(44100 * 8, B().zeros(12), rate44100Mono16Bit), Id3v1Tag("Only", "Tag", 2)});
+  const Bytes head = WavPack(44100 * 8, B().zeros(12), rate44100Mono16Bit);
+  const Bytes file = Cat({head, B().zeros(100000 - head.size() - 128), Id3v1Tag("Only", "Tag", 2)});
   bool ok = true;
   const TrackInfo t = ReadBytes(file, ReadRiff, &ok);
   EXPECT_FALSE(ok);
@@ -79,7 +87,7 @@ TEST(Riff, WavPackWithoutRiffHeaderStillGivesTagsAndLength) {
   EXPECT_EQ(t.TrackNumber, 2u);
   EXPECT_EQ(t.Duration, 8u);
   EXPECT_EQ(t.SampleRate, 44100u);
-  EXPECT_EQ(t.Bitrate, 705u);  // 44.1 kHz x 16 bits, mono
+  EXPECT_EQ(t.Bitrate, 100u);  // 100000 bytes over 8 s
 }
 
 TEST(Riff, NotWaveOrTruncated) {
@@ -101,4 +109,29 @@ TEST(Riff, NotWaveOrTruncated) {
   EXPECT_TRUE(ok);
   EXPECT_EQ(t.Duration, 0u);
   EXPECT_EQ(t.Bitrate, 0u);
+}
+
+TEST(Riff, InfoListAndId3ChunkTagsOfPlainWave) {
+  // INFO before the audio, an "id3 " chunk after it; the ID3v2 tag wins.
+  const Bytes infoList = B().str("INFO").str("INAM").u32le(6).str("Title").u8(0).str("IART").u32le(3).str("Art").u8(0)
+                             .str("IPRD").u32le(6).str("Album").u8(0).str("ICMT").u32le(5).str("note").u8(0).u8(0)
+                             .str("ITRK").u32le(2).str("7").u8(0);
+  const Bytes id3 = Id3v2Tag(Id3v2Text("TIT2", "ID3 title"));
+  const Bytes file = Cat({Riff({Fmt(1, 1, 8000, 8), Chunk("LIST", infoList)}), DataHeader(16000, 16000),
+                          Chunk("id3 ", id3)});
+  const TrackInfo t = ReadBytes(file, ReadRiff);
+  EXPECT_EQ(U(t.Title), u"ID3 title");
+  EXPECT_EQ(U(t.Artist), u"Art");
+  EXPECT_EQ(U(t.Album), u"Album");
+  EXPECT_EQ(U(t.Comment), u"note");
+  EXPECT_EQ(t.TrackNumber, 7u);
+  EXPECT_EQ(t.Duration, 2u);
+
+  // A LIST of another type is no tag; an odd INFO length runs past its list.
+  const Bytes adtl = Cat({Riff({Fmt(1, 1, 8000, 8), Chunk("LIST", B().str("adtlINAM").u32le(2).str("x").u8(0))}),
+                          DataHeader(8000, 8000)});
+  EXPECT_FALSE(ReadBytes(adtl, ReadRiff).Title);
+  const Bytes liar = Cat({Riff({Fmt(1, 1, 8000, 8), Chunk("LIST", B().str("INFOINAM").u32le(999).str("x"))}),
+                          DataHeader(8000, 8000)});
+  EXPECT_FALSE(ReadBytes(liar, ReadRiff).Title);
 }

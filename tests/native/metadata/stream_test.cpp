@@ -97,6 +97,15 @@ TEST(MpegAudioTest, XingAndVbriHeaders) {
   file = Cat({VbrFrame(mono, 208, 13, true, 500, 500 * 150), MpegFrames(mono, 208, 3)});
   m = Mpeg(file);
   EXPECT_NEAR(m.Duration(), 72.0 * 500 * 8 / 22050, 1e-9);
+  // The padding bytes are no part of a frame's average: MPEG-1 Layer I,
+  // padded (4 bytes), 100 bytes per frame: (100 - 4) * 44100 / 48 / 1000 =
+  // 88.2 -> 88 (92 with the padding counted).
+  const Bytes layer1 = MpegHeader(3, 3, 9, 0, true);
+  const size_t layer1Size = DecodeMpegHeader(layer1.data()).frameSize;
+  file = Cat({VbrFrame(layer1, layer1Size, 36, true, 1000, 100000), MpegFrames(layer1, layer1Size, 3)});
+  m = Mpeg(file);
+  ASSERT_TRUE(m.VbrFound);
+  EXPECT_EQ(m.BitRate(), 88u);
   // A Xing frame count of 0 falls back to the table rate.
   file = Cat({VbrFrame(kCbr128, kCbr128Size, 36, true, 0, 0), MpegFrames(kCbr128, kCbr128Size, 30)});
   EXPECT_EQ(Mpeg(file).BitRate(), 128u);
@@ -117,6 +126,38 @@ TEST(MpegAudioTest, SearchAcrossBlocksAndRejections) {
   m = Mpeg(Cat({Bytes(300u << 10, 0), MpegFrames(kCbr128, kCbr128Size, 20)}));
   EXPECT_FALSE(m.FrameFound);
   EXPECT_EQ(m.FileSize, 0u);
+}
+
+TEST(MpegAudioTest, FurtherTagsAreSteppedOverWhole) {
+  // A second ID3v2 tag of 300 KB (a picture a tagger left behind) after the
+  // first: the audio starts beyond the search limit counted from the first tag.
+  const Bytes first = Id3v2Tag(3, Latin1("TIT2", "x"));
+  const Bytes second = Id3v2Tag(4, Latin1("TIT2", "y", 4), 0, 300u << 10);
+  const Bytes third = Id3v2Tag(3, Latin1("TPE1", "z"));
+  const Bytes file = Cat({first, second, third, MpegFrames(kCbr128, kCbr128Size, 300)});
+  const TMPEGaudio m = Mpeg(file);
+  ASSERT_TRUE(m.Valid());
+  EXPECT_EQ(m.FramePosition, first.size() + second.size() + third.size());
+  EXPECT_EQ(m.BitRate(), 128u);
+  EXPECT_DOUBLE_EQ(m.Duration(), double(300 * kCbr128Size) * 8 / 128000);
+  // Junk after the second tag still counts against the limit.
+  EXPECT_FALSE(Mpeg(Cat({first, second, Bytes(300u << 10, 0), MpegFrames(kCbr128, kCbr128Size, 20)})).FrameFound);
+}
+
+TEST(MpegAudioTest, CutFilesEndingBeforeTheNextFramePosition) {
+  // A header whose next frame would start past the file's end: the check
+  // must not read beyond the last (short) block. 232..251 bytes is a download
+  // cut inside the second frame's header span.
+  EXPECT_FALSE(Mpeg(Cat({kCbr128, Bytes(96, 0)})).FrameFound);
+  for (size_t cut = 232; cut <= 251; ++cut) {
+    Bytes file = MpegFrames(kCbr128, kCbr128Size, 2);
+    file.resize(cut);
+    EXPECT_FALSE(Mpeg(file).FrameFound) << cut;
+  }
+  // The next header cut after two of its four bytes is not a header either.
+  Bytes twoBytes = MpegFrames(kCbr128, kCbr128Size, 2);
+  twoBytes.resize(kCbr128Size + 2);
+  EXPECT_FALSE(Mpeg(twoBytes).FrameFound);
 }
 
 // --- Ogg Vorbis

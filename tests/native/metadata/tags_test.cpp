@@ -57,6 +57,14 @@ TEST(Id3v1Test, ClassReadsBothVersionsAndTrimsBlanks) {
   EXPECT_EQ(tag.Artist(), "");
   EXPECT_EQ(tag.GenreName(), "Booty Bass");
 
+  // Version 1.1 also when byte 125 is a space and byte 126 is not.
+  Bytes spaced = Id3v1("S", "", "", "", 9, 0, "blank-padded comment");
+  spaced[125] = ' ';
+  BytesFile fs(spaced);
+  ASSERT_TRUE(tag.LoadFromFile(fs));
+  EXPECT_EQ(tag.VersionId, 2);
+  EXPECT_EQ(tag.Track, 9);
+
   BytesFile none(audio);
   ASSERT_TRUE(tag.LoadFromFile(none));
   EXPECT_FALSE(tag.Exists);
