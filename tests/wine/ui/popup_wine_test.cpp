@@ -207,15 +207,13 @@ int LiveObjects(const std::vector<HGDIOBJ>& objects) {
   for (HGDIOBJ o : objects) n += ::GetObjectType(o) != 0;
   return n;
 }
+BOOL CALLBACK CountPopupWindow(HWND w, LPARAM count) {
+  *reinterpret_cast<int*>(count) += ClassOf(w) == L"Tpopform";
+  return TRUE;
+}
 int PopupWindowsOfThisThread() {
   int n = 0;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND w, LPARAM count) {
-        *reinterpret_cast<int*>(count) += ClassOf(w) == L"Tpopform";
-        return TRUE;
-      },
-      LPARAM(&n));
+  ::EnumThreadWindows(::GetCurrentThreadId(), &CountPopupWindow, LPARAM(&n));
   return n;
 }
 
