@@ -373,6 +373,23 @@ TEST_F(ControlWindowTest, ResetMovesItNearTheWorkAreasCentre) {
   EXPECT_EQ(Rect().top, work.bottom / 2 - 28);
 }
 
+TEST_F(ControlWindowTest, HidesBehindAFullScreenWindowOnlyWhenAskedTo) {
+  control_->Show();
+  const HWND w = control_->hwnd();
+  HWND full = ::CreateWindowExW(0, L"STATIC", L"video", WS_POPUP | WS_VISIBLE, 0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                                ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(full);
+  ::SetForegroundWindow(full);
+  PumpFor(50);
+  ASSERT_EQ(::GetForegroundWindow(), full);
+  PumpFor(2200);  // at least one round of the once-a-second timer
+  EXPECT_FALSE(::IsWindowVisible(w));
+  tunelet::Settings().Hide_tlc = false;
+  PumpFor(2200);
+  EXPECT_TRUE(::IsWindowVisible(w));
+  ::DestroyWindow(full);
+}
+
 TEST_F(ControlWindowTest, ClosesWithItsOwner) {
   control_->Show();
   const HWND w = control_->hwnd();
