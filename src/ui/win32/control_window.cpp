@@ -1,5 +1,7 @@
 #include "ui/win32/control_window.h"
 
+#include <commctrl.h>
+
 #include <string>
 #include <utility>
 
@@ -96,6 +98,32 @@ std::u16string ExeNameOf(HWND hwnd) {
   return slash == std::u16string::npos ? path : path.substr(slash + 1);
 }
 
+// The hints of the QuickInfo and close buttons. The tooltip window is owned
+// by the control window and so is destroyed with it.
+void AddHints(HWND hwnd) {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&icc);
+  const HWND tip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                     ThisModule(), nullptr);
+  if (!tip) return;
+  struct Hint {
+    ControlWindow::Button button;
+    const wchar_t* text;
+  };
+  const Hint hints[] = {{ControlWindow::Button::Info, L"QuickInfo"}, {ControlWindow::Button::Close, L"Закрыть"}};
+  for (const Hint& h : hints) {
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by the comctl32 of XP too
+    ti.uFlags = TTF_SUBCLASS;
+    ti.hwnd = hwnd;
+    ti.uId = UINT_PTR(h.button);
+    ti.rect = ControlWindow::ButtonRect(h.button);
+    ti.lpszText = const_cast<wchar_t*>(h.text);
+    ::SendMessageW(tip, TTM_ADDTOOLW, 0, LPARAM(&ti));
+  }
+}
+
 constexpr ControlWindow::Button kButtons[] = {
     ControlWindow::Button::Play, ControlWindow::Button::Pause, ControlWindow::Button::Stop,
     ControlWindow::Button::Previous, ControlWindow::Button::Next, ControlWindow::Button::Info,
@@ -137,6 +165,7 @@ void ControlWindow::Show() {
   const PluginSettings& s = Settings();
   const ScreenPoint at = ControlPositionOnShow({s.ControlWindowX, s.ControlWindowY}, PrimaryScreen());
   ::SetWindowPos(hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER);
+  AddHints(hwnd);
   ::SetTimer(hwnd, kToTopTimer, kToTopIntervalMs, nullptr);
   ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
 }

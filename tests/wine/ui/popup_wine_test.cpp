@@ -2,11 +2,13 @@
 // and the GDI and USER objects they leave behind; once in this process through
 // the ui layer, once from the real Tunelet.dll in the simulated host.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host_test_support.h"
@@ -388,6 +390,22 @@ TEST_F(ControlWindowTest, HidesBehindAFullScreenWindowOnlyWhenAskedTo) {
   PumpFor(2200);
   EXPECT_TRUE(::IsWindowVisible(w));
   ::DestroyWindow(full);
+}
+
+BOOL CALLBACK FindOwnedTooltip(HWND w, LPARAM found) {
+  auto* f = reinterpret_cast<std::pair<HWND, HWND>*>(found);
+  if (ClassOf(w) == TOOLTIPS_CLASSW && ::GetWindow(w, GW_OWNER) == f->first) f->second = w;
+  return TRUE;
+}
+
+TEST_F(ControlWindowTest, QuickInfoAndCloseHaveHintsThatGoWithTheWindow) {
+  control_->Show();
+  std::pair<HWND, HWND> found{control_->hwnd(), nullptr};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindOwnedTooltip, LPARAM(&found));
+  ASSERT_TRUE(found.second);
+  EXPECT_EQ(::SendMessageW(found.second, TTM_GETTOOLCOUNT, 0, 0), 2);
+  control_->Close();
+  EXPECT_FALSE(::IsWindow(found.second));
 }
 
 TEST_F(ControlWindowTest, ClosesWithItsOwner) {
