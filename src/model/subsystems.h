@@ -48,6 +48,8 @@ class IUserInterface {
   virtual void ShowControlWindow() {}
   virtual void CloseControlWindow() {}
   virtual void ShowOptionsDialog() {}
+  // The QuickInfo window of the current track: refreshed when open, else shown.
+  virtual void ShowQuickInfo() {}
   // Closes the options dialog, the language dialog and the QuickInfo window.
   virtual void CloseDialogs() {}
   // The language dialog on the first run (LoadSettings step 6).

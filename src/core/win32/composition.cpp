@@ -6,6 +6,7 @@
 #include "metadata/player_info_hook.h"
 #include "players/win32/dll_player_access.h"
 #include "templates/xstatus_policy.h"
+#include "ui/win32/user_interface_win32.h"
 
 namespace tunelet::win32 {
 
@@ -22,6 +23,7 @@ class DllSubsystems final : public SubsystemSet {
   explicit DllSubsystems(IHost& host) {
     Subsystems s;
     s.players = &DllPlayerAccess();
+    s.ui = ui_.get();
     view_ = WithDefaults(s);
     publisher_ = std::make_unique<XStatusPolicy>(host, *view_.ui);
     view_.publisher = publisher_.get();
@@ -33,6 +35,8 @@ class DllSubsystems final : public SubsystemSet {
 
  private:
   Subsystems view_;
+  // Before publisher_, which shows popups through it and so goes first.
+  std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess());
   std::unique_ptr<XStatusPolicy> publisher_;
 };
 }  // namespace

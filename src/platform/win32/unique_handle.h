@@ -74,6 +74,11 @@ struct GdiObjectTraits {
   static HGDIOBJ Invalid() { return nullptr; }
   static void Close(HGDIOBJ h) { ::DeleteObject(h); }
 };
+struct MemoryDcTraits {  // from CreateCompatibleDC
+  using Type = HDC;
+  static HDC Invalid() { return nullptr; }
+  static void Close(HDC dc) { ::DeleteDC(dc); }
+};
 struct BstrTraits {
   using Type = BSTR;
   static BSTR Invalid() { return nullptr; }
@@ -86,6 +91,7 @@ using UniqueView = UniqueHandle<ViewTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 using UniqueBstr = UniqueHandle<BstrTraits>;
 
 // Counted COM reference.

@@ -90,6 +90,10 @@ TEST_F(PluginInHost, FirstStartMarksTheIniAndShutdownWritesTheDefaultRecord) {
   EXPECT_EQ(Bstr(r.VideoTitleTemplate), kVideoTitle);
   EXPECT_EQ(Bstr(r.VideoTextTemplate), kText);
   EXPECT_EQ(Bstr(r.PasteTemplate), kPaste);
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_EQ(r.ControlWindowX, work.right / 2 - 83) << "the control window's place reset at the first start";
+  EXPECT_EQ(r.ControlWindowY, work.bottom / 2 - 28);
   EXPECT_EQ(r.PlayerId, 1u) << "an unset player is player 1";
   EXPECT_EQ(r.SavedXStatusValid, 0);
   EXPECT_EQ(Bstr(r.SavedXStatusTitle), L"");
@@ -101,6 +105,8 @@ TEST_F(PluginInHost, FirstStartMarksTheIniAndShutdownWritesTheDefaultRecord) {
 TEST_F(PluginInHost, RecordSurvivesARestartOfTheHost) {
   const std::wstring store = copy_.Folder() + L"\\host.store";
   host_.Unload();
+  // Not the first start, which puts the control window back near the centre.
+  copy_.WriteIni(L"Others", L"temp", L"1");
   {
     SimHost first;
     first.SetStoreFile(store);

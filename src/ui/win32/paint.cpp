@@ -1,0 +1,21 @@
+#include "ui/win32/paint.h"
+
+namespace tunelet::win32 {
+
+COLORREF Blend(COLORREF from, COLORREF to, int step, int steps) {
+  auto mix = [&](int a, int b) { return a + (b - a) * step / (steps > 1 ? steps - 1 : 1); };
+  return RGB(mix(GetRValue(from), GetRValue(to)), mix(GetGValue(from), GetGValue(to)),
+             mix(GetBValue(from), GetBValue(to)));
+}
+
+void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
+  ::SetBkColor(dc, colour);
+  ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+}
+
+void FillVerticalGradient(HDC dc, const RECT& r, COLORREF from, COLORREF to) {
+  for (int y = r.top; y < r.bottom; ++y)
+    FillSolid(dc, {r.left, y, r.right, y + 1}, Blend(from, to, y - r.top, r.bottom - r.top));
+}
+
+}  // namespace tunelet::win32

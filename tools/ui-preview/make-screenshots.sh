@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Remakes docs/screenshots/popup-track.png, popup-state.png and
+# control-window.png: builds ui-preview in build/win64, runs it under 64-bit
+# Wine on a virtual X display and cuts each window, with a margin of backdrop,
+# out of a picture of the whole screen. Needs imagemagick (import, convert).
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+OUT="$ROOT/docs/screenshots"
+MARGIN=4  # less than the 5 pixels between popups
+CONVERT=/usr/bin/convert
+[ -x "$CONVERT" ] || CONVERT=convert
+
+[ -f "$BUILD_DIR/win64/build.ninja" ] || "$ROOT/scripts/build.sh" win64 >/dev/null
+ninja -C "$BUILD_DIR/win64" ui-preview >/dev/null
+WINE_TREES=win64 . "$ROOT/scripts/wine-env.sh"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"; wine_env_teardown' EXIT
+tunelet_wine win64 "$BUILD_DIR/win64/bin/ui-preview.exe" 6 >"$work/rects" &
+preview=$!
+for _ in $(seq 1 100); do [ "$(wc -l <"$work/rects")" -ge 3 ] && break; sleep 0.1; done
+sleep 1.5  # painted
+import -window root "$work/screen.png"
+wait "$preview"
+
+mkdir -p "$OUT"
+names=(popup-track popup-state control-window)
+i=0
+while read -r left top width height; do
+  geometry="$((width + 2 * MARGIN))x$((height + 2 * MARGIN))+$((left - MARGIN))+$((top - MARGIN))"
+  "$CONVERT" "$work/screen.png" -crop "$geometry" +repage "$OUT/${names[$i]}.png"
+  echo "$OUT/${names[$i]}.png"
+  i=$((i + 1))
+done < <(tr -d "\r" <"$work/rects")
