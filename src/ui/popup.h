@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "model/track_info.h"
-#include "ui/ui_texts.h"
+#include "model/ui_texts.h"
 
 namespace tunelet {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model/settings.h"
-#include "ui/ui_texts.h"
+#include "model/ui_texts.h"
 #include "ui/win32/control_window.h"
 #include "ui/win32/popup_window.h"
 

@@ -10,7 +10,7 @@
 
 #include "model/subsystems.h"
 #include "ui/popup.h"
-#include "ui/ui_texts.h"
+#include "model/ui_texts.h"
 #include "ui/win32/window_class.h"
 
 namespace tunelet::win32 {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "model/subsystems.h"
-#include "ui/ui_texts.h"
+#include "model/ui_texts.h"
 #include "ui/win32/control_window.h"
 #include "ui/win32/popup_window.h"
 

@@ -1,4 +1,4 @@
-#include "ui/ui_texts.h"
+#include "model/ui_texts.h"
 
 namespace tunelet {
 

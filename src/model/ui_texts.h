@@ -1,5 +1,8 @@
-// The texts the plug-in's windows show, read through one small interface so
-// that the built-in texts can later be replaced by those of a language file.
+// The texts the plug-in shows (windows, message boxes, hot-key messages),
+// read through one small interface so that the built-in Russian texts can be
+// replaced by those of a language file. Every subsystem that shows a text
+// asks for it by its language-file key; the built-in table holds the Russian
+// text of every key shown today.
 #pragma once
 
 #include <string>
