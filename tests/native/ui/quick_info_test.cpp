@@ -153,6 +153,14 @@ TEST_F(FolderCover, PatternsInTheirOrderWithTheSizeLimitsExcluded) {
   EXPECT_EQ(FindFolderCover(Track_()), Path("Back-Front.tiff"));
 }
 
+TEST_F(FolderCover, ANameWithoutExtensionMatchesNameDotStarAsOnWindows) {
+  Make("COVER", 5000);  // the first of "cover.*" and of "*cover*.*", and no picture
+  Make("cover.jpg", 5000);
+  EXPECT_EQ(FindFolderCover(Track_()), Path("cover.jpg"));  // found by "*.jpg" at last
+  Make("Folder.Png", 5000);
+  EXPECT_EQ(FindFolderCover(Track_()), Path("Folder.Png"));
+}
+
 TEST_F(FolderCover, NothingForAStreamAnEmptyOrMissingFolder) {
   Make("cover.jpg", 5000);
   EXPECT_EQ(FindFolderCover(u"http://radio.example/cover.jpg"), u"");
