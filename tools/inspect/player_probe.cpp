@@ -626,8 +626,8 @@ std::string OptTextLine(const OptText& t) { return t ? "\"" + Utf8(*t) + "\"" : 
 
 std::string InspectionText(const Inspection& i) {
   std::string out;
-  out += " row  player                status                 process                  route" +
-         std::string(38, ' ') + "answer\n";
+  out += " row  " + Padded("player", 21) + " " + Padded("status", 22) + " " + Padded("process", 24) + " " +
+         Padded("route", 44) + " answer  [time on the calling thread]\n";
   for (const RowReport& row : i.rows) {
     char id[8];
     std::snprintf(id, sizeof id, "%4d", row.id);
