@@ -29,44 +29,54 @@ uintptr_t FindCheckedWindow(IPlayerSystem& system, int id) {
   return w;
 }
 
-uintptr_t SearchWholeTable(const PlayerRoutes& routes) {
-  PluginSettings& s = Settings();
-  for (int id = 0; id < kPlayerCount; ++id) {
-    if (id == kFoobar2000) {
-      if (!s.OLEfoobar) {
-        if (uintptr_t w = FindFoobar2000Window(routes.system)) {
-          s.CurrentPlayer = kFoobar2000;
-          return w;
-        }
-        continue;
-      }
-      if (routes.automation.Foobar2000AutomationRunning()) {
-        s.CurrentPlayer = kFoobar2000;
-        return kFoobarAutomationHandle;
-      }
-    }
-    if (uintptr_t w = FindCheckedWindow(routes.system, id)) {
-      const bool foobarAlt = id == kFoobar2000Alt1 || id == kFoobar2000Alt2;
-      s.CurrentPlayer = foobarAlt ? PlayerId(kFoobar2000) : PlayerId(id);
-      return w;
-    }
+// One row of the automatic search. Row 9 stands for foobar2000: its three
+// window classes, or its automation object when OLEfoobar is on (and, when
+// that is not running, its own window).
+uintptr_t SearchRow(const PlayerRoutes& routes, int id) {
+  if (id == kFoobar2000) {
+    if (!Settings().OLEfoobar) return FindFoobar2000Window(routes.system);
+    if (routes.automation.Foobar2000AutomationRunning()) return kFoobarAutomationHandle;
   }
-  return 0;
+  return FindCheckedWindow(routes.system, id);
 }
 
-uintptr_t RecheckChosenPlayer(const PlayerRoutes& routes) {
+bool IsFoobar2000Row(int id) { return id == kFoobar2000 || id == kFoobar2000Alt1 || id == kFoobar2000Alt2; }
+
+uintptr_t SearchWholeTable(const PlayerRoutes& routes, IDetectionObserver* observer) {
+  const bool everyRow = observer && observer->SearchEveryRow();
+  uintptr_t found = 0;
+  for (int id = 0; id < kPlayerCount; ++id) {
+    if (observer) observer->RowStarted(id);
+    const uintptr_t hit = SearchRow(routes, id);
+    if (!hit) continue;
+    if (observer) observer->RowMatched(id, hit);
+    if (!found) {
+      found = hit;
+      Settings().CurrentPlayer = IsFoobar2000Row(id) ? PlayerId(kFoobar2000) : PlayerId(id);
+    }
+    if (!everyRow) break;
+  }
+  return found;
+}
+
+uintptr_t RecheckChosenPlayer(const PlayerRoutes& routes, IDetectionObserver* observer) {
   const PluginSettings& s = Settings();
   const int id = s.CurrentPlayer;
-  if (id == kFoobar2000) return s.OLEfoobar ? kFoobarAutomationHandle : FindFoobar2000Window(routes.system);
-  if (id >= kPlayerCount) return 0;
-  return FindCheckedWindow(routes.system, id);
+  if (observer) observer->RowStarted(id);
+  uintptr_t hit = 0;
+  if (id == kFoobar2000)
+    hit = s.OLEfoobar ? kFoobarAutomationHandle : FindFoobar2000Window(routes.system);
+  else if (id < kPlayerCount)
+    hit = FindCheckedWindow(routes.system, id);
+  if (hit && observer) observer->RowMatched(id, hit);
+  return hit;
 }
 
 }  // namespace
 
-uintptr_t FindPlayer(const PlayerRoutes& routes, int mode) {
-  if (mode == 1) return SearchWholeTable(routes);
-  if (mode == 0) return RecheckChosenPlayer(routes);
+uintptr_t FindPlayer(const PlayerRoutes& routes, int mode, IDetectionObserver* observer) {
+  if (mode == 1) return SearchWholeTable(routes, observer);
+  if (mode == 0) return RecheckChosenPlayer(routes, observer);
   return 0;
 }
 

@@ -1,8 +1,9 @@
-// A minimal JSON object writer for tunelet-inspect: one object per line,
+// A minimal JSON writer for tunelet-inspect: compact objects and arrays,
 // UTF-8 output, strings escaped per RFC 8259.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -46,9 +47,15 @@ class JsonObject {
   JsonObject& String(std::string_view key, std::u16string_view v) { return Raw(key, JsonString(v)); }
   JsonObject& Number(std::string_view key, uint64_t v) { return Raw(key, std::to_string(v)); }
   JsonObject& Object(std::string_view key, const JsonObject& o) { return Raw(key, o.str()); }
-  std::string str() const { return "{" + body_ + "}"; }
-
- private:
+  JsonObject& Bool(std::string_view key, bool v) { return Raw(key, v ? "true" : "false"); }
+  JsonObject& Null(std::string_view key) { return Raw(key, "null"); }
+  // Milliseconds and the like, to a tenth of a microsecond.
+  JsonObject& Decimal(std::string_view key, double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4f", v);
+    return Raw(key, buf);
+  }
+  // A value already written as JSON (an array, an object).
   JsonObject& Raw(std::string_view key, const std::string& value) {
     if (!body_.empty()) body_ += ",";
     body_ += JsonString(AsciiToUtf16(key));
@@ -56,6 +63,24 @@ class JsonObject {
     body_ += value;
     return *this;
   }
+  std::string str() const { return "{" + body_ + "}"; }
+
+ private:
+  std::string body_;
+};
+
+class JsonArray {
+ public:
+  JsonArray& Add(const JsonObject& o) { return Raw(o.str()); }
+  JsonArray& Add(std::u16string_view s) { return Raw(JsonString(s)); }
+  JsonArray& Raw(const std::string& value) {
+    if (!body_.empty()) body_ += ",";
+    body_ += value;
+    return *this;
+  }
+  std::string str() const { return "[" + body_ + "]"; }
+
+ private:
   std::string body_;
 };
 

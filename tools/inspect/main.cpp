@@ -1,6 +1,7 @@
 // tunelet-inspect: runs the plug-in's own reader entry point (ClassifyAndRead)
 // on files and folders and prints what the track record holds, one JSON
-// object per file and line; --bench N times the reads instead.
+// object per file and line; --bench N times the reads instead. --players
+// (Windows) shows what the plug-in sees of the running players.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -9,11 +10,13 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/text.h"
 #include "model/settings.h"
 #include "json_writer.h"
+#include "player_probe.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
 #include "metadata/format.h"
@@ -24,6 +27,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+
+#include "players_system.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -39,6 +44,14 @@ struct Options {
   std::optional<std::u16string> templateText;  // expanded for each file when given
   bool keepCovers = false;  // leave the last file's temporary cover on disk
   std::vector<fs::path> inputs;
+  // --players and its options
+  bool players = false;
+  bool json = false;
+  int watchSeconds = 0;  // 0: one inspection
+  int polls = 0;         // with --watch: stop after this many (0: never)
+  std::optional<std::u16string> iniPath, titleTemplate;
+  std::optional<int> manualPlayer;
+  bool ignoreVideo = false;
 };
 
 // The extensions ClassifyAndRead has an entry point for; other files in a
@@ -59,7 +72,19 @@ void Usage() {
       "  --a_u          8-bit tag text: 0 system code page (default), 1 Cyrillic (1251)\n"
       "  --template T   add \"template\": T expanded for the file as the plug-in publishes it\n"
       "  --keep-covers  keep the last file's temporary cover file (each read removes the one before)\n"
-      "  --bench N      read every file N times; print files per second and bytes read per file\n",
+      "  --bench N      read every file N times; print files per second and bytes read per file\n"
+      "\n"
+      "usage: tunelet-inspect --players [--json] [--watch N [--polls K]] [--ini FILE] [--manual ID]\n"
+      "                       [--title TEXT] [--template TEXT] [--ignore-video]   (Windows build)\n"
+      "  What the plug-in sees: every row of the player table with its window search, process,\n"
+      "  route, answer and the time each call took; then the poll, the track and the X-status.\n"
+      "  Sends players only what a poll of the plug-in sends; changes no setting, no X-status.\n"
+      "  --json         one JSON document\n"
+      "  --watch N      look again every N seconds and print only what changed (--polls K: K times)\n"
+      "  --ini FILE     the plug-in's INI file (default: Tunelet.ini beside this program)\n"
+      "  --manual ID    poll as the manual choice of player ID (0..20) instead of automatic detection\n"
+      "  --title TEXT, --template TEXT   the X-status title and text templates (default: built-in)\n"
+      "  --ignore-video the plug-in's \"ignore video\" switch\n",
       stderr);
 }
 
@@ -98,6 +123,22 @@ bool ParseOptions(const std::vector<std::u16string>& args, Options& o) {
       o.keepCovers = true;
     } else if (a == u"--bench") {
       if (!value(1, 1000000, o.benchRuns)) return false;
+    } else if (a == u"--players") {
+      o.players = true;
+    } else if (a == u"--json") {
+      o.json = true;
+    } else if (a == u"--watch") {
+      if (!value(1, 86400, o.watchSeconds)) return false;
+    } else if (a == u"--polls") {
+      if (!value(1, 1000000, o.polls)) return false;
+    } else if (a == u"--manual") {
+      if (!value(0, kPlayerCount - 1, n)) return false;
+      o.manualPlayer = n;
+    } else if (a == u"--ini" || a == u"--title") {
+      if (i + 1 >= args.size()) return false;
+      (a == u"--ini" ? o.iniPath : o.titleTemplate) = args[++i];
+    } else if (a == u"--ignore-video") {
+      o.ignoreVideo = true;
     } else if (a == u"--help" || a == u"-h") {
       return false;
     } else if (a.size() > 1 && a[0] == u'-' && a[1] == u'-') {
@@ -110,7 +151,7 @@ bool ParseOptions(const std::vector<std::u16string>& args, Options& o) {
 #endif
     }
   }
-  return !o.inputs.empty();
+  return o.players ? o.inputs.empty() : !o.inputs.empty();
 }
 
 // The files to read: named files as they are, folders recursively (only the
@@ -191,12 +232,72 @@ int Bench(const std::vector<std::u16string>& files, int runs) {
   return 0;
 }
 
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+#ifdef _WIN32
+int RunPlayers(const Options& o) {
+  const std::u16string iniPath = o.iniPath.value_or(inspect::DefaultIniPath());
+  const bool iniFound = inspect::FileExists(iniPath);
+  inspect::ProbeOptions probeOptions;
+  probeOptions.titleTemplate = o.titleTemplate;
+  probeOptions.textTemplate = o.templateText;
+  probeOptions.manualPlayer = o.manualPlayer;
+  probeOptions.ignoreVideo = o.ignoreVideo;
+  inspect::PlayerProbe probe(inspect::SystemPlayerRoutes(), inspect::SystemProcessProbe(),
+                             iniFound ? inspect::IniFileReader(iniPath) : nullptr, probeOptions);
+  const std::string settingsLine = "settings: " + Utf16ToUtf8(iniPath) + (iniFound ? "" : " (not found: defaults)");
+  std::optional<inspect::Inspection> last;
+  for (int poll = 1;; ++poll) {
+    inspect::Inspection now = probe.Inspect();
+    if (o.json) {
+      std::string doc = inspect::InspectionJson(now);
+      if (last) {
+        // Later polls of --watch: only the changes and the waits.
+        inspect::JsonArray changes;
+        for (const auto& line : inspect::InspectionChanges(*last, now)) changes.Add(line);
+        doc = inspect::JsonObject()
+                  .Number("poll", uint64_t(poll))
+                  .Raw("changes", changes.str())
+                  .Decimal("poll_wait_ms", now.poll.waitMs)
+                  .Decimal("worst_call_ms", now.worstCallMs)
+                  .String("worst_call", now.worstCall)
+                  .str();
+      } else {
+        doc.insert(1, "\"settings\":" + inspect::JsonString(iniPath) + ",\"settings_found\":" +
+                          (iniFound ? "true" : "false") + ",");
+      }
+      Print(doc + "\n");
+    } else if (!last) {
+      Print(settingsLine + "\n" + inspect::InspectionText(now));
+    } else {
+      std::string lines;
+      for (const auto& line : inspect::InspectionChanges(*last, now)) lines += Utf16ToUtf8(line) + "\n";
+      Print(lines + inspect::WaitLine(now) + "\n");
+    }
+    if (o.watchSeconds == 0 || (o.polls > 0 && poll >= o.polls)) break;
+    last = std::move(now);
+    std::this_thread::sleep_for(std::chrono::seconds(o.watchSeconds));
+  }
+  DeleteTemporaryCovers();
+  return 0;
+}
+#else
+int RunPlayers(const Options&) {
+  std::fputs("tunelet-inspect: --players needs the Windows build (tunelet-inspect.exe)\n", stderr);
+  return 2;
+}
+#endif
+
 int Run(const std::vector<std::u16string>& args) {
   Options o;
   if (!ParseOptions(args, o)) {
     Usage();
     return 2;
   }
+  if (o.players) return RunPlayers(o);
   ResetSettings();
   Settings().Getfromname = o.getFromName;
   Settings().a_u = o.codePage;

@@ -208,3 +208,51 @@ TEST_F(FindPlayerTest, ManualFoobarWithAutomationAnswersWithoutLooking) {
   EXPECT_EQ(Find(0), 0u);
   EXPECT_EQ(sys.searches.size(), 3u);
 }
+
+namespace {
+
+// Records the rows a search looked at and the ones that matched.
+struct RowRecorder : IDetectionObserver {
+  bool everyRow = false;
+  std::vector<int> started;
+  std::vector<std::pair<int, uintptr_t>> matched;
+  void RowStarted(int id) override { started.push_back(id); }
+  void RowMatched(int id, uintptr_t handle) override { matched.push_back({id, handle}); }
+  bool SearchEveryRow() const override { return everyRow; }
+};
+
+}  // namespace
+
+TEST_F(FindPlayerTest, AnObserverSeesEachRowWithoutChangingTheSearch) {
+  const uintptr_t mpc = sys.AddWindow("MediaPlayerClassicW", "", u"mpc.exe");
+  const uintptr_t winamp = sys.AddWindow("Winamp v1.x", "", u"WINAMP.EXE");
+  const uintptr_t alt1 = sys.AddWindow("{DA7CD0DE-1602-45e6-89A1-C2CA151E008E}/1", "", u"foobar2000.exe");
+  RowRecorder plain;
+  EXPECT_EQ(FindPlayer(routes, 1, &plain), mpc);
+  EXPECT_EQ(plain.started, (std::vector<int>{0, 1}));  // stops at the first hit, as without it
+  EXPECT_EQ(plain.matched, (std::vector<std::pair<int, uintptr_t>>{{1, mpc}}));
+  const auto searchesOfOnePlainPass = sys.searches.size();
+  EXPECT_EQ(searchesOfOnePlainPass, 2u);
+
+  // Every row: the rows after the hit are searched as well, but the first hit
+  // still decides the result and CurrentPlayer; rows 9 and 10 both see the
+  // foobar2000 window (row 9 searches all three of its classes).
+  Settings().CurrentPlayer = 0;
+  RowRecorder every;
+  every.everyRow = true;
+  EXPECT_EQ(FindPlayer(routes, 1, &every), mpc);
+  EXPECT_EQ(Settings().CurrentPlayer, kMpc);
+  ASSERT_EQ(every.started.size(), size_t(kPlayerCount));
+  for (int id = 0; id < kPlayerCount; ++id) EXPECT_EQ(every.started[id], id);
+  EXPECT_EQ(every.matched, (std::vector<std::pair<int, uintptr_t>>{{1, mpc}, {8, winamp}, {9, alt1}, {10, alt1}}));
+  // Nothing beyond the rows' own checks: MediaMonkey's version query to the
+  // Winamp window is the one message.
+  EXPECT_EQ(sys.sent, (std::vector<SentPlayerMessage>{{winamp, kWmUser, 0, 0}}));
+
+  // The re-check of the chosen player reports that row only.
+  Settings().CurrentPlayer = kWinamp;
+  RowRecorder manual;
+  EXPECT_EQ(FindPlayer(routes, 0, &manual), winamp);
+  EXPECT_EQ(manual.started, std::vector<int>{kWinamp});
+  EXPECT_EQ(manual.matched, (std::vector<std::pair<int, uintptr_t>>{{kWinamp, winamp}}));
+}
