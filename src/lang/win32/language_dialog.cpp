@@ -64,6 +64,33 @@ HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DW
   return c;
 }
 
+// The host's message loop does not know the dialog: a message hook on the
+// host's thread, set while the dialog is open, gives its keys (Tab, Escape,
+// Space on a button) to the dialog manager.
+HHOOK gKeyHook = nullptr;
+HWND gKeyDialog = nullptr;
+
+LRESULT CALLBACK DialogKeys(int code, WPARAM wp, LPARAM lp) {
+  auto* m = reinterpret_cast<MSG*>(lp);
+  if (code == HC_ACTION && wp == PM_REMOVE && gKeyDialog && m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST &&
+      (m->hwnd == gKeyDialog || ::IsChild(gKeyDialog, m->hwnd)) && ::IsDialogMessageW(gKeyDialog, m))
+    m->message = WM_NULL;  // handled
+  return ::CallNextHookEx(gKeyHook, code, wp, lp);
+}
+
+void HookDialogKeys(HWND dialog) {
+  if (gKeyHook) return;
+  gKeyHook = ::SetWindowsHookExW(WH_GETMESSAGE, &DialogKeys, nullptr, ::GetCurrentThreadId());
+  if (gKeyHook) gKeyDialog = dialog;
+}
+
+void UnhookDialogKeys(HWND dialog) {
+  if (!gKeyHook || gKeyDialog != dialog) return;
+  ::UnhookWindowsHookEx(gKeyHook);
+  gKeyHook = nullptr;
+  gKeyDialog = nullptr;
+}
+
 }  // namespace
 
 LanguageDialog::LanguageDialog(ILanguageSystem& system, IIniFile& ini, LanguageTexts& texts, IUserInterface& ui)
@@ -134,6 +161,7 @@ void LanguageDialog::OnInit(HWND hwnd) {
   CreateControls();
   AddHints();
   FillList();
+  HookDialogKeys(hwnd);
 }
 
 void LanguageDialog::CreateControls() {
@@ -234,6 +262,7 @@ void LanguageDialog::OnApply() {
 }
 
 void LanguageDialog::OnDestroyed() {
+  UnhookDialogKeys(hwnd_);
   hwnd_ = list_ = apply_ = nullptr;
   headingFont_.reset();
   rows_.clear();
