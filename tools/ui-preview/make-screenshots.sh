@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Remakes docs/screenshots/popup-track.png, popup-state.png and
-# control-window.png: builds ui-preview in build/win64, runs it under 64-bit
+# Remakes docs/screenshots/popup-track.png, popup-state.png,
+# control-window.png and language-dialog.png: builds ui-preview in build/win64, runs it under 64-bit
 # Wine on a virtual X display and cuts each window, with a margin of backdrop,
 # out of a picture of the whole screen. Needs imagemagick (import, convert).
 set -euo pipefail
@@ -19,13 +19,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"; wine_env_teardown' EXIT
 tunelet_wine win64 "$BUILD_DIR/win64/bin/ui-preview.exe" 6 >"$work/rects" &
 preview=$!
-for _ in $(seq 1 100); do [ "$(wc -l <"$work/rects")" -ge 3 ] && break; sleep 0.1; done
+for _ in $(seq 1 100); do [ "$(wc -l <"$work/rects")" -ge 4 ] && break; sleep 0.1; done
 sleep 1.5  # painted
 import -window root "$work/screen.png"
 wait "$preview"
 
 mkdir -p "$OUT"
-names=(popup-track popup-state control-window)
+names=(popup-track popup-state control-window language-dialog)
 i=0
 while read -r left top width height; do
   geometry="$((width + 2 * MARGIN))x$((height + 2 * MARGIN))+$((left - MARGIN))+$((top - MARGIN))"

@@ -1,5 +1,6 @@
-// ui-preview [SECONDS]: shows a track popup, the state popup and the control
-// window on a plain backdrop, prints the screen rectangle of each (left top
+// ui-preview [SECONDS]: shows a track popup, the state popup, the control
+// window and the language dialog (listing the shipped addons/) on a plain
+// backdrop, prints the screen rectangle of each (left top
 // width height, one line each, in that order) and keeps them up for SECONDS
 // (default 8). make-screenshots.sh photographs them.
 #include <windows.h>
@@ -8,6 +9,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "lang/language_texts.h"
+#include "lang/win32/language_win32.h"
 #include "model/settings.h"
 #include "model/ui_texts.h"
 #include "ui/win32/control_window.h"
@@ -45,6 +48,12 @@ HWND ShowBackdrop() {
   return w;
 }
 
+class NoIni : public tunelet::IIniFile {
+ public:
+  std::optional<std::u16string> Read(std::u16string_view, std::u16string_view) override { return std::nullopt; }
+  void Write(std::u16string_view, std::u16string_view, std::u16string_view) override {}
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -72,8 +81,19 @@ int wmain(int argc, wchar_t** argv) {
   tunelet::IPlayerAccess noPlayer;
   tunelet::win32::ControlWindow control(noPlayer, noWindows);
   control.Show();
+  // The language dialog lists the addons/ folder of the source tree.
+  std::wstring dll = L"Z:" TUNELET_SOURCE_DIR L"/Tunelet.dll";
+  for (wchar_t& c : dll)
+    if (c == L'/') c = L'\\';
+  s.DllPath.assign(dll.begin(), dll.end());
+  s.PluginVersion = "3.0.1.0";
+  NoIni noIni;
+  tunelet::LanguageTexts languageTexts;
+  tunelet::win32::Win32Language language(noIni, languageTexts, noWindows);
+  language.ShowLanguageDialog();
   std::vector<HWND> shown = popups.OpenPopups();
   shown.push_back(control.hwnd());
+  shown.push_back(language.DialogWindow());
   for (HWND w : shown) {
     RECT r{};
     ::GetWindowRect(w, &r);
