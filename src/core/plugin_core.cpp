@@ -73,19 +73,21 @@ void PluginCore::Start() {
   PluginSettings& s = Settings();
   const Subsystems& sub = env_.subsystems;
   s.PluginVersion = env_.fileVersion.empty() ? kNoVersion : env_.fileVersion;
-  LoadSettings(*env_.ini, *sub.ui);
+  LoadSettings(*env_.ini, *sub.language);
   sub.hotKeys->LoadHotKeySlots();
   sub.hotKeys->CreateHotKeyWindow();
   env_.timers->CreateTimers(uint32_t(s.Refreshinterval));
   applyPending_ = restorePending_ = false;  // creating the timers stopped both
-  // Loading the record also loads the language file (and clears the flag
-  // when that fails).
-  LoadHostKeptOptions(host(), *sub.language);
+  LoadHostKeptOptions(host());
   if (s.SavedXStatusValid) {
     // The user's own X-status left behind by the previous run goes back now.
     host().SetXStatus(s.SavedXStatusPicture, s.SavedXStatusTitle, s.SavedXStatusText);
     ForgetSavedXStatus();
   }
+  // Only now: loading may show a modal message box, whose message loop runs
+  // the poll timer. A tick that still found the saved X-status would clear it
+  // and arm a restore that, after the forget above, puts back nothing.
+  if (s.UseLanguageFile && !sub.language->LoadConfiguredLanguage()) s.UseLanguageFile = false;
   if (s.temp == 0) sub.ui->ResetControlWindowPosition();
   if (s.Show_tlc) sub.ui->ShowControlWindow();
   s.Started = true;
@@ -259,6 +261,7 @@ void PluginCore::ForgetTrack() {
 
 void PluginCore::CloseWindows() {
   env_.subsystems.ui->CloseDialogs();
+  env_.subsystems.language->CloseLanguageDialog();
   env_.subsystems.hotKeys->DestroyHotKeyWindow();
 }
 

@@ -86,7 +86,7 @@ std::optional<int32_t> ParseIniInteger(std::u16string_view text) {
   return int32_t(v);
 }
 
-void LoadSettings(IIniFile& ini, IUserInterface& ui) {
+void LoadSettings(IIniFile& ini, ILanguage& language) {
   PluginSettings& s = Settings();
   try {
     s.Action = uint8_t(ReadInteger(ini, u"Main", u"Action", 21));
@@ -124,7 +124,8 @@ void LoadSettings(IIniFile& ini, IUserInterface& ui) {
   ReplaceOutOfRange(s.a_u, 0, 1, 0);
 
   if (s.Updateonstartup) s.UpdateCheckPending = true;
-  if (s.Firstrun) ui.ShowLanguageDialogIfNeeded();
+  // Until a language has been applied, every start offers the choice.
+  if (s.Firstrun) language.ShowLanguageDialog();
 }
 
 void SaveSettings(IIniFile& ini) {
@@ -152,7 +153,7 @@ void SaveSettings(IIniFile& ini) {
   }
 }
 
-bool LoadHostKeptOptions(IHost& host, ILanguage& language) {
+bool LoadHostKeptOptions(IHost& host) {
   HostKeptValues r;
   if (!host.LoadHostKept(r)) return false;
   PluginSettings& s = Settings();
@@ -186,7 +187,6 @@ bool LoadHostKeptOptions(IHost& host, ILanguage& language) {
     SetText(s.SavedXStatusTitle, r.SavedXStatusTitle);
     SetText(s.SavedXStatusText, r.SavedXStatusText);
   }
-  if (s.UseLanguageFile && !language.LoadLanguageFile()) s.UseLanguageFile = false;
   return true;
 }
 

@@ -25,12 +25,14 @@ std::optional<int32_t> ParseIniInteger(std::u16string_view text);
 
 // Reads every key into Settings(), writes temp=1 on the first start, applies
 // the range rules and opens the language dialog on the first run.
-void LoadSettings(IIniFile& ini, IUserInterface& ui);
+void LoadSettings(IIniFile& ini, ILanguage& language);
 // Writes the INI keys from Settings() (no range rules).
 void SaveSettings(IIniFile& ini);
 
 // Host record <-> Settings(). Load returns false when the host has no record.
-bool LoadHostKeptOptions(IHost& host, ILanguage& language);
+// It takes UseLanguageFile from the record; the core loads the language file
+// itself, after the user's saved X-status is back.
+bool LoadHostKeptOptions(IHost& host);
 // ReadXStatusTitle is the host's current title (used with KeepXStatusName).
 bool StoreHostKeptOptions(IHost& host);
 

@@ -50,10 +50,12 @@ class IUserInterface {
   virtual void ShowOptionsDialog() {}
   // The QuickInfo window of the current track: refreshed when open, else shown.
   virtual void ShowQuickInfo() {}
-  // Closes the options dialog, the language dialog and the QuickInfo window.
+  // Closes the options dialog and the QuickInfo window (the language dialog
+  // is the language subsystem's).
   virtual void CloseDialogs() {}
-  // The language dialog on the first run (LoadSettings step 6).
-  virtual void ShowLanguageDialogIfNeeded() {}
+  // A language was applied: the open options dialog takes the texts now (and
+  // its hot-key tab, when current, refreshes its captions).
+  virtual void ApplyLanguageToOptions() {}
 };
 
 class IHotKeys {
@@ -67,8 +69,14 @@ class IHotKeys {
 class ILanguage {
  public:
   virtual ~ILanguage() = default;
-  // Loads the language file named in the INI file; false when it fails.
-  virtual bool LoadLanguageFile() { return true; }
+  // Loads the language file named in the INI file (called at start while
+  // UseLanguageFile is set); false when none was loaded, and the caller then
+  // clears UseLanguageFile.
+  virtual bool LoadConfiguredLanguage() { return true; }
+  // The language dialog: created and shown, or brought to the front when it
+  // is open already.
+  virtual void ShowLanguageDialog() {}
+  virtual void CloseLanguageDialog() {}
 };
 
 class IUpdateCheck {

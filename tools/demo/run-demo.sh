@@ -9,11 +9,12 @@
 # host shows is printed as a user would read it.
 #
 # usage: run-demo.sh <build/win32 or build/win64 dir> [--mode 10|11|21|31] [--title T] [--text T]
-#                    [--video-title T] [--video-text T] [--cycles N] [--keep] [-v]
+#                    [--video-title T] [--video-text T] [--lang NAME] [--cycles N] [--keep] [-v]
 #   --mode     the X-status mode (INI key Action); default: the plug-in's own
 #   --title    the X-status title template for audio files
 #   --text     the X-status text template for audio files
 #   --video-title, --video-text   the same for video files
+#   --lang     use the language file addons/NAME.lng (e.g. English), and show the popups
 #   --cycles   idle poll cycles of 3 s to watch when there is no player (default 3)
 #   --keep     keep the demo folder (its INI, store, media and script) and print its path
 #   -v         also print every message between host and plug-in
@@ -21,12 +22,12 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 
-usage() { sed -n '11,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '11,21p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [ $# -ge 1 ] || usage
 TREE_DIR=$(cd "$1" && pwd); shift
 TREE=$(basename "$TREE_DIR")  # win32 or win64: the Wine that runs it
 case $TREE in win32|win64) ;; *) echo "run-demo: $TREE_DIR is not a win32 or win64 build tree" >&2; exit 2 ;; esac
-MODE="" TITLE="" TEXT="" CYCLES=3 KEEP="" VERBOSE="" HAVE_TITLE="" HAVE_TEXT=""
+MODE="" TITLE="" TEXT="" LANG_NAME="" CYCLES=3 KEEP="" VERBOSE="" HAVE_TITLE="" HAVE_TEXT=""
 VIDEO_TITLE="" VIDEO_TEXT="" HAVE_VIDEO_TITLE="" HAVE_VIDEO_TEXT=""
 while [ $# -gt 0 ]; do
   case $1 in
@@ -35,6 +36,7 @@ while [ $# -gt 0 ]; do
     --text)   TEXT=${2?--text needs a value}; HAVE_TEXT=1; shift 2 ;;
     --video-title) VIDEO_TITLE=${2?--video-title needs a value}; HAVE_VIDEO_TITLE=1; shift 2 ;;
     --video-text)  VIDEO_TEXT=${2?--video-text needs a value}; HAVE_VIDEO_TEXT=1; shift 2 ;;
+    --lang)   LANG_NAME=${2:?--lang needs a value}; shift 2 ;;
     --cycles) CYCLES=${2:?--cycles needs a value}; shift 2 ;;
     --keep)   KEEP=1; shift ;;
     -v)       VERBOSE=-v; shift ;;
@@ -43,6 +45,9 @@ while [ $# -gt 0 ]; do
   esac
 done
 case $MODE in ""|10|11|21|31) ;; *) echo "run-demo: --mode takes 10, 11, 21 or 31" >&2; exit 2 ;; esac
+if [ -n "$LANG_NAME" ] && [ ! -f "$ROOT/addons/$LANG_NAME.lng" ]; then
+  echo "run-demo: no language file addons/$LANG_NAME.lng" >&2; exit 2
+fi
 case $CYCLES in [1-9]|1[0-5]) ;; *) echo "run-demo: --cycles takes 1 to 15" >&2; exit 2 ;; esac
 
 BIN="$TREE_DIR/bin"
@@ -57,6 +62,9 @@ fi
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-demo.XXXXXX")
 if [ -z "$KEEP" ]; then trap 'rm -rf "$WORK"; declare -F wine_env_teardown >/dev/null && wine_env_teardown' EXIT; fi
 cp "$BIN/Tunelet.dll" "$WORK/"
+# The language files go beside the plug-in, as they are shipped.
+mkdir "$WORK/addons"
+cp "$ROOT"/addons/*.lng "$WORK/addons/"
 PLAYER=""
 if [ -f "$BIN/fake-player.exe" ] && [ -f "$ROOT/tools/demo/make_media.py" ]; then
   PLAYER="$BIN/fake-player.exe"
@@ -80,6 +88,7 @@ quote() {  # a text of the script language
   [ -n "$MODE" ] && printf 'Action=%s\r\n' "$MODE"
   printf 'Refreshinterval=3000\r\nUpdateonstartup=0\r\n'
   printf '[Others]\r\nFirstrun=0\r\n'
+  if [ -n "$LANG_NAME" ]; then printf 'Langfile=%s.lng\r\n' "$LANG_NAME"; fi
 } >"$WORK/Tunelet.ini"
 
 {
@@ -87,7 +96,13 @@ quote() {  # a text of the script language
   if [ -n "$PLAYER" ]; then echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, a player plays $(find "$WORK/media" -type f | wc -l) files, then Winamp a radio station")"
   else echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, no player, $CYCLES poll cycles of 3 s")"; fi
   echo "hostkept PluginOn 1"
-  echo "hostkept PopupsOn 0"
+  if [ -n "$LANG_NAME" ]; then
+    # The popups show the language's texts.
+    echo "hostkept PopupsOn 1"
+    echo "hostkept UseLanguageFile 1"
+  else
+    echo "hostkept PopupsOn 0"
+  fi
   # A record the plug-in never wrote makes it use its own templates and mode
   # 21, so a chosen mode or template marks the record as written before.
   if [ -n "$MODE$HAVE_TITLE$HAVE_TEXT$HAVE_VIDEO_TITLE$HAVE_VIDEO_TEXT" ]; then echo "hostkept Initialised 1"; fi

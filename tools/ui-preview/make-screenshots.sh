@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Remakes docs/screenshots/popup-track.png, popup-state.png,
-# control-window.png, quickinfo-cover.png and quickinfo-nocover.png: builds
+# control-window.png, language-dialog.png, quickinfo-cover.png and
+# quickinfo-nocover.png: builds
 # ui-preview in build/win64, runs each of its scenes under 64-bit Wine on a
 # virtual X display and cuts each window, with a margin of backdrop, out of a
 # picture of the whole screen. Needs imagemagick (import, convert).
@@ -40,6 +41,6 @@ shoot() {
   done < <(tr -d "\r" <"$work/rects")
 }
 
-shoot windows popup-track popup-state control-window
+shoot windows popup-track popup-state control-window language-dialog
 shoot quickinfo-cover quickinfo-cover
 shoot quickinfo-nocover quickinfo-nocover

@@ -2,7 +2,8 @@
 // backdrop through the plug-in's own window code, prints the screen rectangle
 // of each (left top width height, one line each) and keeps them up for
 // SECONDS (default 8). make-screenshots.sh photographs them. Scenes:
-//   windows            a track popup, the state popup and the control window
+//   windows            a track popup, the state popup, the control window and
+//                      the language dialog (listing the shipped addons/)
 //   quickinfo-cover    QuickInfo of a tagged MP3 with an embedded cover
 //   quickinfo-nocover  QuickInfo of a radio stream (the placeholder picture)
 #include <windows.h>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "lang/language_texts.h"
+#include "lang/win32/language_win32.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
 #include "model/settings.h"
@@ -53,6 +56,12 @@ HWND ShowBackdrop() {
   ::UpdateWindow(w);
   return w;
 }
+
+class NoIni : public tunelet::IIniFile {
+ public:
+  std::optional<std::u16string> Read(std::u16string_view, std::u16string_view) override { return std::nullopt; }
+  void Write(std::u16string_view, std::u16string_view, std::u16string_view) override {}
+};
 
 void PrintRects(const std::vector<HWND>& shown) {
   for (HWND w : shown) {
@@ -104,8 +113,19 @@ void ShowWindowsScene(int seconds) {
   tunelet::IPlayerAccess noPlayer;
   tunelet::win32::ControlWindow control(noPlayer, noWindows);
   control.Show();
+  // The language dialog lists the addons/ folder of the source tree.
+  std::wstring dll = L"Z:" TUNELET_SOURCE_DIR L"/Tunelet.dll";
+  for (wchar_t& c : dll)
+    if (c == L'/') c = L'\\';
+  s.DllPath.assign(dll.begin(), dll.end());
+  s.PluginVersion = "3.0.1.0";
+  NoIni noIni;
+  tunelet::LanguageTexts languageTexts;
+  tunelet::win32::Win32Language language(noIni, languageTexts, noWindows);
+  language.ShowLanguageDialog();
   std::vector<HWND> shown = popups.OpenPopups();
   shown.push_back(control.hwnd());
+  shown.push_back(language.DialogWindow());
   PrintRects(shown);
   RunFor(UINT(seconds) * 1000);
 }

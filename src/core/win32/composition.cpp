@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "core/win32/ini_file_win32.h"
+#include "lang/language_texts.h"
+#include "lang/win32/language_win32.h"
 #include "metadata/player_info_hook.h"
 #include "players/win32/dll_player_access.h"
 #include "templates/xstatus_policy.h"
@@ -24,6 +27,8 @@ class DllSubsystems final : public SubsystemSet {
     Subsystems s;
     s.players = &DllPlayerAccess();
     s.ui = ui_.get();
+    language_ = std::make_unique<Win32Language>(ini_, languageTexts_, *ui_);
+    s.language = language_.get();
     view_ = WithDefaults(s);
     publisher_ = std::make_unique<XStatusPolicy>(host, *view_.ui);
     view_.publisher = publisher_.get();
@@ -35,9 +40,15 @@ class DllSubsystems final : public SubsystemSet {
 
  private:
   Subsystems view_;
+  // The language file's texts, and what every window reads: those texts
+  // while UseLanguageFile is set, the built-in Russian ones otherwise.
+  LanguageTexts languageTexts_;
+  SelectedUiTexts uiTexts_{languageTexts_};
+  ProfileIniFile ini_;
   // Before publisher_, which shows popups through it and so goes first.
   std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess());
   std::unique_ptr<XStatusPolicy> publisher_;
+  std::unique_ptr<Win32Language> language_;  // goes before the windows it tells
 };
 }  // namespace
 

@@ -2,6 +2,7 @@
 // side, recording what the core does so tests can assert exact sequences.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -134,13 +135,29 @@ class FakeUpdate : public IUpdateCheck {
 class FakeUi : public IUserInterface {
  public:
   std::vector<int> popups;
-  int languageDialogs = 0, resets = 0, controlShown = 0, controlClosed = 0, dialogsClosed = 0;
+  int resets = 0, controlShown = 0, controlClosed = 0, dialogsClosed = 0;
   void ShowPopup(int kind) override { popups.push_back(kind); }
-  void ShowLanguageDialogIfNeeded() override { ++languageDialogs; }
   void ResetControlWindowPosition() override { ++resets; }
   void ShowControlWindow() override { ++controlShown; }
   void CloseControlWindow() override { ++controlClosed; }
   void CloseDialogs() override { ++dialogsClosed; }
+};
+
+// The language part: counts the dialog's openings and closings; loading
+// answers `loads` and first runs `duringLoad` (e.g. a poll tick that comes
+// while a modal message box is up).
+class FakeLanguage : public ILanguage {
+ public:
+  int dialogsShown = 0, dialogsClosed = 0, loadsAsked = 0;
+  bool loads = true;
+  std::function<void()> duringLoad;
+  bool LoadConfiguredLanguage() override {
+    ++loadsAsked;
+    if (duringLoad) duringLoad();
+    return loads;
+  }
+  void ShowLanguageDialog() override { ++dialogsShown; }
+  void CloseLanguageDialog() override { ++dialogsClosed; }
 };
 
 // Publishes "<title>" as the text with picture 11, enough to see when the

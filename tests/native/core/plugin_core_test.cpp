@@ -52,6 +52,7 @@ class PluginCoreTest : public ::testing::Test {
     env.subsystems.publisher = &publishing;
     env.subsystems.ui = &ui;
     env.subsystems.update = &update;
+    env.subsystems.language = &language;
     env.fileVersion = "3.0.1.0";
     core = std::make_unique<PluginCore>(env);
   }
@@ -82,6 +83,7 @@ class PluginCoreTest : public ::testing::Test {
   FakePublisher publisher{host};
   FakeUi ui;
   FakeUpdate update;
+  FakeLanguage language;
   std::unique_ptr<PluginCore> core;
 };
 
@@ -223,6 +225,56 @@ TEST_F(PluginCoreTest, SavedXStatusInTheHostRecordIsSentBackAtStart) {
   EXPECT_EQ(log[0].picture, 7);
   EXPECT_EQ(*log[0].title, u"Left behind");
   EXPECT_FALSE(Settings().SavedXStatusValid);
+}
+
+// Loading the language may show a modal message box, and its message loop
+// runs the poll timer: a tick during the load must find the user's X-status
+// already back and nothing left to restore.
+TEST_F(PluginCoreTest, ALanguageLoadThatRunsATickKeepsTheRestoredXStatus) {
+  host.record.SavedXStatusValid = true;
+  host.record.SavedXStatusPicture = 5;
+  host.record.SavedXStatusTitle = u"Left behind";
+  host.record.UseLanguageFile = true;
+  host.shown = {0, u"", u""};
+  language.duringLoad = [&] { core->OnTimer(CoreTimer::Poll); };  // no player runs
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  EXPECT_EQ(language.loadsAsked, 1);
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::Restore));
+  core->OnTimer(CoreTimer::Restore);  // even a stray tick sends nothing
+  const auto log = host.TakeLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].msg, MSG_SET_XSTATUS);
+  EXPECT_EQ(log[0].picture, 5);
+  EXPECT_EQ(host.shown.picture, 5);
+  EXPECT_EQ(host.shown.title, u"Left behind");
+}
+
+TEST_F(PluginCoreTest, TheLanguageIsLoadedOnlyWhenAskedAndAFailureClearsTheFlag) {
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  EXPECT_EQ(language.loadsAsked, 0);
+
+  host.record.UseLanguageFile = true;
+  core->HandleHostMessage(MSG_ENABLED, 0, nullptr);
+  EXPECT_EQ(language.loadsAsked, 1);
+  EXPECT_TRUE(Settings().UseLanguageFile);
+
+  language.loads = false;
+  core->HandleHostMessage(MSG_ENABLED, 0, nullptr);
+  EXPECT_FALSE(Settings().UseLanguageFile);
+  core->HandleHostMessage(MSG_SHUTDOWN, 0, nullptr);
+  EXPECT_FALSE(host.record.UseLanguageFile);  // the stored record no longer asks for it
+}
+
+TEST_F(PluginCoreTest, FirstRunOpensTheLanguageDialogAndStoppingClosesIt) {
+  ini.Set(u"Others", u"Firstrun", u"1");
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  EXPECT_EQ(language.dialogsShown, 1);
+  core->HandleHostMessage(MSG_DISABLED, 0, nullptr);
+  EXPECT_EQ(language.dialogsClosed, 1);
+  core->HandleHostMessage(MSG_ENABLED, 0, nullptr);
+  EXPECT_EQ(language.dialogsShown, 2);  // until a language is applied, at every start
+  core->HandleHostMessage(MSG_SHUTDOWN, 0, nullptr);
+  EXPECT_EQ(language.dialogsClosed, 2);
 }
 
 TEST_F(PluginCoreTest, DisableDuringPlaybackLeavesTheXStatus) {

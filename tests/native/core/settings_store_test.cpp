@@ -12,11 +12,10 @@ namespace {
 class SettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetSettings(); }
-  void Load() { LoadSettings(ini, ui); }
+  void Load() { LoadSettings(ini, language); }
   MemoryIni ini;
-  FakeUi ui;
   FakeHost host;
-  ILanguage language;
+  FakeLanguage language;
 };
 
 TEST_F(SettingsStoreTest, FreshInstallationGetsTheDefaultsAndMarksTheFirstStart) {
@@ -33,11 +32,11 @@ TEST_F(SettingsStoreTest, FreshInstallationGetsTheDefaultsAndMarksTheFirstStart)
   EXPECT_FALSE(s.Smooth || s.OLEfoobar || s.Returnonpause || s.Directpaste || s.Show_tlc);
   EXPECT_EQ(s.temp, 0);  // stays 0 in memory for this start
   EXPECT_EQ(ini.writes, std::vector<std::u16string>{u"Others/temp=1"});
-  EXPECT_EQ(ui.languageDialogs, 1);
+  EXPECT_EQ(language.dialogsShown, 1);
 
   host.record.Initialised = false;
   host.record.PlayerId = 0;
-  ASSERT_TRUE(LoadHostKeptOptions(host, language));
+  ASSERT_TRUE(LoadHostKeptOptions(host));
   EXPECT_EQ(*s.AudioTitleTemplate, u"Слушаю:");
   EXPECT_EQ(*s.AudioTextTemplate, u"{{%artist%=%artist% }}\"%title%\"");
   EXPECT_EQ(*s.VideoTitleTemplate, u"Смотрю:");
@@ -50,10 +49,10 @@ TEST_F(SettingsStoreTest, OnlyAnUninitialisedHostRecordForcesModeTwentyOne) {
   ini.Set(u"Main", u"Action", u"10");
   Load();
   host.record.Initialised = true;
-  ASSERT_TRUE(LoadHostKeptOptions(host, language));
+  ASSERT_TRUE(LoadHostKeptOptions(host));
   EXPECT_EQ(Settings().Action, 10);
   host.record.Initialised = false;
-  ASSERT_TRUE(LoadHostKeptOptions(host, language));
+  ASSERT_TRUE(LoadHostKeptOptions(host));
   EXPECT_EQ(Settings().Action, 21);
 }
 
@@ -63,7 +62,7 @@ TEST_F(SettingsStoreTest, SecondStartDoesNotRewriteTheMarker) {
   Load();
   EXPECT_EQ(Settings().temp, 1);
   EXPECT_TRUE(ini.writes.empty());
-  EXPECT_EQ(ui.languageDialogs, 0);
+  EXPECT_EQ(language.dialogsShown, 0);
 }
 
 TEST_F(SettingsStoreTest, RangeRulesReplaceOutOfRangeValues) {
@@ -161,7 +160,7 @@ TEST_F(SettingsStoreTest, InitialisedRecordKeepsItsTemplatesAndFillsEmptyOnes) {
   host.record.AudioTextTemplate = u"%title%";
   host.record.PlayerId = 0x10F;  // low byte kept
   host.record.PluginOn = true;
-  ASSERT_TRUE(LoadHostKeptOptions(host, language));
+  ASSERT_TRUE(LoadHostKeptOptions(host));
   const PluginSettings& s = Settings();
   EXPECT_EQ(*s.AudioTitleTemplate, u"Слушаю:");
   EXPECT_EQ(*s.AudioTextTemplate, u"%title%");
@@ -206,7 +205,7 @@ TEST_F(SettingsStoreTest, MissingHostRecordIsSurvived) {
   host.hasRecord = false;
   Settings().SavedXStatusValid = true;
   Settings().KeepXStatusName = true;
-  EXPECT_FALSE(LoadHostKeptOptions(host, language));
+  EXPECT_FALSE(LoadHostKeptOptions(host));
   EXPECT_FALSE(StoreHostKeptOptions(host));
   EXPECT_TRUE(host.log.empty());  // nothing asked of the host without a record
   EXPECT_FALSE(Settings().AudioTitleTemplate.has_value());

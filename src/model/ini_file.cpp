@@ -1,4 +1,4 @@
-#include "core/ini_store.h"
+#include "model/ini_file.h"
 
 namespace tunelet {
 

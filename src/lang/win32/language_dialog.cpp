@@ -1,0 +1,271 @@
+#include "lang/win32/language_dialog.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "lang/win32/language_system_win32.h"
+#include "model/settings.h"
+
+namespace tunelet::win32 {
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"Tunelet Plugin Localization";
+constexpr wchar_t kHeading[] = L"Choose your language / Выберете язык";
+constexpr wchar_t kFontName[] = L"MS Shell Dlg";
+constexpr WORD kFontPoints = 8;
+
+struct Column {
+  const wchar_t* title;
+  int width;
+};
+constexpr Column kColumns[] = {{L"Language", 120}, {L"Author", 125}, {L"Info", 140}};
+
+// Layout inside the client area, in pixels.
+constexpr int kMargin = 8;
+constexpr int kHeadingTop = 6, kHeadingHeight = 16;
+constexpr int kLineTop = 25;
+constexpr int kListTop = 32;
+constexpr int kButtonWidth = 75, kButtonHeight = 23, kButtonGap = 6;
+constexpr int kBottomRowHeight = kButtonHeight + 2 * kMargin;
+
+std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+
+// A dialog template with no controls: the controls are made in pixels when
+// it opens. DLGTEMPLATE, then menu, class, caption and font, WORD-aligned.
+std::vector<WORD> EmptyDialogTemplate() {
+  std::vector<WORD> t;
+  auto dword = [&t](DWORD v) {
+    t.push_back(LOWORD(v));
+    t.push_back(HIWORD(v));
+  };
+  auto text = [&t](const wchar_t* s) {
+    for (; *s; ++s) t.push_back(WORD(*s));
+    t.push_back(0);
+  };
+  dword(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT | DS_MODALFRAME);
+  dword(WS_EX_TOOLWINDOW);
+  t.push_back(0);  // no items
+  for (int i = 0; i < 4; ++i) t.push_back(0);  // x, y, cx, cy: set in pixels later
+  t.push_back(0);  // no menu
+  t.push_back(0);  // the system dialog class
+  text(kCaption);
+  t.push_back(kFontPoints);
+  text(kFontName);
+  return t;
+}
+
+HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id, int x, int y,
+           int w, int h) {
+  const HWND c = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                                   reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
+  if (c) ::SendMessageW(c, WM_SETFONT, ::SendMessageW(parent, WM_GETFONT, 0, 0), FALSE);
+  return c;
+}
+
+// The host's message loop does not know the dialog: a message hook on the
+// host's thread, set while the dialog is open, gives its keys (Tab, Escape,
+// Space on a button) to the dialog manager.
+HHOOK gKeyHook = nullptr;
+HWND gKeyDialog = nullptr;
+
+LRESULT CALLBACK DialogKeys(int code, WPARAM wp, LPARAM lp) {
+  auto* m = reinterpret_cast<MSG*>(lp);
+  if (code == HC_ACTION && wp == PM_REMOVE && gKeyDialog && m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST &&
+      (m->hwnd == gKeyDialog || ::IsChild(gKeyDialog, m->hwnd)) && ::IsDialogMessageW(gKeyDialog, m))
+    m->message = WM_NULL;  // handled
+  return ::CallNextHookEx(gKeyHook, code, wp, lp);
+}
+
+void HookDialogKeys(HWND dialog) {
+  if (gKeyHook) return;
+  gKeyHook = ::SetWindowsHookExW(WH_GETMESSAGE, &DialogKeys, nullptr, ::GetCurrentThreadId());
+  if (gKeyHook) gKeyDialog = dialog;
+}
+
+void UnhookDialogKeys(HWND dialog) {
+  if (!gKeyHook || gKeyDialog != dialog) return;
+  ::UnhookWindowsHookEx(gKeyHook);
+  gKeyHook = nullptr;
+  gKeyDialog = nullptr;
+}
+
+}  // namespace
+
+LanguageDialog::LanguageDialog(ILanguageSystem& system, IIniFile& ini, LanguageTexts& texts, IUserInterface& ui)
+    : system_(system), ini_(ini), texts_(texts), ui_(ui) {}
+
+LanguageDialog::~LanguageDialog() { Close(); }
+
+void LanguageDialog::Show() {
+  if (hwnd_) {
+    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd_);
+    return;
+  }
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&icc);
+  const std::vector<WORD> tmpl = EmptyDialogTemplate();
+  const HWND hwnd = ::CreateDialogIndirectParamW(ThisModule(), reinterpret_cast<const DLGTEMPLATE*>(tmpl.data()),
+                                                 nullptr, &LanguageDialog::Route, LPARAM(this));
+  if (!hwnd) return;
+  ::ShowWindow(hwnd, SW_SHOW);
+  ::SetForegroundWindow(hwnd);
+}
+
+void LanguageDialog::Close() {
+  if (hwnd_) ::DestroyWindow(hwnd_);  // WM_NCDESTROY forgets the window and the list
+}
+
+INT_PTR CALLBACK LanguageDialog::Route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_INITDIALOG) ::SetWindowLongPtrW(hwnd, DWLP_USER, LONG_PTR(lp));
+  auto* self = reinterpret_cast<LanguageDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (!self) return FALSE;
+  if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+  // Nothing is thrown into the dialog manager (and the host above it).
+  try {
+    return self->HandleMessage(hwnd, msg, wp, lp);
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+INT_PTR LanguageDialog::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      OnInit(hwnd);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wp) == kApplyId && HIWORD(wp) == BN_CLICKED) OnApply();
+      if (LOWORD(wp) == kCloseId) Close();  // the button, Escape and the caption's close box
+      return TRUE;
+    case WM_NOTIFY: {
+      const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
+      if (hdr->idFrom == UINT_PTR(kListId) && hdr->code == LVN_ITEMCHANGED) OnSelectionChanged();
+      return FALSE;
+    }
+    case WM_NCDESTROY:
+      OnDestroyed();
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void LanguageDialog::OnInit(HWND hwnd) {
+  hwnd_ = hwnd;
+  const int x = (::GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
+  const int y = (::GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+  ::SetWindowPos(hwnd, nullptr, x, y, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+  CreateControls();
+  AddHints();
+  FillList();
+  HookDialogKeys(hwnd);
+}
+
+void LanguageDialog::CreateControls() {
+  RECT client{};
+  ::GetClientRect(hwnd_, &client);
+  const int w = client.right - kMargin * 2;
+  const int bottomTop = client.bottom - kBottomRowHeight + kMargin;
+
+  const HWND heading = Child(hwnd_, L"STATIC", kHeading, SS_LEFT | SS_NOPREFIX, 0, kHeadingId, kMargin, kHeadingTop,
+                             w, kHeadingHeight);
+  LOGFONTW lf{};
+  if (heading && ::GetObjectW(HGDIOBJ(::SendMessageW(hwnd_, WM_GETFONT, 0, 0)), sizeof(lf), &lf)) {
+    lf.lfWeight = FW_BOLD;
+    headingFont_.reset(::CreateFontIndirectW(&lf));
+    if (headingFont_) ::SendMessageW(heading, WM_SETFONT, WPARAM(headingFont_.get()), FALSE);
+  }
+  Child(hwnd_, L"STATIC", nullptr, SS_ETCHEDHORZ, 0, kLineId, kMargin, kLineTop, w, 2);
+
+  list_ = Child(hwnd_, WC_LISTVIEWW, nullptr,
+                WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, WS_EX_CLIENTEDGE,
+                kListId, kMargin, kListTop, w, bottomTop - kMargin - kListTop);
+  if (list_) {
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    for (int i = 0; i < int(std::size(kColumns)); ++i) {
+      LVCOLUMNW c{};
+      c.mask = LVCF_TEXT | LVCF_WIDTH;
+      c.pszText = const_cast<wchar_t*>(kColumns[i].title);
+      c.cx = kColumns[i].width;
+      ListView_InsertColumn(list_, i, &c);
+    }
+  }
+
+  const std::wstring version = Wide(AsciiToUtf16(Settings().PluginVersion));
+  Child(hwnd_, L"STATIC", version.c_str(), SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0, kVersionId, kMargin, bottomTop,
+        client.right / 3, kButtonHeight);
+  const int closeLeft = client.right - kMargin - kButtonWidth;
+  apply_ = Child(hwnd_, L"BUTTON", L"Apply", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, kApplyId,
+                 closeLeft - kButtonGap - kButtonWidth, bottomTop, kButtonWidth, kButtonHeight);
+  Child(hwnd_, L"BUTTON", L"Close", WS_TABSTOP | BS_PUSHBUTTON, 0, kCloseId, closeLeft, bottomTop, kButtonWidth,
+        kButtonHeight);
+}
+
+// The hints of the two buttons. The tooltip window is owned by the dialog
+// and so goes with it.
+void LanguageDialog::AddHints() {
+  const HWND tip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                     ThisModule(), nullptr);
+  if (!tip) return;
+  const struct {
+    int id;
+    const wchar_t* text;
+  } hints[] = {{kApplyId, L"Применить"}, {kCloseId, L"Закрыть"}};
+  for (const auto& h : hints) {
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by the comctl32 of XP too
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = UINT_PTR(::GetDlgItem(hwnd_, h.id));
+    ti.lpszText = const_cast<wchar_t*>(h.text);
+    ::SendMessageW(tip, TTM_ADDTOOLW, 0, LPARAM(&ti));
+  }
+}
+
+void LanguageDialog::FillList() {
+  rows_ = ListLanguages(system_, AddonsFolder(Settings().DllPath));
+  if (!list_) return;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const std::wstring cells[] = {Wide(rows_[i].language), Wide(rows_[i].author), Wide(rows_[i].info)};
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = int(i);
+    item.pszText = const_cast<wchar_t*>(cells[0].c_str());
+    const int at = ListView_InsertItem(list_, &item);
+    if (at < 0) continue;
+    for (int c = 1; c < 3; ++c) ListView_SetItemText(list_, at, c, const_cast<wchar_t*>(cells[c].c_str()));
+  }
+}
+
+int LanguageDialog::SelectedRow() const { return list_ ? ListView_GetNextItem(list_, -1, LVNI_SELECTED) : -1; }
+
+void LanguageDialog::OnSelectionChanged() {
+  if (apply_) ::EnableWindow(apply_, SelectedRow() >= 0);
+}
+
+void LanguageDialog::OnApply() {
+  const int i = SelectedRow();
+  if (i < 0 || size_t(i) >= rows_.size()) return;
+  const LanguageRow row = rows_[size_t(i)];  // closing frees the list
+  if (!ApplyLanguageRow(row, system_, ini_, texts_)) {
+    ::MessageBoxW(hwnd_, LoadErrorText(row.path).c_str(), kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  Close();
+  // An open options dialog takes the file's texts now; after the built-in
+  // row it keeps what it shows until it is opened again.
+  if (!row.builtIn()) ui_.ApplyLanguageToOptions();
+}
+
+void LanguageDialog::OnDestroyed() {
+  UnhookDialogKeys(hwnd_);
+  hwnd_ = list_ = apply_ = nullptr;
+  headingFont_.reset();
+  rows_.clear();
+}
+
+}  // namespace tunelet::win32
