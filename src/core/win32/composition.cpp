@@ -46,7 +46,7 @@ class DllSubsystems final : public SubsystemSet {
   SelectedUiTexts uiTexts_{languageTexts_};
   ProfileIniFile ini_;
   // Before publisher_, which shows popups through it and so goes first.
-  std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess());
+  std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess(), uiTexts_);
   std::unique_ptr<XStatusPolicy> publisher_;
   std::unique_ptr<Win32Language> language_;  // goes before the windows it tells
 };

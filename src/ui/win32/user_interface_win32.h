@@ -14,9 +14,10 @@ namespace tunelet::win32 {
 
 class Win32UserInterface final : public IUserInterface {
  public:
-  // The control window sends its commands to players.
-  explicit Win32UserInterface(IPlayerAccess& players)
-      : popups_(*this, texts_), control_(players, *this), quickInfo_(texts_) {}
+  // The control window sends its commands to players; every window reads
+  // its texts from texts (the language file's or the built-in ones).
+  Win32UserInterface(IPlayerAccess& players, const IUiTexts& texts)
+      : texts_(texts), popups_(*this, texts_), control_(players, *this), quickInfo_(texts_) {}
   void ShowPopup(int kind) override;
   void ResetControlWindowPosition() override;
   void ShowControlWindow() override;
@@ -26,7 +27,7 @@ class Win32UserInterface final : public IUserInterface {
   void CloseDialogs() override;
 
  private:
-  BuiltInUiTexts texts_;
+  const IUiTexts& texts_;
   PopupWindows popups_;  // after texts_, which it reads
   ControlWindow control_;
   QuickInfoWindow quickInfo_;

@@ -341,7 +341,8 @@ TEST(QuickInfoInTheInterface, ShownByShowQuickInfoAndClosedByCloseDialogs) {
   tunelet::SetText(tunelet::Track().FilePath, u"http://radio.example/stream");
   tunelet::IPlayerAccess noPlayer;
   {
-    tunelet::win32::Win32UserInterface ui(noPlayer);
+    tunelet::BuiltInUiTexts texts;
+    tunelet::win32::Win32UserInterface ui(noPlayer, texts);
     ui.ShowQuickInfo();
     const HWND w = ::FindWindowW(L"Tinfoform", L"Tunelet QuickInfo");
     ASSERT_TRUE(w);
