@@ -335,8 +335,8 @@ struct PlayerProbe::Impl {
         policy(host, ui),
         options(std::move(o)) {
     ResetSettings();
-    LoadSettings(ini, ui);
-    LoadHostKeptOptions(host, language);
+    LoadSettings(ini, language);
+    LoadHostKeptOptions(host);
     host.musicShown = Settings().Action == kModeFromMusic;
     CoreEnvironment env;
     env.host = &host;
