@@ -10,6 +10,15 @@ struct BuiltInText {
 constexpr BuiltInText kBuiltInTexts[] = {
     {u"PLUGIN_ON", u"Плагин активен (ON)"},
     {u"PLUGIN_OFF", u"Плагин неактивен (OFF)"},
+    // The update check. NEWVERSIONAV and BUT_LOAD are followed by " " and the
+    // version, as a language file's texts are.
+    {u"CHECKING", u"Проверяется..."},
+    {u"BUT_CHECKUPDATES", u"Проверить обновления"},
+    {u"BUT_LOADUPDATE", u"Загрузить обновление"},
+    {u"BUT_LOAD", u"Загрузить"},
+    {u"BUT_NOTAV", u"Нет обновлений"},
+    {u"NEWVERSIONAV", u"Доступна новая версия -"},
+    {u"CB_CHECKONSTARTUP", u"Проверять наличие обновлений при запуске Talkeo"},
 };
 }  // namespace
 
