@@ -7,6 +7,7 @@
 #include "players/win32/dll_player_access.h"
 #include "templates/xstatus_policy.h"
 #include "ui/win32/user_interface_win32.h"
+#include "update/win32/update_check_win32.h"
 
 namespace tunelet::win32 {
 
@@ -24,6 +25,7 @@ class DllSubsystems final : public SubsystemSet {
     Subsystems s;
     s.players = &DllPlayerAccess();
     s.ui = ui_.get();
+    s.update = update_.get();
     view_ = WithDefaults(s);
     publisher_ = std::make_unique<XStatusPolicy>(host, *view_.ui);
     view_.publisher = publisher_.get();
@@ -38,6 +40,9 @@ class DllSubsystems final : public SubsystemSet {
   // Before publisher_, which shows popups through it and so goes first.
   std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess());
   std::unique_ptr<XStatusPolicy> publisher_;
+  BuiltInUiTexts updateTexts_;
+  // Its destructor lets go of a check in flight (a bounded wait).
+  std::unique_ptr<Win32UpdateCheck> update_ = std::make_unique<Win32UpdateCheck>(updateTexts_);
 };
 }  // namespace
 
