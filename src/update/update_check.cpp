@@ -56,15 +56,14 @@ std::string_view VersionFileText(std::string_view received) {
 bool IsNewerVersion(std::string_view remote, std::string_view own) {
   const std::optional<std::string> r = AfterKeyword(remote);
   if (!r) return false;
-  int rv[3], ov[3];
-  constexpr size_t kPositions[3] = {1, 3, 5};
-  for (int i = 0; i < 3; ++i) {
-    const std::optional<int> a = DigitAt(*r, kPositions[i]), b = DigitAt(own, kPositions[i]);
+  // Component by component; a later one is read only when the earlier ones
+  // are equal, so "3.10.0" is newer than 3.0.5 on its "1" alone.
+  for (const size_t pos : {size_t(1), size_t(3), size_t(5)}) {
+    const std::optional<int> a = DigitAt(*r, pos), b = DigitAt(own, pos);
     if (!a || !b) return false;
-    rv[i] = *a;
-    ov[i] = *b;
+    if (*a != *b) return *a > *b;
   }
-  return rv[0] > ov[0] || (rv[0] == ov[0] && (rv[1] > ov[1] || (rv[1] == ov[1] && rv[2] > ov[2])));
+  return false;
 }
 
 std::string RemoteVersionText(std::string_view remote) {

@@ -31,8 +31,9 @@ std::string_view VersionFileText(std::string_view received);
 // True when the version file names a newer version than own ("3.0.5.2650"):
 // the first "tunelet" (any case) followed by the version and an extension,
 // e.g. tunelet3.0.6.zip. Only the one-digit components at positions 1, 3
-// and 5 of either version are compared; a character there that is not a
-// digit (or missing) makes it "not newer", as does an empty answer.
+// and 5 of either version are compared, in that order until they differ; a
+// character read there that is not a digit (or missing) makes it "not
+// newer", as does an empty answer.
 bool IsNewerVersion(std::string_view remote, std::string_view own);
 // The remote version without its extension ("3.0.6"); empty without the
 // keyword.

@@ -41,12 +41,14 @@ TEST(IsNewerVersion, FindsTheKeywordInAnyCaseAfterAnyText) {
 TEST(IsNewerVersion, ANonDigitOrAMissingComponentIsNotNewer) {
   EXPECT_FALSE(IsNewerVersion("tuneletx.0.6.zip", kOwn));
   EXPECT_FALSE(IsNewerVersion("tunelet3.a.6.zip", kOwn));
-  EXPECT_FALSE(IsNewerVersion("tunelet4.0.z.zip", kOwn));  // even though 4 > 3
+  // A component is read only while the earlier ones are equal.
+  EXPECT_TRUE(IsNewerVersion("tunelet4.x.y.zip", kOwn));
+  EXPECT_FALSE(IsNewerVersion("tunelet3.0.z.zip", kOwn));
   EXPECT_FALSE(IsNewerVersion("tunelet-3.0.6.zip", kOwn));
-  EXPECT_FALSE(IsNewerVersion("tunelet4.0", kOwn));
+  EXPECT_FALSE(IsNewerVersion("tunelet3.0", kOwn));
   EXPECT_FALSE(IsNewerVersion("tunelet", kOwn));
-  EXPECT_FALSE(IsNewerVersion("tunelet4.0.0.zip", "3.x.5"));
-  EXPECT_FALSE(IsNewerVersion("tunelet4.0.0.zip", "3.0"));
+  EXPECT_FALSE(IsNewerVersion("tunelet3.1.0.zip", "3.x.5"));
+  EXPECT_FALSE(IsNewerVersion("tunelet3.0.6.zip", "3.0"));
   EXPECT_FALSE(IsNewerVersion("tunelet4.0.0.zip", ""));
 }
 
