@@ -179,16 +179,19 @@ struct Win32UpdateCheck::Check {
 
   // On the update thread.
   void Run() {
-    std::string answer;
+    bool isNewer = false;
+    std::string version;
     try {
-      answer = FetchVersionFile(userAgent, &request);
+      const std::string answer = FetchVersionFile(userAgent, &request);
+      isNewer = IsNewerVersion(answer, ownVersion);
+      if (isNewer) version = RemoteVersionText(answer);
     } catch (...) {
+      isNewer = false;  // any failure counts as no newer version
     }
-    const bool isNewer = IsNewerVersion(answer, ownVersion);
     {
       std::lock_guard<std::mutex> lock(mutex);
       newer = isNewer;
-      if (isNewer) newVersionText = RemoteVersionText(answer);
+      newVersionText.swap(version);
       // Posted under the lock: once Abandon() returns, nothing reaches the
       // window, which may be destroyed next. A failed post is harmless.
       if (!abandoned) ::PostMessageW(replyTo, kCheckFinishedMessage, WPARAM(id), 0);
