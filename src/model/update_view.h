@@ -1,7 +1,8 @@
 // The update check's buttons on the options dialog's About tab, as the update
 // subsystem sees them. The options dialog implements this and hands it to
-// IUpdateCheck::SetView while it is open; with no view attached the check
-// reports through its message box alone.
+// IUpdateCheck::SetView while it is open (and SetView(nullptr) before it
+// goes); with no view attached the check reports through its message box
+// alone.
 #pragma once
 
 #include <cstdint>
