@@ -4,7 +4,8 @@
 //
 // Shutdown while a check is in flight: the owner's destructor (the plug-in
 // object going) marks the check abandoned, closes its WinINet handles to
-// abort a blocking call, and waits for the thread at most kAbandonWaitMs.
+// abort a blocking call (Windows returns from it then; Wine 8 does not), and
+// waits for the thread at most kAbandonWaitMs.
 // An abandoned check posts nothing, so no window of the plug-in is touched
 // after it is gone. The thread holds its own reference on the library and
 // ends with FreeLibraryAndExitThread, so when a blocking call outlasts the
