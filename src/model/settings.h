@@ -57,6 +57,10 @@ struct PluginSettings {
   OptText SavedXStatusTitle, SavedXStatusText;
   bool SettingsJustSaved = true;
 
+  // --- the update check's result (UpdateCheckPending is with the INI fields)
+  bool UpdateAvailable = false;
+  std::string NewVersionText;  // the newer version as the site names it, e.g. "3.0.6"
+
   // --- owned by player access: the last window title seen (stream titles)
   OptText LastWindowTitle;
 

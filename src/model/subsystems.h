@@ -79,10 +79,20 @@ class ILanguage {
   virtual void CloseLanguageDialog() {}
 };
 
+class IUpdateView;
+
 class IUpdateCheck {
  public:
   virtual ~IUpdateCheck() = default;
+  // Asks the maker's site for a newer version; returns at once, the result
+  // comes later on the user-interface thread.
   virtual void StartUpdateCheck() {}
+  // The options dialog's buttons while it is open; null when it closes.
+  virtual void SetView(IUpdateView* view) {}
+  // btgetupClick: "checking" on the button, then StartUpdateCheck.
+  virtual void CheckButtonClicked() {}
+  // btloadupClick: opens the download page.
+  virtual void LoadButtonClicked() {}
 };
 
 struct Subsystems {

@@ -12,6 +12,15 @@ constexpr BuiltInText kBuiltInTexts[] = {
     {u"PLUGIN_OFF", u"Плагин неактивен (OFF)"},
     {u"UNKNOWN_ARTIST", u"Неизвестный исполнитель"},
     {u"UNKNOWN_TRACK", u"Неизвестный трек"},
+    // The update check. NEWVERSIONAV and BUT_LOAD are followed by " " and the
+    // version, as a language file's texts are.
+    {u"CHECKING", u"Проверяется..."},
+    {u"BUT_CHECKUPDATES", u"Проверить обновления"},
+    {u"BUT_LOADUPDATE", u"Загрузить обновление"},
+    {u"BUT_LOAD", u"Загрузить"},
+    {u"BUT_NOTAV", u"Нет обновлений"},
+    {u"NEWVERSIONAV", u"Доступна новая версия -"},
+    {u"CB_CHECKONSTARTUP", u"Проверять наличие обновлений при запуске Talkeo"},
 };
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "players/win32/dll_player_access.h"
 #include "templates/xstatus_policy.h"
 #include "ui/win32/user_interface_win32.h"
+#include "update/win32/update_check_win32.h"
 
 namespace tunelet::win32 {
 
@@ -29,6 +30,7 @@ class DllSubsystems final : public SubsystemSet {
     s.ui = ui_.get();
     language_ = std::make_unique<Win32Language>(ini_, languageTexts_, *ui_);
     s.language = language_.get();
+    s.update = update_.get();
     view_ = WithDefaults(s);
     publisher_ = std::make_unique<XStatusPolicy>(host, *view_.ui);
     view_.publisher = publisher_.get();
@@ -49,6 +51,8 @@ class DllSubsystems final : public SubsystemSet {
   std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess(), uiTexts_);
   std::unique_ptr<XStatusPolicy> publisher_;
   std::unique_ptr<Win32Language> language_;  // goes before the windows it tells
+  // Its destructor lets go of a check in flight (a bounded wait).
+  std::unique_ptr<Win32UpdateCheck> update_ = std::make_unique<Win32UpdateCheck>(uiTexts_);
 };
 }  // namespace
 
