@@ -405,7 +405,9 @@ void ScriptRunner::OnWindowEvent(const WindowWatch::Event& e) {
   if (!printWindowEvents_) return;
   const WindowView& w = e.window;
   if (e.change == WindowWatch::Change::Vanished) {
-    host_.Line(WindowKind(w.className) + " " + ToUtf8(w.className) + (::IsWindow(w.hwnd) ? " hidden" : " closed"));
+    WindowView where = w;
+    where.texts.clear();
+    host_.Line(DescribeWindowEvent(where) + (::IsWindow(w.hwnd) ? " hidden" : " closed"));
     return;
   }
   std::string line = DescribeWindowEvent(w);
