@@ -399,9 +399,14 @@ bool SaveScreenPng(const std::wstring& path, const RECT* area, std::string* erro
   return true;
 }
 
+WindowWatch::~WindowWatch() {
+  if (attached_) host_.SetPumpHook(nullptr);
+}
+
 void WindowWatch::Watch() {
   DrawnTexts::Trace(host_.Module());
   host_.SetPumpHook([this] { Poll(); });
+  attached_ = true;
 }
 
 void WindowWatch::Poll() {

@@ -86,6 +86,9 @@ class WindowWatch {
   using Sink = std::function<void(const Event&)>;
 
   explicit WindowWatch(SimHost& host) : host_(host) {}
+  ~WindowWatch();  // detaches from the host's pump
+  WindowWatch(const WindowWatch&) = delete;
+  WindowWatch& operator=(const WindowWatch&) = delete;
   void SetSink(Sink sink) { sink_ = std::move(sink); }
   // Attaches to the host's pump (and traces the texts of its module).
   void Watch();
@@ -97,6 +100,7 @@ class WindowWatch {
  private:
   SimHost& host_;
   Sink sink_;
+  bool attached_ = false;
   struct Seen {
     WindowView view;
     uint32_t firstMs = 0;

@@ -123,7 +123,7 @@ bool CheckStep(const Step& s, std::string& error) {
   }
   if (s.verb == "mouse") return number(1, INT32_MIN, INT32_MAX) && number(2, INT32_MIN, INT32_MAX);
   if (s.verb == "click") {
-    // click <class|screen> [<x> <y>] [left|right|middle]
+    // click <class|screen> [<x> <y>] [left|right|middle]: a button ends an even count
     MouseButton button;
     size_t n = s.args.size();
     if (n == 2 || n == 4) {
@@ -132,10 +132,6 @@ bool CheckStep(const Step& s, std::string& error) {
         return false;
       }
       --n;
-    }
-    if (n == 2) {
-      error = "click takes both coordinates or none";
-      return false;
     }
     if (n == 1 && s.args[0].text == L"screen") {
       error = "click screen needs a point";

@@ -187,6 +187,31 @@ void ExpectNothingLeftBehind(const GuiObjects& before, const GuiObjects& after, 
   }
 }
 
+// The system makes some objects of its own the first time a process paints
+// a layered, shaped window with text (colour spaces, a system colour brush,
+// the thread's IME window, cached DCs). A real host has long done that
+// before any popup, so the leak cases do it first, with a window of the
+// host's that stays open while they count.
+class HostsOwnWindow {
+ public:
+  HostsOwnWindow() {
+    hwnd_ = ::CreateWindowExW(0, L"STATIC", L"chat", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
+                              nullptr, nullptr, nullptr);
+    HWND shaped = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"STATIC",
+                                    L"warm-up", WS_POPUP, 400, 300, 220, 63, nullptr, nullptr, nullptr, nullptr);
+    ::SetLayeredWindowAttributes(shaped, 0, 230, LWA_ALPHA);
+    ::SetWindowRgn(shaped, ::CreateRoundRectRgn(0, 0, 220, 63, 15, 15), TRUE);
+    ::ShowWindow(shaped, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(shaped);
+    ::UpdateWindow(hwnd_);
+    ::DestroyWindow(shaped);
+  }
+  ~HostsOwnWindow() { ::DestroyWindow(hwnd_); }
+
+ private:
+  HWND hwnd_;
+};
+
 // The counters see objects come and go, or the leak cases below would prove
 // nothing. A window stays open meanwhile: the thread's first window brings
 // objects of the system's own (its IME window, cached DCs) that stay with it.
@@ -323,22 +348,34 @@ TEST_F(PluginWindows, ThreeTracksStackThreePopupsFiveApartNoneActivatedAndTheNex
   EXPECT_TRUE(HasText(Popups().front(), Song(4)));
 }
 
-TEST_F(PluginWindows, TranspAndDelayOutOfRangeGiveAlpha230AndFiveSeconds) {
+// Also: the one popup leaves no GDI or USER object behind.
+TEST_F(PluginWindows, TranspAndDelayOutOfRangeGiveAlpha230AndFiveSecondsAndNothingIsLeftBehind) {
+  HostsOwnWindow hostsOwn;
   copy_.WriteIni(L"Popup", L"Transp", L"10");
   copy_.WriteIni(L"Popup", L"Delay", L"16");
   ASSERT_NO_FATAL_FAILURE(LoadPlugin());
   ASSERT_NO_FATAL_FAILURE(StartWinamp());
   ASSERT_NO_FATAL_FAILURE(PlaySong(1));
   ASSERT_TRUE(host_.Start());
+  host_.Pump(200);
+  const GuiObjects before = CountGuiObjects();
   ASSERT_TRUE(PumpUntilPopups(1));
   const uint32_t seenMs = host_.Now();
   const WindowView popup = Popups().front();
+  const GuiObjects shown = CountGuiObjects();
   ASSERT_TRUE(popup.alpha.has_value());
   EXPECT_EQ(*popup.alpha, 230);
   ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(popup.hwnd); }, 5000 + 4000));
   const uint32_t lifeMs = host_.Now() - seenMs;
   EXPECT_GE(lifeMs, 5000u - 100u);  // seen within a pump slice of its showing
   EXPECT_LE(lifeMs, 5000u + 2000u);
+
+  host_.Pump(100);
+  const GuiObjects after = CountGuiObjects();
+  EXPECT_GT(shown.windows, before.windows);
+  ExpectNothingLeftBehind(before, after, 1);
+  std::printf("one popup: before %s\n           shown  %s\n           after  %s\n", Describe(before).c_str(),
+              Describe(shown).c_str(), Describe(after).c_str());
 }
 
 TEST_F(PluginWindows, LeftClickOnATrackPopupClosesItAndOpensQuickInfo) {
@@ -479,36 +516,18 @@ TEST_F(ControlWindowInHost, APlaceOffTheScreenComesBackOnIt) {
   EXPECT_EQ(control->rect.bottom, screenHeight);
 }
 
-TEST_F(PluginWindows, APopupLeavesNoGdiOrUserObjectBehind) {
-  copy_.WriteIni(L"Popup", L"Delay", L"2");
-  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
-  ASSERT_NO_FATAL_FAILURE(StartWinamp());
-  ASSERT_NO_FATAL_FAILURE(PlaySong(1));
-  ASSERT_TRUE(host_.Start());
-  host_.Pump(200);
-  const GuiObjects before = CountGuiObjects();
-  ASSERT_TRUE(PumpUntilPopups(1));
-  const WindowView popup = Popups().front();
-  const GuiObjects shown = CountGuiObjects();
-  EXPECT_GT(shown.windows, before.windows);
-  ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(popup.hwnd); }, 2000 + 3000));  // its own timer
-  host_.Pump(100);
-  const GuiObjects after = CountGuiObjects();
-  ExpectNothingLeftBehind(before, after, 1);
-  std::printf("one popup: before %s\n           shown  %s\n           after  %s\n", Describe(before).c_str(),
-              Describe(shown).c_str(), Describe(after).c_str());
-}
-
 // Fifty popups in a few polls: ten copies of the plug-in in the one host
 // process, each its own library with its own popups, all following the same
 // Winamp. Right clicks close half of them, their timers the rest.
 TEST_F(PluginWindows, FiftyPopupsLeaveNoGdiOrUserObjectBehind) {
+  HostsOwnWindow hostsOwn;
   constexpr int kCopies = 10;
   constexpr size_t kWanted = 50;
   std::vector<std::unique_ptr<PluginCopy>> copies;
   std::vector<std::unique_ptr<SimHost>> hosts;
   std::vector<std::unique_ptr<WindowWatch>> watches;
   size_t appeared = 0;
+  std::vector<int> seenBy(kCopies);
   std::vector<WindowView> open;
   for (int i = 0; i < kCopies; ++i) {
     copies.push_back(std::make_unique<PluginCopy>());
@@ -517,9 +536,10 @@ TEST_F(PluginWindows, FiftyPopupsLeaveNoGdiOrUserObjectBehind) {
     hosts.push_back(std::make_unique<SimHost>());
     ASSERT_NO_FATAL_FAILURE(LoadPlugin(*hosts.back(), *copies.back()));
     watches.push_back(std::make_unique<WindowWatch>(*hosts.back()));
-    watches.back()->SetSink([&](const WindowWatch::Event& e) {
+    watches.back()->SetSink([&, i](const WindowWatch::Event& e) {
       if (e.change == WindowWatch::Change::Appeared && e.window.className == kPopupClass) {
         ++appeared;
+        ++seenBy[i];
         open.push_back(e.window);
       }
     });
@@ -530,43 +550,46 @@ TEST_F(PluginWindows, FiftyPopupsLeaveNoGdiOrUserObjectBehind) {
   hosts.front()->Pump(200);
   const GuiObjects before = CountGuiObjects();
 
-  // A new song every poll period until fifty popups have been seen.
-  int song = 1;
-  uint64_t nextSongAt = ::GetTickCount64() + kPollMs;
-  const uint64_t deadline = ::GetTickCount64() + 12 * kPollMs;
+  // A new song once every copy has shown the last one, until fifty popups
+  // have been seen; half of them are closed by a right click as they come.
   bool rightClick = false;
   int openAtOnce = 0;
-  while (appeared < kWanted && ::GetTickCount64() < deadline) {
-    hosts.front()->Pump(20);  // one thread: this dispatches every copy's messages
-    for (auto& w : watches) w->Poll();
-    int openNow = 0;
-    for (auto& h : hosts) openNow += int(VisibleOfClass(h->Module(), kPopupClass).size());
-    openAtOnce = std::max(openAtOnce, openNow);
-    for (const WindowView& w : open) {
-      if ((rightClick = !rightClick) && ::IsWindow(w.hwnd)) {
-        ClickAt({w.rect.left + 60, w.rect.top + 40}, MouseButton::Right);
-        hosts.front()->Pump(0);
+  for (int song = 1; appeared < kWanted; ++song) {
+    if (song > 1) ASSERT_NO_FATAL_FAILURE(PlaySong(song));
+    const size_t wanted = std::min(kWanted, size_t(kCopies) * size_t(song));
+    const uint64_t deadline = ::GetTickCount64() + kPollMs + kPopupBoundMs;
+    while (appeared < wanted && ::GetTickCount64() < deadline) {
+      hosts.front()->Pump(20);  // one thread: this dispatches every copy's messages
+      for (auto& w : watches) w->Poll();
+      int openNow = 0;
+      for (auto& h : hosts) openNow += int(VisibleOfClass(h->Module(), kPopupClass).size());
+      openAtOnce = std::max(openAtOnce, openNow);
+      // The copies' popups share the corner: a popup is clicked only where it
+      // is on top, so that the click closes the one that was seen. Input goes
+      // before the timers that make new popups, so nothing comes between.
+      for (const WindowView& w : open) {
+        const POINT at{w.rect.left + 60, w.rect.top + 40};
+        if ((rightClick = !rightClick) && ::WindowFromPoint(at) == w.hwnd) {
+          ClickAt(at, MouseButton::Right);
+          hosts.front()->Pump(0);
+        }
       }
+      open.clear();
     }
-    open.clear();
-    if (::GetTickCount64() >= nextSongAt) {
-      ASSERT_NO_FATAL_FAILURE(PlaySong(++song));
-      nextSongAt += kPollMs;
-    }
+    std::string seen;
+    for (size_t i = 0; i < hosts.size(); ++i)
+      seen += "\ncopy " + std::to_string(i) + ": " + std::to_string(seenBy[i]) + " popup(s), " +
+              talkeo_sim::DescribeXStatus(hosts[i]->Shown());
+    ASSERT_GE(appeared, wanted) << "song " << song << seen;
   }
-  ASSERT_GE(appeared, kWanted);
+  EXPECT_EQ(appeared, kWanted) << "each copy shows each song once";
   // All closed: by click, or by their two-second timers.
   auto noPopups = [&] {
     for (auto& h : hosts)
       if (!VisibleOfClass(h->Module(), kPopupClass).empty()) return false;
     return true;
   };
-  ASSERT_TRUE(host_test::PumpUntil(*hosts.front(), noPopups, 2000 + kPollMs + 3000));
-  // Another song may be on its way from a poll that has already run.
-  player_->Run("answer main 1024 0 104 0");  // Winamp stops: no more popups
-  ASSERT_TRUE(host_test::PumpUntil(*hosts.front(), noPopups, kPollMs + 2000 + 2000));
-  hosts.front()->Pump(kPollMs + kPublishMs);
-  ASSERT_TRUE(host_test::PumpUntil(*hosts.front(), noPopups, 2000 + 1000));
+  ASSERT_TRUE(host_test::PumpUntil(*hosts.front(), noPopups, 2000 + 3000));
   hosts.front()->Pump(100);
   const GuiObjects after = CountGuiObjects();
   ExpectNothingLeftBehind(before, after, openAtOnce);
