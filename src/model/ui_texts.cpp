@@ -10,6 +10,8 @@ struct BuiltInText {
 constexpr BuiltInText kBuiltInTexts[] = {
     {u"PLUGIN_ON", u"Плагин активен (ON)"},
     {u"PLUGIN_OFF", u"Плагин неактивен (OFF)"},
+    {u"UNKNOWN_ARTIST", u"Неизвестный исполнитель"},
+    {u"UNKNOWN_TRACK", u"Неизвестный трек"},
 };
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,21 @@ bool FileExists(std::u16string_view path);
 // Size as the directory entry reports it, low 32 bits; 0 when not found.
 // Bounded on a network share like OpenForRead.
 uint32_t FileSizeFromDirectory(std::u16string_view path);
+
+// A directory entry found by FindFirstEntry.
+struct FoundEntry {
+  std::u16string name;  // without the folder
+  uint64_t size = 0;
+};
+// The first entry of folder (which ends in a path separator) whose name
+// matches pattern ('*' any run of characters, '?' one; "name.*" also matches
+// a name without extension), compared without regard to case as Windows
+// does, of any kind. Searches with the folder in the pattern: the process's
+// current directory is neither used nor changed. "First" is the file
+// system's order on Windows; the POSIX side takes the least name in upper
+// case, which is the order NTFS gives. Nothing when no entry matches or the
+// folder cannot be read; bounded on a network share like OpenForRead.
+std::optional<FoundEntry> FindFirstEntry(std::u16string_view folder, std::u16string_view pattern);
 
 // Bytes read through ReadableFile since the last reset (for benchmarks).
 uint64_t BytesReadCounter();

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Remakes docs/screenshots/popup-track.png, popup-state.png and
-# control-window.png: builds ui-preview in build/win64, runs it under 64-bit
-# Wine on a virtual X display and cuts each window, with a margin of backdrop,
-# out of a picture of the whole screen. Needs imagemagick (import, convert).
+# Remakes docs/screenshots/popup-track.png, popup-state.png,
+# control-window.png, quickinfo-cover.png and quickinfo-nocover.png: builds
+# ui-preview in build/win64, runs each of its scenes under 64-bit Wine on a
+# virtual X display and cuts each window, with a margin of backdrop, out of a
+# picture of the whole screen. Needs imagemagick (import, convert).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
@@ -17,19 +18,28 @@ WINE_TREES=win64 . "$ROOT/scripts/wine-env.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"; wine_env_teardown' EXIT
-tunelet_wine win64 "$BUILD_DIR/win64/bin/ui-preview.exe" 6 >"$work/rects" &
-preview=$!
-for _ in $(seq 1 100); do [ "$(wc -l <"$work/rects")" -ge 3 ] && break; sleep 0.1; done
-sleep 1.5  # painted
-import -window root "$work/screen.png"
-wait "$preview"
-
 mkdir -p "$OUT"
-names=(popup-track popup-state control-window)
-i=0
-while read -r left top width height; do
-  geometry="$((width + 2 * MARGIN))x$((height + 2 * MARGIN))+$((left - MARGIN))+$((top - MARGIN))"
-  "$CONVERT" "$work/screen.png" -crop "$geometry" +repage "$OUT/${names[$i]}.png"
-  echo "$OUT/${names[$i]}.png"
-  i=$((i + 1))
-done < <(tr -d "\r" <"$work/rects")
+
+# shoot SCENE NAME...: one picture per window the scene shows, in its order.
+shoot() {
+  local scene=$1; shift
+  local names=("$@")
+  : >"$work/rects"
+  tunelet_wine win64 "$BUILD_DIR/win64/bin/ui-preview.exe" 6 "$scene" >"$work/rects" &
+  local preview=$!
+  for _ in $(seq 1 100); do [ "$(wc -l <"$work/rects")" -ge ${#names[@]} ] && break; sleep 0.1; done
+  sleep 1.5  # painted
+  import -window root "$work/screen.png"
+  wait "$preview"
+  local i=0 left top width height geometry
+  while read -r left top width height; do
+    geometry="$((width + 2 * MARGIN))x$((height + 2 * MARGIN))+$((left - MARGIN))+$((top - MARGIN))"
+    "$CONVERT" "$work/screen.png" -crop "$geometry" +repage "$OUT/${names[$i]}.png"
+    echo "$OUT/${names[$i]}.png"
+    i=$((i + 1))
+  done < <(tr -d "\r" <"$work/rects")
+}
+
+shoot windows popup-track popup-state control-window
+shoot quickinfo-cover quickinfo-cover
+shoot quickinfo-nocover quickinfo-nocover

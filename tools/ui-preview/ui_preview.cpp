@@ -1,17 +1,26 @@
-// ui-preview [SECONDS]: shows a track popup, the state popup and the control
-// window on a plain backdrop, prints the screen rectangle of each (left top
-// width height, one line each, in that order) and keeps them up for SECONDS
-// (default 8). make-screenshots.sh photographs them.
+// ui-preview [SECONDS] [SCENE]: shows the plug-in's windows on a plain
+// backdrop through the plug-in's own window code, prints the screen rectangle
+// of each (left top width height, one line each) and keeps them up for
+// SECONDS (default 8). make-screenshots.sh photographs them. Scenes:
+//   windows            a track popup, the state popup and the control window
+//   quickinfo-cover    QuickInfo of a tagged MP3 with an embedded cover
+//   quickinfo-nocover  QuickInfo of a radio stream (the placeholder picture)
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cwchar>
+#include <string>
 #include <vector>
 
+#include "metadata/cover.h"
+#include "metadata/entry_points.h"
 #include "model/settings.h"
 #include "model/ui_texts.h"
+#include "sample_track.h"
 #include "ui/win32/control_window.h"
 #include "ui/win32/popup_window.h"
+#include "ui/win32/quick_info_window.h"
 
 namespace {
 
@@ -45,23 +54,46 @@ HWND ShowBackdrop() {
   return w;
 }
 
-}  // namespace
+void PrintRects(const std::vector<HWND>& shown) {
+  for (HWND w : shown) {
+    RECT r{};
+    ::GetWindowRect(w, &r);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  }
+  std::fflush(stdout);
+}
 
-int wmain(int argc, wchar_t** argv) {
-  const int seconds = argc > 1 ? std::wcstol(argv[1], nullptr, 10) : 8;
+uint32_t Rgb(double r, double g, double b) {
+  auto c = [](double v) { return uint32_t(v < 0 ? 0 : v > 255 ? 255 : v); };
+  return c(r) << 16 | c(g) << 8 | c(b);
+}
+
+// The sample album's cover: a striped sun setting behind a lit grid.
+uint32_t SampleCoverPixel(int x, int y) {
+  constexpr double kSize = 240, kHorizon = 160;
+  const double t = y / kHorizon;
+  if (y < kHorizon) {
+    const double dx = x - 120, dy = y - 118, r = std::sqrt(dx * dx + dy * dy);
+    const bool gap = y > 105 && int(y - 105) % 12 < 2 + (y - 105) / 12;
+    if (r < 62 && !gap) return Rgb(255, 214 - 120 * (y - 56) / 62.0, 90 + 60 * (y - 56) / 62.0);
+    return Rgb(36 + 190 * t * t, 18 + 40 * t, 72 + 60 * t);  // night to dusk
+  }
+  const double depth = (y - kHorizon) / (kSize - kHorizon);
+  // Lines across at widening intervals, and lines that meet at the horizon.
+  const double row = std::sqrt(depth) * 8;
+  const bool across = row - std::floor(row) < 0.12 + 0.1 * depth;
+  const double spread = (x - 120) / (0.15 + depth);
+  const bool along = std::fmod(std::fabs(spread) + 20, 40) < 2.2 + 2 * depth;
+  if (across || along) return Rgb(255, 70 + 60 * depth, 200);
+  return Rgb(28 + 20 * depth, 10, 48 + 20 * depth);
+}
+
+void ShowWindowsScene(int seconds) {
   tunelet::PluginSettings& s = tunelet::Settings();
-  s.Transp = 230;
-  s.Delay = 15;
-  s.Alwaysontop = true;
-  s.Shadow = true;
-  s.PluginOn = true;
   tunelet::SetText(s.Track.PlayerName, u"AIMP2");
   tunelet::SetText(s.Track.Artist, u"Кино");
   tunelet::SetText(s.Track.Title, u"Звезда по имени Солнце");
   s.Track.Duration = 225;
-
-  ShowBackdrop();
-  RunFor(300);
   tunelet::IUserInterface noWindows;
   tunelet::BuiltInUiTexts texts;
   tunelet::win32::PopupWindows popups(noWindows, texts);
@@ -74,12 +106,75 @@ int wmain(int argc, wchar_t** argv) {
   control.Show();
   std::vector<HWND> shown = popups.OpenPopups();
   shown.push_back(control.hwnd());
-  for (HWND w : shown) {
-    RECT r{};
-    ::GetWindowRect(w, &r);
-    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
-  }
-  std::fflush(stdout);
-  RunFor(UINT(seconds > 0 ? seconds : 8) * 1000);
+  PrintRects(shown);
+  RunFor(UINT(seconds) * 1000);
+}
+
+// A tagged MP3 in a folder of its own under the temporary folder, read as the
+// plug-in reads the file a player plays.
+void PlaySampleTrack(const std::wstring& folder) {
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring path = folder + L"\\03 - Полярная ночь - Северное сияние.mp3";
+  const sample_track::Tags tags{u"Северное сияние", u"Полярная ночь", u"Огни над заливом", u"2024", u"Synthpop"};
+  // 225 s of 128 kbit/s frames (38.28 frames a second).
+  sample_track::WriteFile(path, sample_track::Mp3(tags, sample_track::Bmp(240, 240, SampleCoverPixel), 8613));
+  const std::u16string u(path.begin(), path.end());
+  tunelet::SetText(tunelet::Track().FilePath, u);
+  tunelet::ClassifyAndRead(u);
+  ::DeleteFileW(path.c_str());
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+void PlaySampleStream() {
+  tunelet::TrackInfo& t = tunelet::Track();
+  tunelet::SetText(t.FilePath, u"http://radio.example.org:8000/live");
+  tunelet::SetText(t.PlayerName, u"Winamp");
+  tunelet::SetText(t.Artist, u"Радио Пример");
+  tunelet::SetText(t.Title, u"Утренний эфир");
+  t.Bitrate = 128;
+  t.SampleRate = 44100;
+}
+
+void ShowQuickInfoScene(bool withCover, int seconds) {
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  if (withCover)
+    PlaySampleTrack(std::wstring(temp) + L"tunelet-preview");
+  else
+    PlaySampleStream();
+  tunelet::BuiltInUiTexts texts;
+  tunelet::win32::QuickInfoWindow card(texts);
+  card.Show();
+  if (!card.hwnd()) return;
+  // The mouse rests on the card's title, as a reader's would: it stays open.
+  RECT r{};
+  ::GetWindowRect(card.hwnd(), &r);
+  ::SetCursorPos(r.left + 240, r.top + 14);
+  PrintRects({card.hwnd()});
+  RunFor(UINT(seconds) * 1000);
+  tunelet::DeleteTemporaryCovers();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  int seconds = argc > 1 ? std::wcstol(argv[1], nullptr, 10) : 8;
+  if (seconds <= 0) seconds = 8;
+  const std::wstring scene = argc > 2 ? argv[2] : L"windows";
+  tunelet::PluginSettings& s = tunelet::Settings();
+  s.Transp = 230;
+  s.Delay = 15;
+  s.Alwaysontop = true;
+  s.Shadow = true;
+  s.PluginOn = true;
+
+  ShowBackdrop();
+  RunFor(300);
+  if (scene == L"windows")
+    ShowWindowsScene(seconds);
+  else if (scene == L"quickinfo-cover" || scene == L"quickinfo-nocover")
+    ShowQuickInfoScene(scene == L"quickinfo-cover", seconds);
+  else
+    return 2;
   return 0;
 }

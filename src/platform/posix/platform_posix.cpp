@@ -1,9 +1,13 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +69,39 @@ uint32_t FileSizeFromDirectory(std::u16string_view path) {
   struct stat st {};
   if (::stat(NativePath(path).c_str(), &st) != 0) return 0;
   return uint32_t(uint64_t(st.st_size));
+}
+
+namespace {
+// Windows' matching: without regard to case, and "name.*" takes "name" too.
+bool MatchesLikeWindows(const std::string& pattern, const char* name) {
+  if (::fnmatch(pattern.c_str(), name, FNM_CASEFOLD) == 0) return true;
+  if (pattern.size() < 2 || pattern.compare(pattern.size() - 2, 2, ".*") != 0) return false;
+  return std::string_view(name).find('.') == std::string_view::npos &&
+         ::fnmatch(pattern.substr(0, pattern.size() - 2).c_str(), name, FNM_CASEFOLD) == 0;
+}
+
+std::string UpperAscii(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+  return s;
+}
+}  // namespace
+
+std::optional<FoundEntry> FindFirstEntry(std::u16string_view folder, std::u16string_view pattern) {
+  const std::string dir = NativePath(folder), glob = NativePath(pattern);
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return std::nullopt;
+  std::optional<std::string> first;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string_view name = e->d_name;
+    if (name == "." || name == ".." || !MatchesLikeWindows(glob, e->d_name)) continue;
+    if (!first || UpperAscii(std::string(name)) < UpperAscii(*first)) first = std::string(name);
+  }
+  ::closedir(d);
+  if (!first) return std::nullopt;
+  struct stat st {};
+  const bool regular = ::stat((dir + *first).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  // Windows reports a folder's size as 0.
+  return FoundEntry{Utf8ToUtf16(*first), regular ? uint64_t(st.st_size) : 0};
 }
 
 uint64_t BytesReadCounter() { return gBytesRead; }

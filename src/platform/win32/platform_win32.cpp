@@ -68,7 +68,22 @@ uint32_t LocalFileSizeFromDirectory(std::u16string_view path) {
   return fd.nFileSizeLow;
 }
 
+std::optional<FoundEntry> LocalFindFirstEntry(const std::u16string& folder, const std::u16string& pattern) {
+  WIN32_FIND_DATAW fd{};
+  const HANDLE h = ::FindFirstFileW(WPath(folder + pattern).c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  ::FindClose(h);
+  return FoundEntry{std::u16string(win32::U(fd.cFileName)), uint64_t(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow};
+}
+
 }  // namespace
+
+std::optional<FoundEntry> FindFirstEntry(std::u16string_view folder, std::u16string_view pattern) {
+  std::u16string f(folder), p(pattern);
+  if (!IsNetworkPath(folder)) return LocalFindFirstEntry(f, p);
+  return win32::RunOnFileLane<std::optional<FoundEntry>>([f, p] { return LocalFindFirstEntry(f, p); })
+      .value_or(std::nullopt);
+}
 
 std::unique_ptr<ReadableFile> OpenForRead(std::u16string_view path) {
   if (!IsNetworkPath(path)) return OpenLocalFile(path);

@@ -30,13 +30,6 @@ constexpr RECT kSeparator{133, 3, 134, 20};
 constexpr COLORREF kSeparatorTop = RGB(192, 201, 214), kSeparatorBottom = RGB(132, 157, 176);
 constexpr COLORREF kGlyph = RGB(52, 74, 98);
 
-void FrameSolid(HDC dc, const RECT& r, COLORREF colour) {
-  FillSolid(dc, {r.left, r.top, r.right, r.top + 1}, colour);
-  FillSolid(dc, {r.left, r.bottom - 1, r.right, r.bottom}, colour);
-  FillSolid(dc, {r.left, r.top, r.left + 1, r.bottom}, colour);
-  FillSolid(dc, {r.right - 1, r.top, r.right, r.bottom}, colour);
-}
-
 void Triangle(HDC dc, int x1, int y1, int x2, int y2, int x3, int y3) {
   const POINT p[] = {{x1, y1}, {x2, y2}, {x3, y3}};
   ::Polygon(dc, p, 3);

@@ -13,6 +13,13 @@ void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
   ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
 }
 
+void FrameSolid(HDC dc, const RECT& r, COLORREF colour) {
+  FillSolid(dc, {r.left, r.top, r.right, r.top + 1}, colour);
+  FillSolid(dc, {r.left, r.bottom - 1, r.right, r.bottom}, colour);
+  FillSolid(dc, {r.left, r.top, r.left + 1, r.bottom}, colour);
+  FillSolid(dc, {r.right - 1, r.top, r.right, r.bottom}, colour);
+}
+
 void FillVerticalGradient(HDC dc, const RECT& r, COLORREF from, COLORREF to) {
   for (int y = r.top; y < r.bottom; ++y)
     FillSolid(dc, {r.left, y, r.right, y + 1}, Blend(from, to, y - r.top, r.bottom - r.top));

@@ -26,4 +26,10 @@ void Win32UserInterface::ShowControlWindow() {
 void Win32UserInterface::CloseControlWindow() {
   Guarded([&] { control_.Close(); });
 }
+void Win32UserInterface::ShowQuickInfo() {
+  Guarded([&] { quickInfo_.Show(); });
+}
+void Win32UserInterface::CloseDialogs() {
+  Guarded([&] { quickInfo_.Close(); });
+}
 }  // namespace tunelet::win32
