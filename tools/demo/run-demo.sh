@@ -116,7 +116,17 @@ quote() {  # a text of the script language
       echo "echo $(quote "> the player opens ${f##*/}")"
       player "open-file 1 \"$(winpath "$f")\""
       # A poll period of 3 s, the 900 ms delay before publishing, a margin.
-      if [ -n "$first" ]; then echo "wait 4500"; first=""; else echo "wait 3500"; fi
+      if [ -n "$first" ]; then
+        echo "wait 4500"
+        # The user clicks the track's popup: QuickInfo opens in its place and
+        # stays while the mouse rests on it, then goes when the mouse leaves.
+        echo "echo $(quote "> the user clicks the popup, then moves the mouse away")"
+        echo "click Tpopform 60 40"
+        echo "wait 3000"
+        echo "mouse screen 640 100"
+        echo "wait 1500"
+        first=""
+      else echo "wait 3500"; fi
     done < <(find "$WORK/media" -type f | LC_ALL=C sort)
     echo "echo $(quote "> the player closes")"
     echo "kill"

@@ -393,6 +393,13 @@ TEST_F(PluginWindows, LeftClickOnATrackPopupClosesItAndOpensQuickInfo) {
   EXPECT_EQ(info->rect.bottom - info->rect.top, 112);
   EXPECT_TRUE(HasText(*info, Song(1))) << talkeo_sim::DescribeWindow(*info);
   EXPECT_TRUE(HasText(*info, Artist(1))) << talkeo_sim::DescribeWindow(*info);
+
+  // The mouse rests on it (it opens in the popup's corner): it stays past its
+  // first 2.5 s; once the mouse is elsewhere it goes within about a second.
+  host_.Pump(2500 + 1000);
+  ASSERT_TRUE(::IsWindow(info->hwnd));
+  ASSERT_TRUE(talkeo_sim::MoveMouse({10, 10}));
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(info->hwnd); }, 1000 + 1000));
 }
 
 // The control window: shown at start (Show_tlc), its place in the host's record.
