@@ -7,8 +7,9 @@
 # once and stops. Without the simulated player the plug-in just runs a few
 # idle poll cycles. The host then shuts the plug-in down. Every X-status the
 # host shows is printed as a user would read it, and so is every window of
-# the plug-in that appears or closes (the popups, the control window): where
-# it is and what it shows.
+# the plug-in that appears or closes (the popups, QuickInfo, which the user
+# opens with a click on the first popup, the control window): where it is
+# and what it shows.
 #
 # usage: run-demo.sh <build/win32 or build/win64 dir> [--mode 10|11|21|31] [--title T] [--text T]
 #                    [--video-title T] [--video-text T] [--cycles N] [--screenshots DIR] [--keep] [-v]
@@ -24,7 +25,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 
-usage() { sed -n '13,23p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '14,24p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [ $# -ge 1 ] || usage
 TREE_DIR=$(cd "$1" && pwd); shift
 TREE=$(basename "$TREE_DIR")  # win32 or win64: the Wine that runs it
