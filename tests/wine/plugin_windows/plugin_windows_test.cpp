@@ -420,12 +420,12 @@ class ControlWindowInHost : public PluginWindows {
   }
 };
 
-// The buttons i_play, i_pause, i_stop, i_prev, i_next and bt_close.
+// The buttons i_play, i_pause, i_stop, i_prev, i_next, i_info and bt_close.
 constexpr Box kPlay{17, 5, 14, 14}, kPause{34, 5, 14, 14}, kStop{51, 5, 14, 14}, kPrev{72, 5, 14, 14},
-    kNext{89, 5, 14, 14}, kClose{139, 4, 15, 15};
+    kNext{89, 5, 14, 14}, kInfo{111, 4, 16, 15}, kClose{139, 4, 15, 15};
 POINT Centre(HWND hwnd, const Box& b) { return CentreOf(hwnd, b); }
 
-TEST_F(ControlWindowInHost, ItsButtonsReachWinampAsWinampMenuCommands) {
+TEST_F(ControlWindowInHost, ItsButtonsReachWinampAsWinampMenuCommandsAndItsInfoButtonOpensQuickInfo) {
   ASSERT_NO_FATAL_FAILURE(StartWinamp());
   ASSERT_NO_FATAL_FAILURE(PlaySong(1));
   ASSERT_NO_FATAL_FAILURE(StartAt(200, 300));
@@ -454,6 +454,12 @@ TEST_F(ControlWindowInHost, ItsButtonsReachWinampAsWinampMenuCommands) {
   EXPECT_TRUE(player_->Messages().empty() ||
               std::none_of(player_->Messages().begin(), player_->Messages().end(),
                            [](const std::string& m) { return m.rfind("main 273 ", 0) == 0; }));
+
+  // The info button opens QuickInfo of the playing file.
+  ASSERT_TRUE(ClickAt(Centre(control->hwnd, kInfo), MouseButton::Left));
+  const std::optional<WindowView> info = watch_.WaitFor(kQuickInfoClass, true, kClickBoundMs);
+  ASSERT_TRUE(info);
+  EXPECT_TRUE(HasText(*info, Song(1))) << talkeo_sim::DescribeWindow(*info);
 }
 
 TEST_F(ControlWindowInHost, ItsPlaceSurvivesCloseAndReopenAndARestartOfThePlugin) {
