@@ -6,28 +6,32 @@
 # internet radio station whose window title names the song, changes song
 # once and stops. Without the simulated player the plug-in just runs a few
 # idle poll cycles. The host then shuts the plug-in down. Every X-status the
-# host shows is printed as a user would read it.
+# host shows is printed as a user would read it, and so is every window of
+# the plug-in that appears or closes (the popups, QuickInfo, which the user
+# opens with a click on the first popup, the control window): where it is
+# and what it shows.
 #
 # usage: run-demo.sh <build/win32 or build/win64 dir> [--mode 10|11|21|31] [--title T] [--text T]
-#                    [--video-title T] [--video-text T] [--lang NAME] [--cycles N] [--keep] [-v]
+#                    [--video-title T] [--video-text T] [--lang NAME] [--cycles N] [--screenshots DIR] [--keep] [-v]
 #   --mode     the X-status mode (INI key Action); default: the plug-in's own
 #   --title    the X-status title template for audio files
 #   --text     the X-status text template for audio files
 #   --video-title, --video-text   the same for video files
-#   --lang     use the language file addons/NAME.lng (e.g. English), and show the popups
+#   --lang     use the language file addons/NAME.lng (e.g. English) for the windows' texts
 #   --cycles   idle poll cycles of 3 s to watch when there is no player (default 3)
+#   --screenshots DIR   keep a PNG picture of each window as it appears in DIR
 #   --keep     keep the demo folder (its INI, store, media and script) and print its path
 #   -v         also print every message between host and plug-in
 # Expects scripts/wine-env.sh to have been sourced; sources it itself otherwise.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 
-usage() { sed -n '11,21p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '14,24p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 [ $# -ge 1 ] || usage
 TREE_DIR=$(cd "$1" && pwd); shift
 TREE=$(basename "$TREE_DIR")  # win32 or win64: the Wine that runs it
 case $TREE in win32|win64) ;; *) echo "run-demo: $TREE_DIR is not a win32 or win64 build tree" >&2; exit 2 ;; esac
-MODE="" TITLE="" TEXT="" LANG_NAME="" CYCLES=3 KEEP="" VERBOSE="" HAVE_TITLE="" HAVE_TEXT=""
+MODE="" TITLE="" TEXT="" LANG_NAME="" CYCLES=3 KEEP="" VERBOSE="" HAVE_TITLE="" HAVE_TEXT="" SHOTS=""
 VIDEO_TITLE="" VIDEO_TEXT="" HAVE_VIDEO_TITLE="" HAVE_VIDEO_TEXT=""
 while [ $# -gt 0 ]; do
   case $1 in
@@ -38,6 +42,7 @@ while [ $# -gt 0 ]; do
     --video-text)  VIDEO_TEXT=${2?--video-text needs a value}; HAVE_VIDEO_TEXT=1; shift 2 ;;
     --lang)   LANG_NAME=${2:?--lang needs a value}; shift 2 ;;
     --cycles) CYCLES=${2:?--cycles needs a value}; shift 2 ;;
+    --screenshots) SHOTS=${2:?--screenshots needs a folder}; shift 2 ;;
     --keep)   KEEP=1; shift ;;
     -v)       VERBOSE=-v; shift ;;
     -h|--help) usage ;;
@@ -49,6 +54,8 @@ if [ -n "$LANG_NAME" ] && [ ! -f "$ROOT/addons/$LANG_NAME.lng" ]; then
   echo "run-demo: no language file addons/$LANG_NAME.lng" >&2; exit 2
 fi
 case $CYCLES in [1-9]|1[0-5]) ;; *) echo "run-demo: --cycles takes 1 to 15" >&2; exit 2 ;; esac
+
+if [ -n "$SHOTS" ]; then mkdir -p "$SHOTS"; SHOTS=$(cd "$SHOTS" && pwd); fi
 
 BIN="$TREE_DIR/bin"
 for f in Tunelet.dll talkeo-sim.exe; do
@@ -81,13 +88,15 @@ quote() {  # a text of the script language
   printf '"%s"' "$s"
 }
 
-# The plug-in's INI: no language dialog and no update check in a demo, and
-# the shortest poll period. Private-profile files take CR LF.
+# The plug-in's INI: no language dialog and no update check in a demo, the
+# shortest poll period, popups for their default 5 s, and the control window
+# shown from the start. Private-profile files take CR LF.
 {
   printf '[Main]\r\n'
   [ -n "$MODE" ] && printf 'Action=%s\r\n' "$MODE"
   printf 'Refreshinterval=3000\r\nUpdateonstartup=0\r\n'
-  printf '[Others]\r\nFirstrun=0\r\n'
+  printf '[Popup]\r\nDelay=5\r\n'
+  printf '[Others]\r\nFirstrun=0\r\nShow_tlc=1\r\n'
   if [ -n "$LANG_NAME" ]; then printf 'Langfile=%s.lng\r\n' "$LANG_NAME"; fi
 } >"$WORK/Tunelet.ini"
 
@@ -96,13 +105,9 @@ quote() {  # a text of the script language
   if [ -n "$PLAYER" ]; then echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, a player plays $(find "$WORK/media" -type f | wc -l) files, then Winamp a radio station")"
   else echo "echo $(quote "Tunelet demo: mode ${MODE:-as configured}, no player, $CYCLES poll cycles of 3 s")"; fi
   echo "hostkept PluginOn 1"
-  if [ -n "$LANG_NAME" ]; then
-    # The popups show the language's texts.
-    echo "hostkept PopupsOn 1"
-    echo "hostkept UseLanguageFile 1"
-  else
-    echo "hostkept PopupsOn 0"
-  fi
+  echo "hostkept PopupsOn 1"
+  # The popups show the language's texts.
+  if [ -n "$LANG_NAME" ]; then echo "hostkept UseLanguageFile 1"; fi
   # A record the plug-in never wrote makes it use its own templates and mode
   # 21, so a chosen mode or template marks the record as written before.
   if [ -n "$MODE$HAVE_TITLE$HAVE_TEXT$HAVE_VIDEO_TITLE$HAVE_VIDEO_TEXT" ]; then echo "hostkept Initialised 1"; fi
@@ -123,7 +128,17 @@ quote() {  # a text of the script language
       echo "echo $(quote "> the player opens ${f##*/}")"
       player "open-file 1 \"$(winpath "$f")\""
       # A poll period of 3 s, the 900 ms delay before publishing, a margin.
-      if [ -n "$first" ]; then echo "wait 4500"; first=""; else echo "wait 3500"; fi
+      if [ -n "$first" ]; then
+        echo "wait 4500"
+        # The user clicks the track's popup: QuickInfo opens in its place and
+        # stays while the mouse rests on it, then goes when the mouse leaves.
+        echo "echo $(quote "> the user clicks the popup, then moves the mouse away")"
+        echo "click Tpopform 60 40"
+        echo "wait 3000"
+        echo "mouse screen 640 100"
+        echo "wait 1500"
+        first=""
+      else echo "wait 3500"; fi
     done < <(find "$WORK/media" -type f | LC_ALL=C sort)
     echo "echo $(quote "> the player closes")"
     echo "kill"
@@ -156,8 +171,13 @@ quote() {  # a text of the script language
   echo "echo \"Tunelet demo: done\""
 } >"$WORK/demo.script"
 
+# One line for each window of the plug-in that appears or closes; with
+# --screenshots also a picture of each.
+WINDOWS=(--windows)
+[ -n "$SHOTS" ] && WINDOWS=(--screenshots "$(winpath "$SHOTS")")
+
 set +e
-tunelet_wine "$TREE" "$BIN/talkeo-sim.exe" $VERBOSE --timeout 50 --store "$(winpath "$WORK/talkeo-sim.store")" \
+tunelet_wine "$TREE" "$BIN/talkeo-sim.exe" $VERBOSE "${WINDOWS[@]}" --timeout 50 --store "$(winpath "$WORK/talkeo-sim.store")" \
   -f "$(winpath "$WORK/demo.script")" "$(winpath "$WORK/Tunelet.dll")"
 rc=$?
 set -e

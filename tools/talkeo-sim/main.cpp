@@ -25,6 +25,8 @@ constexpr char kUsage[] =
     "  --no-store       keep the host-kept options in memory only\n"
     "  --timeout <s>    end everything after this many seconds (default 120)\n"
     "  -v               also print every message between host and plug-in\n"
+    "  --windows        print a line for each window of the plug-in that appears or vanishes\n"
+    "  --screenshots <folder>  --windows, and save a PNG picture of each window that appears\n"
     "Without -f or -e the steps are: start; wait 15000; shutdown; release\n";
 
 void Print(const std::string& s) {
@@ -71,7 +73,8 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);  // UTF-8 bytes, LF line ends
   std::wstring dll, scriptFile, store;
   std::string inlineSteps;
-  bool noStore = false, verbose = false;
+  std::wstring screenshots;
+  bool noStore = false, verbose = false, windows = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring a = argv[i];
     auto next = [&]() -> std::wstring {
@@ -87,6 +90,8 @@ int wmain(int argc, wchar_t** argv) {
     else if (a == L"--no-store") noStore = true;
     else if (a == L"--timeout") gTimeoutMs = DWORD(std::wcstoul(next().c_str(), nullptr, 10) * 1000);
     else if (a == L"-v") verbose = true;
+    else if (a == L"--windows") windows = true;
+    else if (a == L"--screenshots") windows = true, screenshots = next();
     else if (a == L"-h" || a == L"--help") {
       Print(kUsage);
       return 0;
@@ -131,6 +136,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     ScriptRunner runner(host);
     runner.SetJob(gJob);
+    if (windows) runner.WatchWindows(true, screenshots);
     result = runner.Run(steps);
     runner.KillAll();
     host.Unload();

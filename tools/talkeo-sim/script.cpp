@@ -23,6 +23,8 @@ constexpr Grammar kGrammar[] = {
     {"user-xstatus", 1, 3},  {"expect-xstatus", 1, 3}, {"expect-sent", 2, 2}, {"hostkept", 2, 2},
     {"shared-options", 1, 1}, {"ini", 3, 3},         {"run", 1, kMany},  {"kill", 0, 0},
     {"copydata", 4, 4},      {"echo", 0, kMany},
+    {"windows", 0, 0},       {"watch-windows", 1, 1}, {"wait-window", 2, 2}, {"wait-window-gone", 2, 2},
+    {"expect-windows", 2, 2}, {"click", 1, 4},       {"mouse", 3, 3},    {"screenshot", 1, 2},
 };
 
 const Grammar* FindGrammar(const std::string& verb) {
@@ -112,6 +114,30 @@ bool CheckStep(const Step& s, std::string& error) {
   if (s.verb == "hostkept" && !FindRecordField(ToUtf8(s.args[0].text))) {
     error = "no record field \"" + ToUtf8(s.args[0].text) + "\"";
     return false;
+  }
+  if (s.verb == "wait-window" || s.verb == "wait-window-gone") return number(1, 0, kMaxWaitMs);
+  if (s.verb == "expect-windows") return number(1, 0, 1000);
+  if (s.verb == "watch-windows" && s.args[0].text != L"on" && s.args[0].text != L"off") {
+    error = "watch-windows takes on or off";
+    return false;
+  }
+  if (s.verb == "mouse") return number(1, INT32_MIN, INT32_MAX) && number(2, INT32_MIN, INT32_MAX);
+  if (s.verb == "click") {
+    // click <class|screen> [<x> <y>] [left|right|middle]: a button ends an even count
+    MouseButton button;
+    size_t n = s.args.size();
+    if (n == 2 || n == 4) {
+      if (!ParseMouseButton(s.args[n - 1].text, button)) {
+        error = "\"" + ToUtf8(s.args[n - 1].text) + "\" is not left, right or middle";
+        return false;
+      }
+      --n;
+    }
+    if (n == 1 && s.args[0].text == L"screen") {
+      error = "click screen needs a point";
+      return false;
+    }
+    return n == 1 || (number(1, INT32_MIN, INT32_MAX) && number(2, INT32_MIN, INT32_MAX));
   }
   if (s.verb == "shared-options" && s.args[0].text != L"null" && s.args[0].text != L"record") {
     error = "shared-options takes null or record";
@@ -222,7 +248,9 @@ bool ScriptRunner::RunStep(const Step& s) {
   if (v == "load") {
     if (host_.Export()) return Fail(s, "a library is already loaded");
     std::string error;
-    return host_.Load(text(0), &error) || Fail(s, error);
+    if (!host_.Load(text(0), &error)) return Fail(s, error);
+    if (watch_) watch_->Watch();
+    return true;
   }
   if (v == "create") return host_.Create() || Fail(s, "no plug-in was created (load a library first)");
   if (v == "loaded") return host_.Loaded() || Fail(s, "no plug-in to load");
@@ -347,10 +375,112 @@ bool ScriptRunner::RunStep(const Step& s) {
     if (host_.Verbose()) host_.Line("copydata answered " + std::to_string(intptr_t(answer)));
     return true;
   }
+  if (v == "windows" || v == "watch-windows" || v == "wait-window" || v == "wait-window-gone" ||
+      v == "expect-windows" || v == "click" || v == "mouse" || v == "screenshot")
+    return RunWindowStep(s);
   if (v == "echo") {
     std::wstring line;
     for (const auto& t : a) line += (line.empty() ? L"" : L" ") + t.text;
     host_.Line(ToUtf8(line));
+    return true;
+  }
+  return Fail(s, "not implemented");
+}
+
+void ScriptRunner::WatchWindows(bool on, std::wstring screenshotFolder) {
+  printWindowEvents_ = on;
+  if (!screenshotFolder.empty()) screenshotFolder_ = std::move(screenshotFolder);
+  if (!watch_) {
+    watch_ = std::make_unique<WindowWatch>(host_);
+    watch_->SetSink([this](const WindowWatch::Event& e) { OnWindowEvent(e); });
+    if (host_.Module()) watch_->Watch();
+  }
+}
+
+void ScriptRunner::OnWindowEvent(const WindowWatch::Event& e) {
+  if (!printWindowEvents_) return;
+  const WindowView& w = e.window;
+  if (e.change == WindowWatch::Change::Vanished) {
+    WindowView where = w;
+    where.texts.clear();
+    host_.Line(DescribeWindowEvent(where) + (::IsWindow(w.hwnd) ? " hidden" : " closed"));
+    return;
+  }
+  std::string line = DescribeWindowEvent(w);
+  if (!screenshotFolder_.empty()) {
+    wchar_t name[64];
+    std::swprintf(name, std::size(name), L"\\%03d-%ls.png", ++screenshots_, w.className.c_str());
+    const std::wstring file = screenshotFolder_ + name;
+    std::string error;
+    line += SaveScreenPng(file, &w.rect, &error) ? "  [" + ToUtf8(file) + "]" : "  [no picture: " + error + "]";
+  }
+  host_.Line(line);
+}
+
+std::optional<WindowView> ScriptRunner::WindowOfClass(const Step& s, const std::wstring& className) {
+  std::optional<WindowView> w = FindPluginWindow(host_.Module(), className);
+  if (!w) Fail(s, "no visible window of class " + ToUtf8(className));
+  return w;
+}
+
+bool ScriptRunner::RunWindowStep(const Step& s) {
+  const auto& a = s.args;
+  const std::string& v = s.verb;
+  if (!host_.Module()) return Fail(s, "load a library first");
+  if (!watch_) WatchWindows(false);
+  if (v == "windows") {
+    const std::vector<WindowView> all = ListPluginWindows(host_.Module());
+    host_.Line(std::to_string(all.size()) + " window(s) of the plug-in, top first");
+    for (const auto& w : all) host_.Line("  " + DescribeWindow(w));
+    return true;
+  }
+  if (v == "watch-windows") {
+    WatchWindows(a[0].text == L"on");
+    return true;
+  }
+  if (v == "wait-window" || v == "wait-window-gone") {
+    const bool present = v == "wait-window";
+    const bool ok = watch_->WaitFor(a[0].text, present, uint32_t(Int(a[1]))).has_value();
+    return Expect(s, ok, "a window of class " + ToUtf8(a[0].text) + (present ? " appears" : " goes") + " within " +
+                             ToUtf8(a[1].text) + " ms");
+  }
+  if (v == "expect-windows") {
+    int n = 0;
+    for (const auto& w : ListPluginWindows(host_.Module())) n += w.visible && w.className == a[0].text;
+    return Expect(s, n == Int(a[1]), ToUtf8(a[1].text) + " visible window(s) of class " + ToUtf8(a[0].text) +
+                                         ", got " + std::to_string(n));
+  }
+  if (v == "click" || v == "mouse") {
+    size_t n = a.size();
+    MouseButton button = MouseButton::Left;
+    if (v == "click" && (n == 2 || n == 4)) ParseMouseButton(a[--n].text, button);
+    POINT at{};
+    const bool onScreen = a[0].text == L"screen";
+    if (onScreen) {
+      at = {Int(a[n - 2]), Int(a[n - 1])};
+    } else {
+      const std::optional<WindowView> w = WindowOfClass(s, a[0].text);
+      if (!w) return false;
+      RECT client{};
+      ::GetClientRect(w->hwnd, &client);
+      at = n >= 3 ? ClientToScreenPoint(w->hwnd, Int(a[n - 2]), Int(a[n - 1]))
+                  : ClientToScreenPoint(w->hwnd, client.right / 2, client.bottom / 2);
+    }
+    const bool ok = v == "click" ? ClickAt(at, button) : MoveMouse(at);
+    if (!ok) return Fail(s, "the system refused the input");
+    host_.Pump(0);
+    return true;
+  }
+  if (v == "screenshot") {
+    const RECT* area = nullptr;
+    std::optional<WindowView> w;
+    if (a.size() > 1 && a[1].text != L"screen") {
+      if (!(w = WindowOfClass(s, a[1].text))) return false;
+      area = &w->rect;
+    }
+    std::string error;
+    if (!SaveScreenPng(a[0].text, area, &error)) return Fail(s, error);
+    host_.Line("screenshot " + ToUtf8(a[0].text));
     return true;
   }
   return Fail(s, "not implemented");

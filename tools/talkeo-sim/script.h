@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "plugin_windows.h"
 #include "sim_host.h"
 
 namespace talkeo_sim {
@@ -46,12 +49,19 @@ class ScriptRunner {
   void SetWindowWaitMs(uint32_t ms) { windowWaitMs_ = ms; }
   // Ends every program still running (also called by the watchdog).
   void KillAll();
+  // Prints a line for each window of the plug-in that appears or vanishes
+  // (also the step `watch-windows on`); with a folder, each window that
+  // appears is also saved there as a PNG picture.
+  void WatchWindows(bool on, std::wstring screenshotFolder = {});
 
  private:
   bool RunStep(const Step& s);
   bool Fail(const Step& s, const std::string& why);
   bool Expect(const Step& s, bool ok, const std::string& what);
   std::wstring IniPath() const;
+  bool RunWindowStep(const Step& s);
+  void OnWindowEvent(const WindowWatch::Event& e);
+  std::optional<WindowView> WindowOfClass(const Step& s, const std::wstring& className);
 
   SimHost& host_;
   struct Child {
@@ -63,6 +73,10 @@ class ScriptRunner {
   HANDLE job_ = nullptr;
   uint32_t windowWaitMs_ = 5000;
   int failures_ = 0;
+  std::unique_ptr<WindowWatch> watch_;
+  bool printWindowEvents_ = false;
+  std::wstring screenshotFolder_;
+  int screenshots_ = 0;
 };
 
 }  // namespace talkeo_sim

@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -9,7 +10,8 @@ namespace talkeo_sim {
 
 namespace {
 
-constexpr uint8_t kHostBytePattern = 0xA5;  // the host's own bytes of the record
+constexpr uint8_t kHostBytePattern = 0xA5;
+constexpr DWORD kPumpHookPeriodMs = 20;  // the host's own bytes of the record
 
 // The record's gaps that belong to the host.
 struct HostGap {
@@ -370,9 +372,12 @@ void SimHost::Pump(uint32_t ms) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
+    if (pumpHook_) pumpHook_();
     const uint64_t now = ::GetTickCount64();
     if (now >= deadline) return;
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, DWORD(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    DWORD waitMs = DWORD(deadline - now);
+    if (pumpHook_) waitMs = std::min<DWORD>(waitMs, kPumpHookPeriodMs);
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, waitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }
 

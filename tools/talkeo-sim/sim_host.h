@@ -93,6 +93,9 @@ class SimHost {
   using LineSink = std::function<void(uint32_t timeMs, const std::string& line)>;
   void SetLineSink(LineSink sink) { sink_ = std::move(sink); }
   void SetVerbose(bool on) { verbose_ = on; }
+  // Called after every round of dispatched messages while the host pumps
+  // (at least every 20 ms): how a watcher of the plug-in's windows looks.
+  void SetPumpHook(std::function<void()> hook) { pumpHook_ = std::move(hook); }
   bool Verbose() const { return verbose_; }
 
   // --- the plug-in's life
@@ -179,6 +182,7 @@ class SimHost {
   std::vector<SentMessage> sent_;
   std::vector<DeliveredMessage> delivered_;
   LineSink sink_;
+  std::function<void()> pumpHook_;
   uint64_t startTick_ = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "host_test_support.h"
 #include "hostkept_store.h"
+#include "plugin_windows.h"
 #include "script.h"
 #include "sim_host.h"
 
@@ -285,6 +287,13 @@ TEST(Script, NamesTheLineOfTheFirstFault) {
       {"user-xstatus 11 \"\\q\"\n", "a bad escape"},
       {"hostkept Bogus 1\n", "no record field"},
       {"\"start\"\n", "cannot begin with a text"},
+      {"click Tpopform 10\n", "\"10\" is not left, right or middle"},
+      {"click Tpopform 10 left\n", "\"left\" is not a valid number"},
+      {"click screen\n", "needs a point"},
+      {"click Tpopform 1 2 sideways\n", "not left, right or middle"},
+      {"mouse Tpopform 1\n", "wrong number of words"},
+      {"watch-windows maybe\n", "on or off"},
+      {"wait-window Tpopform soon\n", "not a valid number"},
   };
   for (const auto& c : cases) {
     std::vector<Step> steps;
@@ -356,6 +365,90 @@ TEST_F(SimHostTest, CopyDataReachesTheWindowOfThatClassAndTitle) {
   ScriptRunner impatient(host_);
   impatient.SetWindowWaitMs(0);
   EXPECT_EQ(impatient.Run(steps), 2) << "a window that is gone";
+}
+
+// A window of "the plug-in" (this executable is its module here): layered,
+// never activated, drawing two texts; a right click closes it.
+LRESULT CALLBACK LookedAtWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(w, &ps);
+    RECT r{0, 0, 120, 20};
+    ::DrawTextW(dc, L"Заголовок", -1, &r, DT_SINGLELINE | DT_CALCRECT);  // measuring draws nothing
+    ::DrawTextW(dc, L"Заголовок", -1, &r, DT_SINGLELINE);
+    ::TextOutW(dc, 4, 24, L"text", 4);
+    ::EndPaint(w, &ps);
+    return 0;
+  }
+  if (m == WM_RBUTTONUP) {
+    ::DestroyWindow(w);
+    return 0;
+  }
+  return ::DefWindowProcW(w, m, wp, lp);
+}
+
+TEST_F(SimHostTest, ScriptLooksAtThePluginsWindowsClicksThemAndTakesPictures) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = LookedAtWindowProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.hbrBackground = HBRUSH(::GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = L"SimHostTestLookedAt";
+  ::RegisterClassW(&wc);
+  WindowWatch watch(host_);
+  watch.Watch();  // traces this executable's text calls, as it would the plug-in's
+  HWND w = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, wc.lpszClassName,
+                             L"looked at", WS_POPUP, 300, 200, 150, 60, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_TRUE(w);
+  ::SetLayeredWindowAttributes(w, 0, 200, LWA_ALPHA);
+  ::ShowWindow(w, SW_SHOWNOACTIVATE);
+
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring picture = temp + (L"sim-host-window-" + std::to_wstring(::GetCurrentProcessId()) + L".png");
+  std::vector<std::string> lines;
+  host_.SetLineSink([&](uint32_t, const std::string& l) { lines.push_back(l); });
+  std::vector<Step> steps;
+  std::string error;
+  ASSERT_TRUE(ParseScript(std::string("watch-windows on\n"
+                                      "wait-window SimHostTestLookedAt 2000\n"
+                                      "windows\n"
+                                      "expect-windows SimHostTestLookedAt 1\n") +
+                              "screenshot " + QuoteText(picture) + " SimHostTestLookedAt\n"
+                          "click SimHostTestLookedAt 10 10 right\n"
+                          "wait-window-gone SimHostTestLookedAt 2000\n"
+                          "expect-windows SimHostTestLookedAt 0\n"
+                          "wait-window SimHostTestLookedAt 100\n",
+                          steps, error))
+      << error;
+  ScriptRunner runner(host_);
+  EXPECT_EQ(runner.Run(steps), 1);
+  EXPECT_EQ(runner.Failures(), 1) << "only the last wait, for a window that is gone";
+  EXPECT_FALSE(::IsWindow(w)) << "closed by the right click";
+
+  auto has = [&](const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != l.npos; });
+  };
+  EXPECT_TRUE(has("window SimHostTestLookedAt at ( 300,  200)–( 450,  260): Заголовок | text"));
+  EXPECT_TRUE(has("SimHostTestLookedAt \"looked at\" at (300, 200)–(450, 260) 150×60, visible, alpha 200"));
+  EXPECT_TRUE(has("(TOPMOST TOOLWINDOW LAYERED NOACTIVATE): Заголовок | text"));
+  EXPECT_TRUE(has("window SimHostTestLookedAt at ( 300,  200)–( 450,  260) closed"));
+  EXPECT_TRUE(has("line 9: EXPECTATION FAILED: a window of class SimHostTestLookedAt appears within 100 ms"));
+
+  // A PNG of the window's size.
+  std::ifstream in(std::filesystem::path(picture), std::ios::binary);
+  std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  ASSERT_GT(png.size(), 33u);
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8));
+  EXPECT_EQ(png.substr(12, 4), "IHDR");
+  auto bigEndian = [&](size_t at) {
+    return uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
+           uint32_t(uint8_t(png[at + 2])) << 8 | uint32_t(uint8_t(png[at + 3]));
+  };
+  EXPECT_EQ(bigEndian(16), 150u);
+  EXPECT_EQ(bigEndian(20), 60u);
+  std::filesystem::remove(std::filesystem::path(picture));
+  ::UnregisterClassW(wc.lpszClassName, wc.hInstance);
 }
 
 }  // namespace
