@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "hotkey/win32/hotkeys_win32.h"
 #include "metadata/player_info_hook.h"
 #include "players/win32/dll_player_access.h"
 #include "templates/xstatus_policy.h"
@@ -24,6 +25,7 @@ class DllSubsystems final : public SubsystemSet {
     Subsystems s;
     s.players = &DllPlayerAccess();
     s.ui = ui_.get();
+    s.hotKeys = hotKeys_.get();
     view_ = WithDefaults(s);
     publisher_ = std::make_unique<XStatusPolicy>(host, *view_.ui);
     view_.publisher = publisher_.get();
@@ -37,6 +39,8 @@ class DllSubsystems final : public SubsystemSet {
   Subsystems view_;
   // Before publisher_, which shows popups through it and so goes first.
   std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess());
+  // After ui_, whose windows the hot keys open, so it goes before them.
+  std::unique_ptr<Win32HotKeys> hotKeys_ = std::make_unique<Win32HotKeys>(*ui_);
   std::unique_ptr<XStatusPolicy> publisher_;
 };
 }  // namespace
