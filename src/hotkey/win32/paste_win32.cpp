@@ -88,7 +88,8 @@ void SendKeyCombination(Shortcut shortcut) {
 }
 
 void Win32Paste::PasteViaClipboard() {
-  PutTextOnClipboard(PasteText());  // a held clipboard is not reported; Ctrl+V goes anyway
+  // A held or hung clipboard is not reported; Ctrl+V goes anyway.
+  clipboardLane_.Run([text = PasteText()] { PutTextOnClipboard(text); }, kClipboardWaitMs);
   ForegroundInputAttachment attached;
   SendKeyCombination(kPasteShortcut);
 }

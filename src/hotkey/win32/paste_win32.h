@@ -1,7 +1,8 @@
 // Typing the paste line into the window that has the keyboard focus in
 // another program: through the clipboard and one Ctrl+V, or by posting one
-// character message per character to the window with the caret. Nothing here
-// waits on the other program: the clipboard is opened without waiting,
+// character message per character to the window with the caret. The host's
+// thread never waits on another program for long: emptying the clipboard
+// asks its previous owner (which may hang) and so runs on a bounded lane;
 // input and messages are posted.
 #pragma once
 
@@ -9,6 +10,7 @@
 
 #include "hotkey/hotkey_actions.h"
 #include "hotkey/shortcut.h"
+#include "platform/win32/bounded_lane.h"
 
 namespace tunelet::win32 {
 
@@ -28,6 +30,12 @@ class Win32Paste final : public IPaste {
   // window; false when none was posted (no caret window, or it is disabled
   // or read-only).
   bool PasteDirect() override;
+
+  // How long the host's thread waits for the clipboard.
+  static constexpr DWORD kClipboardWaitMs = 500;
+
+ private:
+  BoundedLane clipboardLane_{BoundedLane::Apartment::None};
 };
 
 }  // namespace tunelet::win32
