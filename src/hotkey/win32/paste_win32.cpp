@@ -33,18 +33,21 @@ UniqueGlobalMemory TextBlock(std::u16string_view text) {
   return block;
 }
 
-// Lets this thread's SendInput reach the foreground window's thread for as
-// long as it lives.
+// Shares this thread's input state with the foreground window's thread for as
+// long as it lives, so that the keys sent meet that thread's focus and key
+// state. This thread joins the other's input (not the reverse): Wine queues
+// sent keys on the shared input, and when the other thread is the one that
+// leaves, the keys stay behind on ours and are lost (verified under Wine 8).
 class ForegroundInputAttachment {
  public:
   ForegroundInputAttachment() {
     const HWND foreground = ::GetForegroundWindow();
     const DWORD ours = ::GetCurrentThreadId();
     foreign_ = foreground ? ::GetWindowThreadProcessId(foreground, nullptr) : 0;
-    attached_ = foreign_ && foreign_ != ours && ::AttachThreadInput(foreign_, ours, TRUE);
+    attached_ = foreign_ && foreign_ != ours && ::AttachThreadInput(ours, foreign_, TRUE);
   }
   ~ForegroundInputAttachment() {
-    if (attached_) ::AttachThreadInput(foreign_, ::GetCurrentThreadId(), FALSE);
+    if (attached_) ::AttachThreadInput(::GetCurrentThreadId(), foreign_, FALSE);
   }
   ForegroundInputAttachment(const ForegroundInputAttachment&) = delete;
   ForegroundInputAttachment& operator=(const ForegroundInputAttachment&) = delete;

@@ -117,6 +117,7 @@ class PasteTarget {
   }
   int chars() const { return chars_; }
   int ctrlV() const { return ctrlV_; }
+  int keys() const { return keys_; }
   std::vector<unsigned> bytes() const {
     std::vector<unsigned> copy;
     for (int i = 0; i < byteCount_; ++i) copy.push_back(bytes_[i]);
@@ -132,6 +133,7 @@ class PasteTarget {
     PasteTarget* t = Self();
     if (msg == WM_CHAR) ++t->chars_;
     if (msg == WM_KEYDOWN && wp == 'V' && (::GetKeyState(VK_CONTROL) & 0x8000)) ++t->ctrlV_;
+    if (msg == WM_KEYDOWN || msg == WM_KEYUP) ++t->keys_;
     return ::CallWindowProcW(t->editProc_, h, msg, wp, lp);
   }
   static LRESULT CALLBACK EightBitProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -186,7 +188,7 @@ class PasteTarget {
   std::atomic<DWORD> threadId_{0};
   HWND frame_ = nullptr, input_ = nullptr;
   WNDPROC editProc_ = nullptr;
-  std::atomic<int> chars_{0}, ctrlV_{0}, byteCount_{0};
+  std::atomic<int> chars_{0}, ctrlV_{0}, keys_{0}, byteCount_{0};
   unsigned bytes_[256] = {};
 };
 
@@ -243,7 +245,7 @@ TEST_F(HotKeys, ASlotFromTheFileIsRegisteredByTheHiddenWindowAndReleasedWithIt) 
   ASSERT_TRUE(window);
   EXPECT_EQ(window, hotKeys_.hotKeyWindow());
   EXPECT_FALSE(::IsWindowVisible(window));
-  EXPECT_EQ(::GetWindowLongW(window, GWL_STYLE) & ~WS_CLIPSIBLINGS, 0);
+  EXPECT_EQ(::GetWindowLongW(window, GWL_STYLE) & (WS_VISIBLE | WS_CHILD | WS_POPUP), 0);
   EXPECT_EQ(::GetClassLongW(window, GCL_STYLE), DWORD(CS_PARENTDC));
   EXPECT_FALSE(OthersCanRegister(MOD_CONTROL, VK_F5));
   EXPECT_EQ(hotKeys_.SlotText(kQuickInfo), u"Ctrl+F5");
@@ -331,11 +333,22 @@ TEST_F(HotKeys, ThePasteKeyPutsTheLineOnTheClipboardAndSendsOneCtrlV) {
   PasteTarget target(PasteTarget::Kind::UnicodeEdit);
   ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == target.frame(); }, 2000));
   PressHotKey(kPaste);
-  EXPECT_TRUE(PumpUntil([&] { return target.Text() == kPastedLine; }, 3000)) << target.Text().size();
+  EXPECT_TRUE(PumpUntil([&] { return target.Text() == kPastedLine; }, 3000)) << target.keys();
   PumpFor(100);
   EXPECT_EQ(target.ctrlV(), 1);
   EXPECT_EQ(target.Text(), kPastedLine);
   EXPECT_EQ(ClipboardText(), kPastedLine);
+}
+
+TEST_F(HotKeys, OneKeyCombinationIsFourKeyRecordsToTheFocusedWindow) {
+  PasteTarget target(PasteTarget::Kind::UnicodeEdit);
+  ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == target.frame(); }, 2000));
+  ASSERT_TRUE(tunelet::win32::PutTextOnClipboard(u"Ctrl+V"));
+  tunelet::win32::SendKeyCombination(0x4056);
+  EXPECT_TRUE(PumpUntil([&] { return target.Text() == L"Ctrl+V"; }, 2000));
+  PumpFor(100);
+  EXPECT_EQ(target.keys(), 4);
+  EXPECT_EQ(target.ctrlV(), 1);
 }
 
 TEST_F(HotKeys, TheDirectPasteSendsOneCharacterMessagePerUtf16Unit) {
