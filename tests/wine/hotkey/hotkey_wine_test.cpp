@@ -105,6 +105,8 @@ class PasteTarget {
   }
   ~PasteTarget() {
     if (threadId_) ::PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    // Closing the front window activates one of this thread's: keep answering.
+    PumpUntil([this] { return ended_.load(); }, 5000);
     thread_.join();
     ::CloseHandle(ready_);
   }
@@ -153,7 +155,7 @@ class PasteTarget {
   void Run() {
     Self() = this;
     threadId_ = ::GetCurrentThreadId();
-    frame_ = ::CreateWindowExW(0, L"STATIC", L"chat", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 420, 120, nullptr,
+    frame_ = ::CreateWindowExW(0, L"STATIC", L"chat", WS_POPUP | WS_BORDER | WS_VISIBLE, 50, 50, 420, 120, nullptr,
                                nullptr, nullptr, nullptr);
     if (kind_ == Kind::EightBitWindow) {
       WNDCLASSA wc{};
@@ -180,12 +182,14 @@ class PasteTarget {
     }
     ::DestroyWindow(frame_);
     if (kind_ == Kind::EightBitWindow) ::UnregisterClassA("HotKeyTest8Bit", ::GetModuleHandleA(nullptr));
+    ended_ = true;
   }
 
   Kind kind_;
   HANDLE ready_ = nullptr;
   std::thread thread_;
   std::atomic<DWORD> threadId_{0};
+  std::atomic<bool> ended_{false};
   HWND frame_ = nullptr, input_ = nullptr;
   WNDPROC editProc_ = nullptr;
   std::atomic<int> chars_{0}, ctrlV_{0}, keys_{0}, byteCount_{0};
