@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "host_test_support.h"
+#include "paste_target.h"
 #include "sim_host.h"
 
 namespace {
@@ -44,21 +47,29 @@ class HotKeysInHost : public ::testing::Test {
     };
     put(3, "Ctrl+F5");
     put(0, "Ctrl+Shift+F6");
+    put(4, "Ctrl+F12");
     HANDLE f = ::CreateFileW(File().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD done = 0;
     ::WriteFile(f, bytes.data(), DWORD(bytes.size()), &done, nullptr);
     ::CloseHandle(f);
   }
-  void PressCtrlShiftF6() {
-    const WORD keys[] = {VK_CONTROL, VK_SHIFT, VK_F6};
-    INPUT in[6] = {};
-    for (int i = 0; i < 3; ++i) {
-      in[i].type = in[5 - i].type = INPUT_KEYBOARD;
-      in[i].ki.wVk = in[5 - i].ki.wVk = keys[i];
-      in[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+  // Presses the keys in order and releases them in reverse.
+  static void Press(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> in;
+    for (WORD k : keys) {
+      INPUT i{};
+      i.type = INPUT_KEYBOARD;
+      i.ki.wVk = k;
+      in.push_back(i);
     }
-    ::SendInput(6, in, sizeof(INPUT));
+    for (size_t n = in.size(); n-- > 0;) {
+      INPUT i = in[n];
+      i.ki.dwFlags = KEYEVENTF_KEYUP;
+      in.push_back(i);
+    }
+    ::SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
   }
+  void PressCtrlShiftF6() { Press({VK_CONTROL, VK_SHIFT, VK_F6}); }
 
   PluginCopy copy_;
   SimHost host_;
@@ -107,6 +118,52 @@ TEST_F(HotKeysInHost, TheSwitchKeyTurnsThePlugInOffWithTheStatePopup) {
   EXPECT_TRUE(host_test::PumpUntil(host_, [] { return ::FindWindowW(L"Tpopform", nullptr) != nullptr; }, 3000));
   host_.Shutdown();
   EXPECT_EQ(host_.Record().PluginOn, 0);  // the record stored at shutdown holds the switch as the key left it
+}
+
+// What Media Player Classic shows: its window, while this process holds the
+// file open (the open-file route finds it).
+class PlayerWindow {
+ public:
+  PlayerWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"MediaPlayerClassicW";
+    ::RegisterClassW(&wc);
+    hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"Media Player Classic", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                              nullptr, wc.hInstance, nullptr);
+  }
+  ~PlayerWindow() {
+    ::DestroyWindow(hwnd_);
+    ::UnregisterClassW(L"MediaPlayerClassicW", ::GetModuleHandleW(nullptr));
+  }
+
+ private:
+  HWND hwnd_ = nullptr;
+};
+
+TEST_F(HotKeysInHost, ThePasteKeyTypesThePlayingTrackThroughTheClipboardWithTheDefaultTemplate) {
+  WriteBindings();
+  const std::wstring track = copy_.Folder() + L"\\track.mp3";
+  host_test::WriteTaggedMp3(track, L"Кино", L"Группа крови");
+  PlayerWindow player;
+  HANDLE playing = ::CreateFileW(track.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(playing, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(host_.Start());
+  const bool published = host_test::PumpUntil(host_, [&] { return host_.Shown().picture == 11; }, 10000);
+  ::CloseHandle(playing);
+  ASSERT_TRUE(published) << talkeo_sim::DescribeXStatus(host_.Shown());
+
+  hotkey_test::PasteTarget target(hotkey_test::PasteTarget::Kind::UnicodeEdit);
+  ASSERT_TRUE(host_test::PumpUntil(host_, [&] { return ::GetForegroundWindow() == target.frame(); }, 2000));
+  Press({VK_CONTROL, VK_F12});
+  const std::wstring line = L"*втыкает Кино \"Группа крови\"*";
+  EXPECT_TRUE(host_test::PumpUntil(host_, [&] { return target.Text() == line; }, 3000)) << target.keys();
+  host_.Pump(100);
+  EXPECT_EQ(target.ctrlV(), 1);
+  EXPECT_EQ(target.Text(), line);
+  EXPECT_EQ(hotkey_test::ClipboardText(), line);
+  host_.Shutdown();
 }
 
 }  // namespace
