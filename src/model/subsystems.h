@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tunelet {
 
@@ -48,6 +49,10 @@ class IUserInterface {
   virtual void ShowControlWindow() {}
   virtual void CloseControlWindow() {}
   virtual void ShowOptionsDialog() {}
+  // Asked by the hot keys: some act only while the options dialog is closed,
+  // and one closes the control window when it is open.
+  virtual bool IsOptionsDialogOpen() { return false; }
+  virtual bool IsControlWindowOpen() { return false; }
   // The QuickInfo window of the current track: refreshed when open, else shown.
   virtual void ShowQuickInfo() {}
   // Closes the options dialog and the QuickInfo window (the language dialog
@@ -64,6 +69,24 @@ class IHotKeys {
   virtual void LoadHotKeySlots() {}
   virtual void CreateHotKeyWindow() {}
   virtual void DestroyHotKeyWindow() {}
+
+  // What the options dialog's hot-key tab works with. Actions are 0..4; a
+  // shortcut is the virtual key in bits 0..7 with Shift 0x2000, Ctrl 0x4000,
+  // Alt 0x8000, Win 0x10000.
+  virtual void SaveHotKeySlots() {}
+  virtual std::u16string SlotText(int action) { return {}; }
+  virtual void SetSlotText(int action, std::u16string_view text) {}
+  virtual void ClearSlot(int action) {}
+  virtual void RegisterAllHotKeys() {}
+  // RegisterHotKey/UnregisterHotKey on the hot-key window, identifier = action.
+  virtual bool RegisterHotKey(int action, uint32_t shortcut) { return false; }
+  virtual bool UnregisterHotKey(int action) { return false; }
+  virtual bool CanRegisterShortcut(uint32_t shortcut) { return false; }
+  // The texts of every combination the system refuses (a few thousand trial
+  // registrations: seconds, not milliseconds).
+  virtual std::vector<std::u16string> UnavailableCombinations() { return {}; }
+  virtual std::u16string ShortcutToText(uint32_t shortcut) { return {}; }
+  virtual uint32_t TextToShortcut(std::u16string_view text) { return 0; }
 };
 
 class ILanguage {

@@ -21,6 +21,22 @@ constexpr BuiltInText kBuiltInTexts[] = {
     {u"BUT_NOTAV", u"Нет обновлений"},
     {u"NEWVERSIONAV", u"Доступна новая версия -"},
     {u"CB_CHECKONSTARTUP", u"Проверять наличие обновлений при запуске Talkeo"},
+    // The hot keys (the texts of the messages end where the caller adds a
+    // space and the action's caption).
+    {u"HOTKEYLIST_ITEM1", u"Включение/выключение плагина"},
+    {u"HOTKEYLIST_ITEM2", u"Показать настройки"},
+    {u"HOTKEYLIST_ITEM3", u"Показать/скрыть Tunelet Control"},
+    {u"HOTKEYLIST_ITEM4", u"Показать QuickInfo"},
+    {u"HOTKEYLIST_ITEM5", u"Вставить в другое приложение"},
+    {u"HOTKEYLIST_ITEMS", u"Назначение"},
+    {u"HOTKEYLIST_SUBITEMS", u"Сочетание"},
+    {u"HOTKEYLIST_HINT", u"Закройте это окно чтобы проверить горячие клавиши"},
+    {u"HOTKEY_UNAVHOTKEY", u"Непопустимое значение! Возможно только Ctrl + F1...F12"},
+    {u"HOTKEY_REG_ERROR", u"Невозможно зарегистрировать горячую клавишу -"},
+    {u"HOTKEY_DEL_ERROR", u"Невозможно удалить горячую клавишу -"},
+    {u"HOTKEY_DEL_FROM_DB", u"Горячая клавиша не связана с плагином Tunelet. Удалить её?"},
+    {u"STATTEXT5", u"Список всех горячих клавиш в системе"},
+    {u"BUT_REFRESHLIST", u"Обновить список"},
 };
 }  // namespace
 

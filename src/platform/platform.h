@@ -62,12 +62,18 @@ void ResetBytesReadCounter();
 // 8-bit to UTF-16 with a code page: 0 = the system ANSI code page, else the
 // given code page (1251 is the one the plug-in asks for).
 std::u16string MultiByteToWide(std::string_view bytes, uint32_t codePage);
+// UTF-16 to 8-bit in the same code pages; a character the code page lacks
+// becomes its default character ("?").
+std::string WideToMultiByte(std::u16string_view text, uint32_t codePage);
 
 // The user's temporary folder, with a trailing separator.
 std::u16string TempFolder();
 // Writes bytes to a new file at path (replacing it); false on failure.
 bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n);
 bool DeleteFileAt(std::u16string_view path);
+// Writes bytes over the start of the file at path, creating it when missing;
+// bytes of a longer file beyond them stay. False on failure.
+bool OverwriteFileStart(std::u16string_view path, const uint8_t* data, size_t n);
 // Creates a file that does not exist yet and writes bytes to it. An existing
 // file is never opened (kExists); a failed write removes the file it created.
 enum class CreateResult { kCreated, kExists, kFailed };

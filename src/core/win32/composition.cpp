@@ -4,6 +4,7 @@
 #include <gdiplus.h>
 
 #include "core/win32/ini_file_win32.h"
+#include "hotkey/win32/hotkeys_win32.h"
 #include "lang/language_texts.h"
 #include "lang/win32/language_win32.h"
 #include "metadata/player_info_hook.h"
@@ -31,6 +32,7 @@ class DllSubsystems final : public SubsystemSet {
     language_ = std::make_unique<Win32Language>(ini_, languageTexts_, *ui_);
     s.language = language_.get();
     s.update = update_.get();
+    s.hotKeys = hotKeys_.get();
     view_ = WithDefaults(s);
     publisher_ = std::make_unique<XStatusPolicy>(host, *view_.ui);
     view_.publisher = publisher_.get();
@@ -49,6 +51,8 @@ class DllSubsystems final : public SubsystemSet {
   ProfileIniFile ini_;
   // Before publisher_, which shows popups through it and so goes first.
   std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess(), uiTexts_);
+  // After ui_, whose windows the hot keys open, so it goes before them.
+  std::unique_ptr<Win32HotKeys> hotKeys_ = std::make_unique<Win32HotKeys>(*ui_);
   std::unique_ptr<XStatusPolicy> publisher_;
   std::unique_ptr<Win32Language> language_;  // goes before the windows it tells
   // Its destructor lets go of a check in flight (a bounded wait).

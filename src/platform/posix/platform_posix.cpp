@@ -116,6 +116,27 @@ std::u16string MultiByteToWide(std::string_view bytes, uint32_t codePage) {
   return out;
 }
 
+std::string WideToMultiByte(std::u16string_view text, uint32_t codePage) {
+  std::string out;
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    char b = '?';
+    if (c < 0x80) {
+      b = char(c);
+    } else {
+      for (unsigned v = 0x80; v < 0x100; ++v) {
+        const char16_t mapped = codePage == 1251 ? Cp1251ToUnicode(uint8_t(v)) : Cp1252ToUnicode(uint8_t(v));
+        if (mapped == c) {
+          b = char(v);
+          break;
+        }
+      }
+    }
+    out.push_back(b);
+  }
+  return out;
+}
+
 std::u16string TempFolder() {
   const char* t = std::getenv("TMPDIR");
   std::string dir = (t && *t) ? t : "/tmp";
@@ -143,6 +164,18 @@ CreateResult CreateNewFile(std::u16string_view path, const uint8_t* data, size_t
   const bool ok = ::close(fd) == 0 && done == n;
   if (!ok) ::unlink(native.c_str());
   return ok ? CreateResult::kCreated : CreateResult::kFailed;
+}
+
+bool OverwriteFileStart(std::u16string_view path, const uint8_t* data, size_t n) {
+  const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t put = ::pwrite(fd, data + done, n - done, off_t(done));
+    if (put <= 0) break;
+    done += size_t(put);
+  }
+  return ::close(fd) == 0 && done == n;
 }
 
 bool DeleteFileAt(std::u16string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }

@@ -115,6 +115,17 @@ std::u16string MultiByteToWide(std::string_view bytes, uint32_t codePage) {
   return out;
 }
 
+std::string WideToMultiByte(std::u16string_view text, uint32_t codePage) {
+  if (text.empty() || text.size() > 0x7FFFFFFF) return {};
+  const UINT cp = codePage == 0 ? CP_ACP : codePage;
+  const wchar_t* src = reinterpret_cast<const wchar_t*>(text.data());
+  const int n = ::WideCharToMultiByte(cp, 0, src, int(text.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(size_t(n), '\0');
+  ::WideCharToMultiByte(cp, 0, src, int(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
 std::u16string TempFolder() {
   wchar_t buf[MAX_PATH + 1] = {};
   const DWORD n = ::GetTempPathW(MAX_PATH + 1, buf);
@@ -124,6 +135,20 @@ std::u16string TempFolder() {
 
 bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
   win32::UniqueFile f(::CreateFileW(WPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  size_t done = 0;
+  while (done < n) {
+    DWORD put = 0;
+    const DWORD want = DWORD(n - done > 0x100000 ? 0x100000 : n - done);
+    if (!::WriteFile(f.get(), data + done, want, &put, nullptr) || put == 0) return false;
+    done += put;
+  }
+  return true;
+}
+
+bool OverwriteFileStart(std::u16string_view path, const uint8_t* data, size_t n) {
+  win32::UniqueFile f(::CreateFileW(WPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
   size_t done = 0;

@@ -1,4 +1,4 @@
-#include "ui/win32/window_class.h"
+#include "platform/win32/window_class.h"
 
 #include "platform/win32/unique_handle.h"
 

@@ -1,0 +1,45 @@
+// What each hot key does (the WM_HOTKEY identifier is the action number) and
+// when it may: the decisions are portable; the windows and the paste are
+// reached through IUserInterface and IPaste.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/subsystems.h"
+#include "model/ui_texts.h"
+
+namespace tunelet {
+
+enum HotKeyAction : int {
+  haTogglePlugin = 0,   // switch the plug-in on/off
+  haShowOptions = 1,    // show the options dialog
+  haToggleControl = 2,  // show/hide the floating control window
+  haShowQuickInfo = 3,  // show QuickInfo
+  haPasteInfo = 4,      // paste the playing information
+};
+
+// The two ways of typing the paste line into the focused window.
+class IPaste {
+ public:
+  virtual ~IPaste() = default;
+  virtual void PasteViaClipboard() = 0;
+  virtual bool PasteDirect() = 0;
+};
+
+// The state popup of the on/off switch.
+constexpr int kPluginStatePopup = 1;
+
+// Runs the action under its conditions. Returns false for an identifier that
+// is no action (the window passes the message on then).
+bool RunHotKeyAction(int action, IUserInterface& ui, IPaste& paste);
+
+// The action's caption in the hot-key list: the language text when a
+// language file is in use, else the built-in one.
+std::u16string HotKeyActionCaption(int action, const IUiTexts& languageTexts);
+
+// The paste key is limited to Ctrl with one of F1..F12 (the options dialog
+// refuses other combinations for it).
+bool IsAllowedPasteShortcut(uint32_t shortcut);
+
+}  // namespace tunelet

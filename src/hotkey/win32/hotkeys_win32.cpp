@@ -1,0 +1,102 @@
+#include "hotkey/win32/hotkeys_win32.h"
+
+#include <utility>
+
+#include "hotkey/hotkey_bindings.h"
+#include "model/settings.h"
+
+namespace tunelet::win32 {
+
+namespace {
+// Each entry point stops whatever is thrown: the caller is the core or a
+// dialog's window procedure, and the host's message loop is above them.
+template <typename F, typename R = decltype(std::declval<F>()())>
+R Guarded(F f, R failed = R()) {
+  try {
+    return f();
+  } catch (...) {
+    return failed;
+  }
+}
+template <typename F>
+void GuardedVoid(F f) {
+  try {
+    f();
+  } catch (...) {
+  }
+}
+bool IsAction(int action) { return action >= 0 && size_t(action) < kHotKeyActionCount; }
+}  // namespace
+
+std::u16string Win32HotKeys::FilePath() const {
+  const std::u16string& dll = Settings().DllPath;
+  return dll.empty() ? std::u16string() : HotKeyFilePath(dll);
+}
+
+void Win32HotKeys::LoadHotKeySlots() {
+  GuardedVoid([&] {
+    const std::u16string path = FilePath();
+    if (!path.empty()) tunelet::LoadHotKeySlots(slots_, path);
+  });
+}
+
+void Win32HotKeys::SaveHotKeySlots() {
+  GuardedVoid([&] {
+    const std::u16string path = FilePath();
+    if (!path.empty()) tunelet::SaveHotKeySlots(slots_, path);
+  });
+}
+
+void Win32HotKeys::CreateHotKeyWindow() {
+  GuardedVoid([&] {
+    if (window_.Create()) RegisterAllHotKeys();
+  });
+}
+
+void Win32HotKeys::DestroyHotKeyWindow() {
+  GuardedVoid([&] { window_.Destroy(); });
+}
+
+std::u16string Win32HotKeys::SlotText(int action) {
+  return Guarded([&] { return IsAction(action) ? slots_.SlotText(size_t(action)) : std::u16string(); });
+}
+
+void Win32HotKeys::SetSlotText(int action, std::u16string_view text) {
+  GuardedVoid([&] {
+    if (IsAction(action)) slots_.SetSlotText(size_t(action), text);
+  });
+}
+
+void Win32HotKeys::ClearSlot(int action) {
+  if (IsAction(action)) slots_.ClearSlot(size_t(action));
+}
+
+void Win32HotKeys::RegisterAllHotKeys() {
+  GuardedVoid([&] {
+    for (const HotKeyBinding& b : BindingsToRegister(slots_, keyNames_)) window_.Register(b.action, b.shortcut);
+  });
+}
+
+bool Win32HotKeys::RegisterHotKey(int action, uint32_t shortcut) {
+  return IsAction(action) && IsRegistrable(shortcut) && window_.Register(action, shortcut);
+}
+
+bool Win32HotKeys::UnregisterHotKey(int action) { return IsAction(action) && window_.Unregister(action); }
+
+bool Win32HotKeys::CanRegisterShortcut(uint32_t shortcut) { return window_.CanRegister(shortcut); }
+
+std::vector<std::u16string> Win32HotKeys::UnavailableCombinations() {
+  return Guarded([&] {
+    return tunelet::UnavailableCombinations([this](Shortcut s) { return window_.CanRegister(s); }, keyNames_);
+  });
+}
+
+std::u16string Win32HotKeys::ShortcutToText(uint32_t shortcut) {
+  return Guarded([&] { return tunelet::ShortcutToText(shortcut, keyNames_); });
+}
+
+uint32_t Win32HotKeys::TextToShortcut(std::u16string_view text) {
+  return Guarded([&] { return tunelet::TextToShortcut(text, keyNames_); });
+}
+
+}  // namespace tunelet::win32

@@ -1,0 +1,186 @@
+#include "hotkey/hotkey_slots.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "fake_key_names.h"
+#include "hotkey/hotkey_bindings.h"
+
+namespace {
+
+using namespace tunelet;
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> Slot(const std::string& text) {
+  std::vector<uint8_t> slot(kHotKeySlotSize, 0);
+  slot[0] = uint8_t(text.size());
+  std::copy(text.begin(), text.end(), slot.begin() + 1);
+  return slot;
+}
+
+class HotKeyFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tunelet-hotkeys-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    path_ = (dir_ / "hotkeys.dat").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::u16string Path() const { return Utf8ToUtf16(path_); }
+  void Write(const std::vector<uint8_t>& bytes) const {
+    std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  std::vector<uint8_t> Read() const {
+    std::ifstream f(path_, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+  }
+  // A file whose slot 3 holds Ctrl+F5, padded with pad bytes to size.
+  std::vector<uint8_t> FileWithCtrlF5ForQuickInfo(size_t size) const {
+    std::vector<uint8_t> bytes(3 * kHotKeySlotSize, 0);
+    const std::vector<uint8_t> slot = Slot("Ctrl+F5");
+    bytes.insert(bytes.end(), slot.begin(), slot.end());
+    bytes.resize(size, 0x5A);
+    return bytes;
+  }
+  static HotKeySlots SlotsWith(size_t action, std::u16string_view text) {
+    HotKeySlots s;
+    s.SetSlotText(action, text);
+    return s;
+  }
+
+  fs::path dir_;
+  std::string path_;
+};
+
+TEST(HotKeySlotText, ThirtyCharactersAreKeptWholeAndLongerTextsAreCut) {
+  HotKeySlots slots;
+  const std::u16string thirty = u"Ctrl+Shift+Alt+Win+Page Down12";
+  ASSERT_EQ(thirty.size(), 30u);
+  slots.SetSlotText(1, thirty);
+  EXPECT_EQ(slots.SlotText(1), thirty);
+  slots.SetSlotText(2, thirty + u"XYZ");
+  EXPECT_EQ(slots.SlotText(2), thirty);
+  EXPECT_EQ(slots.bytes()[2 * kHotKeySlotSize], 30);
+  // Neighbours untouched.
+  EXPECT_TRUE(slots.IsEmpty(0));
+  EXPECT_TRUE(slots.IsEmpty(3));
+  slots.ClearSlot(1);
+  for (size_t i = kHotKeySlotSize; i < 2 * kHotKeySlotSize; ++i) EXPECT_EQ(slots.bytes()[i], 0) << i;
+}
+
+TEST(HotKeySlotText, ALengthByteAboveThirtyNeverReadsIntoTheNextSlot) {
+  HotKeySlots::Bytes bytes{};
+  bytes.fill('A');
+  bytes[0] = 255;
+  HotKeySlots slots;
+  slots.set_bytes(bytes);
+  EXPECT_EQ(slots.SlotText(0), std::u16string(30, u'A'));
+  EXPECT_EQ(slots.SlotText(5), u"");  // no such action
+}
+
+TEST(HotKeySlotPath, TheFileLiesBesideThePlugIn) {
+  EXPECT_EQ(HotKeyFilePath(u"C:\\Talkeo\\Plugins\\Tunelet.dll"), u"C:\\Talkeo\\Plugins\\hotkeys.dat");
+  EXPECT_EQ(HotKeyFilePath(u"/opt/p/Tunelet.dll"), u"/opt/p/hotkeys.dat");
+  EXPECT_EQ(HotKeyFilePath(u"C:Tunelet.dll"), u"C:hotkeys.dat");
+}
+
+TEST_F(HotKeyFile, AMissingFileIsCreatedEmptyAndTheSlotsStay) {
+  HotKeySlots slots = SlotsWith(0, u"Alt+Q");
+  EXPECT_FALSE(LoadHotKeySlots(slots, Path()));
+  EXPECT_TRUE(fs::exists(path_));
+  EXPECT_EQ(fs::file_size(path_), 0u);
+  EXPECT_EQ(slots.SlotText(0), u"Alt+Q");
+}
+
+TEST_F(HotKeyFile, ShortFilesLeaveTheSlotsAndFullOrLongerOnesAreReadFromTheirStart) {
+  for (size_t size : {size_t(0), size_t(100), size_t(154)}) {
+    Write(FileWithCtrlF5ForQuickInfo(size));
+    HotKeySlots slots = SlotsWith(0, u"Alt+Q");
+    EXPECT_FALSE(LoadHotKeySlots(slots, Path())) << size;
+    EXPECT_EQ(slots.SlotText(0), u"Alt+Q") << size;
+    EXPECT_TRUE(slots.IsEmpty(3)) << size;
+  }
+  for (size_t size : {size_t(155), size_t(200)}) {
+    Write(FileWithCtrlF5ForQuickInfo(size));
+    HotKeySlots slots = SlotsWith(0, u"Alt+Q");
+    EXPECT_TRUE(LoadHotKeySlots(slots, Path())) << size;
+    EXPECT_TRUE(slots.IsEmpty(0)) << size;
+    EXPECT_EQ(slots.SlotText(3), u"Ctrl+F5") << size;
+    // Slot 4 is the padding: a length byte of 0x5A reads as 30 characters.
+    EXPECT_EQ(slots.SlotText(4), std::u16string(30, u'Z')) << size;
+  }
+}
+
+TEST_F(HotKeyFile, SavingWritesExactly155BytesAndKeepsWhatALongerFileHasBeyond) {
+  const HotKeySlots slots = SlotsWith(4, u"Ctrl+F12");
+  ASSERT_TRUE(SaveHotKeySlots(slots, Path()));
+  std::vector<uint8_t> expected(kHotKeyFileSize, 0);
+  const std::vector<uint8_t> slot = Slot("Ctrl+F12");
+  std::copy(slot.begin(), slot.end(), expected.begin() + 4 * kHotKeySlotSize);
+  EXPECT_EQ(Read(), expected);
+
+  Write(std::vector<uint8_t>(200, 0x77));
+  ASSERT_TRUE(SaveHotKeySlots(slots, Path()));
+  expected.resize(200, 0x77);
+  EXPECT_EQ(Read(), expected);
+
+  HotKeySlots back;
+  ASSERT_TRUE(LoadHotKeySlots(back, Path()));
+  EXPECT_EQ(back.SlotText(4), u"Ctrl+F12");
+}
+
+TEST(HotKeyBindings, OnlySlotsThatParseToAModifierAndAKeyAreRegistered) {
+  hotkey_test::FakeKeyNames names;
+  HotKeySlots slots;
+  slots.SetSlotText(0, u"F5");        // no modifier
+  slots.SetSlotText(1, u"Hyper+F1");  // unknown word
+  slots.SetSlotText(2, u"Ctrl+Alt");  // modifier as the key
+  slots.SetSlotText(3, u"Ctrl+F5");
+  slots.SetSlotText(4, u"Alt+Q");
+  const std::vector<HotKeyBinding> expected = {{3, kShortcutCtrl | 0x74}, {4, kShortcutAlt | 'Q'}};
+  EXPECT_EQ(BindingsToRegister(slots, names), expected);
+}
+
+TEST(HotKeyBindings, GarbageFilesNeverGiveACombinationWithoutAModifier) {
+  hotkey_test::FakeKeyNames names;
+  std::mt19937 random(11);
+  const std::string alphabet = "CtrlShiftAltWin+ F5Q\x80\xC0\xFF";
+  for (int round = 0; round < 300; ++round) {
+    HotKeySlots::Bytes bytes{};
+    for (auto& b : bytes)
+      b = round % 2 ? uint8_t(random()) : uint8_t(alphabet[random() % alphabet.size()]);
+    for (size_t a = 0; a < kHotKeyActionCount; ++a) bytes[a * kHotKeySlotSize] = uint8_t(random() % 40);
+    HotKeySlots slots;
+    slots.set_bytes(bytes);
+    for (const HotKeyBinding& b : BindingsToRegister(slots, names)) {
+      EXPECT_NE(ShortcutModifiers(b.shortcut), 0u);
+      EXPECT_NE(ShortcutKey(b.shortcut), 0u);
+    }
+  }
+}
+
+TEST(HotKeyBindings, TheScanTriesEveryModifierSetWithEveryKeyAndListsTheRefusedOnes) {
+  hotkey_test::FakeKeyNames names;
+  std::vector<Shortcut> tried;
+  const std::vector<std::u16string> refused = UnavailableCombinations(
+      [&](Shortcut s) {
+        tried.push_back(s);
+        return !(s == (kShortcutWin | 'L') || s == (kShortcutCtrl | kShortcutAlt | 0x2E) || s == 0x70u);
+      },
+      names);
+  ASSERT_EQ(tried.size(), 16u * 248u);
+  EXPECT_EQ(tried.front(), kShortcutWin | 8u);
+  EXPECT_EQ(tried[248], kShortcutWin | kShortcutShift | 8u);
+  EXPECT_EQ(tried.back(), 255u);  // no modifier, the last key
+  const std::vector<std::u16string> expected = {u"Win+L", u"Ctrl+Alt+Delete", u"F1"};
+  EXPECT_EQ(refused, expected);
+}
+
+}  // namespace
