@@ -22,6 +22,7 @@ class Win32UserInterface final : public IUserInterface {
   void ResetControlWindowPosition() override;
   void ShowControlWindow() override;
   void CloseControlWindow() override;
+  bool IsControlWindowOpen() override { return control_.hwnd() != nullptr; }
   void ShowQuickInfo() override;
   // Closes QuickInfo (the options and language dialogs are not built yet).
   void CloseDialogs() override;
