@@ -210,16 +210,10 @@ struct Win32UpdateCheck::Check {
 
 // --- the subsystem
 
-Win32UpdateCheck::Win32UpdateCheck(const IUiTexts& texts) : texts_(texts) {}
+Win32UpdateCheck::Win32UpdateCheck(const IUiTexts& texts)
+    : texts_(texts), windowClass_(kWindowClass, &WindowObject<Win32UpdateCheck>::Route, 0) {}
 
-Win32UpdateCheck::~Win32UpdateCheck() {
-  AbandonCheck();
-  if (window_) {
-    window_.reset();
-    // The class belongs to this library, which the host may unload next.
-    ::UnregisterClassW(kWindowClass, ThisModule());
-  }
-}
+Win32UpdateCheck::~Win32UpdateCheck() { AbandonCheck(); }
 
 void Win32UpdateCheck::StartUpdateCheck() {
   try {
@@ -289,26 +283,9 @@ LRESULT Win32UpdateCheck::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
   return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-namespace {
-LRESULT CALLBACK UpdateWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(cs->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<Win32UpdateCheck*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-  if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
-  return self->HandleMessage(hwnd, msg, wp, lp);
-}
-}  // namespace
-
 bool Win32UpdateCheck::EnsureWindow() {
   if (window_) return true;
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = &UpdateWindowProc;
-  wc.hInstance = ThisModule();
-  wc.lpszClassName = kWindowClass;
-  ::RegisterClassW(&wc);  // fails harmlessly when already registered
+  if (!windowClass_.Ensure()) return false;
   window_.reset(::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ThisModule(), this));
   return bool(window_);
 }

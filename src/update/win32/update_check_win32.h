@@ -22,6 +22,7 @@
 #include "model/ui_texts.h"
 #include "model/update_view.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/window_class.h"
 
 namespace tunelet::win32 {
 
@@ -63,6 +64,7 @@ class Win32UpdateCheck final : public IUpdateCheck {
   IUpdateView* view_ = nullptr;
   std::shared_ptr<Check> check_;
   uintptr_t nextId_ = 1;
+  WindowClass windowClass_;  // before window_, which goes first
   UniqueWindow window_;
 };
 
