@@ -65,35 +65,61 @@ int CountThreads(DWORD pid) {
   return n;
 }
 
+#if !defined(_WIN64)
 bool UnderWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+#endif
+
+using QueryInformationProcess = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+const uint8_t* ProcessEnvironmentBlock() {
+  struct BasicInformation {
+    LONG exitStatus;
+    const uint8_t* peb;
+    ULONG_PTR affinity, basePriority, processId, parentProcessId;
+  } info{};
+  const auto query = reinterpret_cast<QueryInformationProcess>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  constexpr ULONG kProcessBasicInformation = 0;
+  if (!query || query(::GetCurrentProcess(), kProcessBasicInformation, &info, sizeof(info), nullptr) < 0)
+    return nullptr;
+  return info.peb;
+}
 
 // The GDI handle table the system maps into every process, found through
 // the PEB (GdiSharedHandleTable). An entry whose type is non-zero is live.
 // Entries are 24 bytes with the type at byte 14 on x86_64 and in Wine
 // (whose entry keeps 64-bit fields on x86 too), 16 bytes with the type at
 // byte 10 on x86 Windows. Only the committed part of the table is read.
-int64_t CountGdiTableEntries() {
+struct GdiTable {
+  int64_t live = -1, dcs = -1;
+};
+
+GdiTable CountGdiTableEntries() {
 #if defined(_WIN64)
-  constexpr size_t kPebInTeb = 0x60, kTableOffset = 0xF8;
+  constexpr size_t kTableOffset = 0xF8;
   const bool wide = true;
 #else
-  constexpr size_t kPebInTeb = 0x30, kTableOffset = 0x94;
+  constexpr size_t kTableOffset = 0x94;
   const bool wide = UnderWine();
 #endif
   const size_t entrySize = wide ? 24 : 16, typeOffset = wide ? 14 : 10;
   constexpr size_t kMaxEntries = 0x10000;
-  const auto* teb = reinterpret_cast<const uint8_t*>(::NtCurrentTeb());
-  const uint8_t* peb = *reinterpret_cast<const uint8_t* const*>(teb + kPebInTeb);
+  const uint8_t* peb = ProcessEnvironmentBlock();
+  if (!peb) return {};
   const uint8_t* table = *reinterpret_cast<const uint8_t* const*>(peb + kTableOffset);
-  if (!table) return -1;
+  if (!table) return {};
   MEMORY_BASIC_INFORMATION mi{};
-  if (!::VirtualQuery(table, &mi, sizeof(mi)) || mi.State != MEM_COMMIT) return -1;
+  if (!::VirtualQuery(table, &mi, sizeof(mi)) || mi.State != MEM_COMMIT) return {};
   const size_t readable = size_t(static_cast<const uint8_t*>(mi.BaseAddress) + mi.RegionSize - table);
   const size_t entries = std::min(kMaxEntries, readable / entrySize);
-  int64_t live = 0;
-  for (size_t i = 0; i < entries; ++i)
-    if (table[i * entrySize + typeOffset] != 0) ++live;
-  return live;
+  constexpr uint8_t kDcType = 1;  // screen and memory DCs alike
+  GdiTable counted{0, 0};
+  for (size_t i = 0; i < entries; ++i) {
+    const uint8_t type = table[i * entrySize + typeOffset];
+    if (type != 0) ++counted.live;
+    if (type == kDcType) ++counted.dcs;
+  }
+  return counted;
 }
 
 // The system's handle list (class 16 of NtQuerySystemInformation), counted
@@ -197,7 +223,9 @@ Counts Measure() {
   if (!::GetProcessHandleCount(self, &c.handles) || c.handles == 0) c.handles = CountHandlesFromSystemList();
   c.gdiObjects = ::GetGuiResources(self, GR_GDIOBJECTS);
   c.userObjects = ::GetGuiResources(self, GR_USEROBJECTS);
-  c.gdiTableEntries = CountGdiTableEntries();
+  const GdiTable gdi = CountGdiTableEntries();
+  c.gdiTableObjects = gdi.live < 0 ? -1 : gdi.live - gdi.dcs;
+  c.gdiTableDcs = gdi.dcs;
   WindowTally tally{pid, &c};
   ::EnumWindows(CountTopLevel, LPARAM(&tally));
   c.windows += CountMessageOnlyWindows(pid);
@@ -214,9 +242,10 @@ Counts Measure() {
 std::string Describe(const Counts& c) {
   char line[320];
   std::snprintf(line, sizeof line,
-                "handles %4lu | GDI %lu, table %lld | USER %lu, windows %3d (popups %d, QuickInfo %d, control %d) | "
+                "handles %4lu | GDI %lu, table %lld + %lld DCs | USER %lu, windows %3d (popups %d, QuickInfo %d, control %d) | "
                 "private %7.2f MB | covers %d | threads %d",
-                c.handles, c.gdiObjects, static_cast<long long>(c.gdiTableEntries), c.userObjects, c.windows,
+                c.handles, c.gdiObjects, static_cast<long long>(c.gdiTableObjects),
+                static_cast<long long>(c.gdiTableDcs), c.userObjects, c.windows,
                 c.popups, c.quickInfo, c.controlWindow, double(c.privateBytes) / (1024.0 * 1024.0), c.coverFiles,
                 c.threads);
   return line;

@@ -14,8 +14,10 @@ struct Counts {
   DWORD handles = 0;
   DWORD gdiObjects = 0;   // GetGuiResources(GR_GDIOBJECTS)
   DWORD userObjects = 0;  // GetGuiResources(GR_USEROBJECTS)
-  // Live entries of the process's GDI handle table (-1: no table to read).
-  int64_t gdiTableEntries = -1;
+  // Live entries of the process's GDI handle table (-1: no table to read):
+  // DCs apart, since the window manager keeps a cache of them whose size
+  // follows the most windows painted at one time.
+  int64_t gdiTableObjects = -1, gdiTableDcs = -1;
   int windows = 0;  // top-level, child and message-only windows of the process
   int popups = 0, quickInfo = 0, controlWindow = 0;
   uint64_t privateBytes = 0;

@@ -49,13 +49,19 @@ constexpr long kWarmUpCycles = 200;
 constexpr long kHandleAllowance = 8;
 constexpr long kWindowAllowance = 0;
 constexpr long kGdiAllowance = 8;
+constexpr long kDcAllowance = 16;
 constexpr long kThreadAllowance = 1;
 constexpr double kPrivateAllowanceMb = 2.0;
 
 const XStatus kUsersOwn{5, L"Пью пиво", L"с друзьями"};
 
 std::string Utf8(const std::wstring& w) { return talkeo_sim::ToUtf8(w); }
-std::string Quoted(const std::wstring& w) { return "\"" + Utf8(w) + "\""; }
+std::string Quoted(const std::wstring& w) {
+  std::string q(1, '"');
+  q += Utf8(w);
+  q += '"';
+  return q;
+}
 
 std::wstring FolderOfThisExe() {
   wchar_t self[MAX_PATH * 2] = {};
@@ -205,7 +211,7 @@ void Click(HWND w, POINT at, bool right = false) {
 
 class Soak {
  public:
-  Soak(const Options& o) : opt_(o), rng_(o.seed) {}
+  explicit Soak(const Options& o) : opt_(o), rng_(o.seed) {}
 
   int Run() {
     if (!Prepare()) return 2;
@@ -411,8 +417,9 @@ class Soak {
                          " (allowance " + std::to_string(allowance) + ")");
     };
     over("handles (after warm-up)", long(reference_.handles), long(end.handles), kHandleAllowance);
-    over("GDI table entries (after warm-up)", long(reference_.gdiTableEntries), long(end.gdiTableEntries),
+    over("GDI objects but DCs (after warm-up)", long(reference_.gdiTableObjects), long(end.gdiTableObjects),
          kGdiAllowance);
+    over("GDI DCs (after warm-up)", long(reference_.gdiTableDcs), long(end.gdiTableDcs), kDcAllowance);
     over("windows (after warm-up)", reference_.windows, end.windows, kWindowAllowance);
     over("threads (after warm-up)", reference_.threads, end.threads, kThreadAllowance);
     const double privateSinceWarmUpMb = double(end.privateBytes) / (1024.0 * 1024.0) -
@@ -421,7 +428,7 @@ class Soak {
       faults.push_back("private bytes grew by " + std::to_string(privateSinceWarmUpMb) + " MB since the warm-up");
     over("handles", long(start.handles), long(end.handles), kHandleAllowance);
     over("GDI objects", long(start.gdiObjects), long(end.gdiObjects), kGdiAllowance);
-    over("GDI table entries", long(start.gdiTableEntries), long(end.gdiTableEntries), kGdiAllowance);
+    over("GDI objects but DCs", long(start.gdiTableObjects), long(end.gdiTableObjects), kGdiAllowance);
     over("USER objects", long(start.userObjects), long(end.userObjects), kGdiAllowance);
     over("windows", start.windows, end.windows, kWindowAllowance);
     over("threads", start.threads, end.threads, kThreadAllowance);
@@ -440,7 +447,7 @@ class Soak {
     if (recordHoldsSaved_)
       faults.push_back("the host-kept record still holds a saved X-status of the plug-in");
 
-    if (gdiTableNote_ && start.gdiObjects == 0 && end.gdiObjects == 0)
+    if (start.gdiObjects == 0 && end.gdiObjects == 0)
       std::printf("note: GetGuiResources reports 0 GDI and USER objects here (Wine); the GDI figure that "
                   "counts is the process's GDI handle table, the USER one the process's windows\n");
     for (const std::string& f : faults) std::printf("soak: %s\n", f.c_str());
@@ -466,7 +473,6 @@ class Soak {
   bool warmingUp_ = false;
   int warmUpRoute_ = 0;
   int playerStarts_ = 0, quickInfoOpened_ = 0, controlReopened_ = 0;
-  bool gdiTableNote_ = true;
 };
 
 }  // namespace
