@@ -122,19 +122,21 @@ GdiTable CountGdiTableEntries() {
   return counted;
 }
 
-// The system's handle list (class 16 of NtQuerySystemInformation), counted
-// for this process: Wine's GetProcessHandleCount answers 0.
+// The system's extended handle list (class 64 of NtQuerySystemInformation),
+// counted for this process: Wine's GetProcessHandleCount answers 0.
 struct HandleEntry {
-  USHORT process;
-  USHORT creatorBackTraceIndex;
-  UCHAR objectType;
-  UCHAR attributes;
-  USHORT value;
   PVOID object;
+  ULONG_PTR process;
+  ULONG_PTR value;
   ULONG access;
+  USHORT creatorBackTraceIndex;
+  USHORT objectType;
+  ULONG attributes;
+  ULONG reserved;
 };
 struct HandleList {
-  ULONG count;
+  ULONG_PTR count;
+  ULONG_PTR reserved;
   HandleEntry entries[1];
 };
 using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
@@ -143,21 +145,21 @@ DWORD CountHandlesFromSystemList() {
   const auto query = reinterpret_cast<QuerySystemInformation>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
   if (!query) return 0;
-  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr ULONG kSystemExtendedHandleInformation = 64;
   constexpr LONG kInfoLengthMismatch = LONG(0xC0000004);
   std::vector<uint8_t> buffer(1 << 16);
   for (int attempt = 0; attempt < 8; ++attempt) {
     ULONG needed = 0;
-    const LONG status = query(kSystemHandleInformation, buffer.data(), ULONG(buffer.size()), &needed);
+    const LONG status = query(kSystemExtendedHandleInformation, buffer.data(), ULONG(buffer.size()), &needed);
     if (status == kInfoLengthMismatch) {
-      buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+      buffer.resize(std::max<size_t>(buffer.size() * 2, size_t(needed) + 4096));
       continue;
     }
     if (status < 0) return 0;
     const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
     const size_t fit = (buffer.size() - offsetof(HandleList, entries)) / sizeof(HandleEntry);
     const size_t n = std::min<size_t>(list->count, fit);  // never past the buffer
-    const USHORT self = USHORT(::GetCurrentProcessId());
+    const ULONG_PTR self = ::GetCurrentProcessId();
     DWORD mine = 0;
     for (size_t i = 0; i < n; ++i)
       if (list->entries[i].process == self) ++mine;
