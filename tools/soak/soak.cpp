@@ -7,7 +7,9 @@
 // fails when a count ends above where it began, a cover file is left behind
 // or the user's own X-status is not back.
 //
-//   soak [--cycles N] [--seed S] [--every K]
+//   soak [--cycles N] [--seed S] [--every K] [--route 0..3]
+// (--route: the main lap starts only the player of one route: 0 window
+// messages, 1 shared memory, 2 automation, 3 open files.)
 #include <windows.h>
 
 #include <algorithm>
@@ -74,6 +76,7 @@ struct Options {
   long cycles = 10000;
   unsigned seed = 19;
   long every = 500;
+  int onlyRoute = -1;  // --route 0..3: the main lap starts only that player
 };
 
 bool ParseOptions(int argc, wchar_t** argv, Options& o) {
@@ -84,6 +87,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
     if (a == L"--cycles" && v > 0) o.cycles = v;
     else if (a == L"--seed" && v >= 0) o.seed = unsigned(v);
     else if (a == L"--every" && v > 0) o.every = v;
+    else if (a == L"--route" && v >= 0 && v < 4) o.onlyRoute = int(v);
     else return false;
   }
   return true;
@@ -203,6 +207,25 @@ HWND WindowOfThisProcess(HWND parent, const wchar_t* cls) {
   return nullptr;
 }
 
+// The window manager keeps the DCs of painted windows cached after the
+// windows go, as many as were ever in use at one time, each with its
+// regions. Holding that many once, before anything is measured, keeps the
+// cache's growth out of the counts: popups pile up to about a dozen.
+void FillDcCache() {
+  constexpr int kWindows = 48;
+  HWND windows[kWindows] = {};
+  HDC dcs[kWindows] = {};
+  for (int i = 0; i < kWindows; ++i) {
+    windows[i] = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP,
+                                   8 * i, 8 * i, 40, 40, nullptr, nullptr, nullptr, nullptr);
+    if (windows[i]) dcs[i] = ::GetDC(windows[i]);
+  }
+  for (int i = 0; i < kWindows; ++i) {
+    if (dcs[i]) ::ReleaseDC(windows[i], dcs[i]);
+    if (windows[i]) ::DestroyWindow(windows[i]);
+  }
+}
+
 void Click(HWND w, POINT at, bool right = false) {
   const LPARAM lp = MAKELPARAM(at.x, at.y);
   ::SendMessageW(w, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, lp);
@@ -216,6 +239,7 @@ class Soak {
   int Run() {
     if (!Prepare()) return 2;
     coversBefore_ = soak::CoverFilesInTempFolder();
+    FillDcCache();
     // A first, shorter lap fills what the system keeps once for good (the
     // window manager's DC cache, cursors, fonts, COM's apartments); the
     // counts after it are what the main lap must come back to.
@@ -360,7 +384,8 @@ class Soak {
 
   bool StartPlayer() {
     // The warm-up takes the routes in turn, so that each has run once.
-    const Route route = warmingUp_ ? Route(warmUpRoute_++ % 4) : Route(Roll(4));
+    const int any = Roll(4);
+    const Route route = warmingUp_ ? Route(warmUpRoute_++ % 4) : Route(opt_.onlyRoute >= 0 ? opt_.onlyRoute : any);
     session_.emplace(route, tracks_, Roll(kTrackCount));
     ++playerStarts_;
     if (!session_->ok()) std::printf("soak: %s did not start\n", RouteName(route));
@@ -391,6 +416,23 @@ class Soak {
     }
   }
 
+  // Threads that were ending when the plug-in went (a call that waited on a
+  // hung player, COM's own) get a bounded moment to end before the counts
+  // are taken; the time they took is printed.
+  soak::Counts SettledCounts() {
+    constexpr int kSettleSliceMs = 100, kSettleBoundMs = 10000;
+    soak::Counts c = soak::Measure();
+    int waited = 0;
+    for (; waited < kSettleBoundMs && c.threads > reference_.threads; waited += kSettleSliceMs) {
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+      ::Sleep(kSettleSliceMs);
+      c = soak::Measure();
+    }
+    std::printf("settled after %d ms\n", waited);
+    return c;
+  }
+
   void Print(const char* what, long cycle, const soak::Counts& c) {
     std::printf("%-6s %6ld | %s | %s\n", what, cycle, soak::Describe(c).c_str(),
                 host_ ? talkeo_sim::DescribeXStatus(host_->Shown()).c_str() : "plug-in unloaded");
@@ -400,7 +442,7 @@ class Soak {
   int Finish(const soak::Counts& start, double seconds) {
     session_.reset();
     const bool userStatusBack = StopPlugin();
-    const soak::Counts end = soak::Measure();
+    const soak::Counts end = SettledCounts();
     Print("end", opt_.cycles, end);
     std::printf("%ld cycles in %.1f s (%.2f ms a cycle); %d player starts, QuickInfo opened %d times, control "
                 "window shown again %d times; seed %u\n",
@@ -480,7 +522,7 @@ class Soak {
 int wmain(int argc, wchar_t** argv) {
   Options o;
   if (!ParseOptions(argc, argv, o)) {
-    std::printf("usage: soak [--cycles N] [--seed S] [--every K]\n");
+    std::printf("usage: soak [--cycles N] [--seed S] [--every K] [--route 0..3]\n");
     return 2;
   }
   std::printf("soak: %ld cycles, seed %u, counts every %ld cycles\n", o.cycles, o.seed, o.every);
