@@ -240,6 +240,7 @@ class Soak {
     if (!Prepare()) return 2;
     coversBefore_ = soak::CoverFilesInTempFolder();
     FillDcCache();
+    threadsBeforeLoading_ = soak::Measure().threads;
     // A first, shorter lap fills what the system keeps once for good (the
     // window manager's DC cache, cursors, fonts, COM's apartments); the
     // counts after it are what the main lap must come back to.
@@ -249,7 +250,7 @@ class Soak {
     warmingUp_ = false;
     session_.reset();
     if (!StopPlugin()) return Fail("the user's own X-status is not back after the warm-up lap");
-    reference_ = soak::Measure();
+    reference_ = SettledCounts();
     Print("after warm-up, plug-in unloaded", 0, reference_);
     std::printf("main lap: %ld cycles\n", opt_.cycles);
     return Lap(opt_.cycles, true);
@@ -417,13 +418,14 @@ class Soak {
   }
 
   // Threads that were ending when the plug-in went (a call that waited on a
-  // hung player, COM's own) get a bounded moment to end before the counts
-  // are taken; the time they took is printed.
+  // hung player, COM's own) get a bounded moment to end, down to the number
+  // before the plug-in was first loaded, before the counts are taken; the
+  // time they took is printed.
   soak::Counts SettledCounts() {
     constexpr int kSettleSliceMs = 100, kSettleBoundMs = 10000;
     soak::Counts c = soak::Measure();
     int waited = 0;
-    for (; waited < kSettleBoundMs && c.threads > reference_.threads; waited += kSettleSliceMs) {
+    for (; waited < kSettleBoundMs && c.threads > threadsBeforeLoading_; waited += kSettleSliceMs) {
       MSG msg;
       while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
       ::Sleep(kSettleSliceMs);
@@ -514,6 +516,7 @@ class Soak {
   bool recordHoldsSaved_ = false, libraryStillMapped_ = false;
   bool warmingUp_ = false;
   int warmUpRoute_ = 0;
+  int threadsBeforeLoading_ = 1;
   int playerStarts_ = 0, quickInfoOpened_ = 0, controlReopened_ = 0;
 };
 
