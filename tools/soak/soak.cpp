@@ -473,6 +473,7 @@ class Soak {
     over("handles", long(start.handles), long(end.handles), kHandleAllowance);
     over("GDI objects", long(start.gdiObjects), long(end.gdiObjects), kGdiAllowance);
     over("GDI objects but DCs", long(start.gdiTableObjects), long(end.gdiTableObjects), kGdiAllowance);
+    over("GDI DCs", long(start.gdiTableDcs), long(end.gdiTableDcs), kDcAllowance);
     over("USER objects", long(start.userObjects), long(end.userObjects), kGdiAllowance);
     over("windows", start.windows, end.windows, kWindowAllowance);
     over("threads", start.threads, end.threads, kThreadAllowance);
