@@ -47,7 +47,7 @@ constexpr long kWarmUpCycles = 200;
 
 // What the system may keep for itself between the start and the end (COM's
 // and the loader's caches, a heap that does not shrink): a leak of one
-// object per track passes these within a few hundred cycles.
+// object per track goes past these within a few hundred cycles.
 constexpr long kHandleAllowance = 8;
 constexpr long kWindowAllowance = 0;
 constexpr long kGdiAllowance = 8;
