@@ -8,7 +8,9 @@
 #include <cstring>
 #include <cstddef>
 #include <cwctype>
+#include <map>
 #include <vector>
+#include <winternl.h>
 
 namespace soak {
 
@@ -141,10 +143,20 @@ struct HandleList {
 };
 using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 
+// Calls fn(handle value, object type index) for each handle of this process.
+template <typename Fn>
+bool ForEachOwnHandle(Fn fn);
+
 DWORD CountHandlesFromSystemList() {
+  DWORD mine = 0;
+  return ForEachOwnHandle([&](ULONG_PTR, USHORT) { ++mine; }) ? mine : 0;
+}
+
+template <typename Fn>
+bool ForEachOwnHandle(Fn fn) {
   const auto query = reinterpret_cast<QuerySystemInformation>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return 0;
+  if (!query) return false;
   constexpr ULONG kSystemExtendedHandleInformation = 64;
   constexpr LONG kInfoLengthMismatch = LONG(0xC0000004);
   std::vector<uint8_t> buffer(1 << 16);
@@ -155,17 +167,16 @@ DWORD CountHandlesFromSystemList() {
       buffer.resize(std::max<size_t>(buffer.size() * 2, size_t(needed) + 4096));
       continue;
     }
-    if (status < 0) return 0;
+    if (status < 0) return false;
     const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
     const size_t fit = (buffer.size() - offsetof(HandleList, entries)) / sizeof(HandleEntry);
     const size_t n = std::min<size_t>(list->count, fit);  // never past the buffer
     const ULONG_PTR self = ::GetCurrentProcessId();
-    DWORD mine = 0;
     for (size_t i = 0; i < n; ++i)
-      if (list->entries[i].process == self) ++mine;
-    return mine;
+      if (list->entries[i].process == self) fn(list->entries[i].value, list->entries[i].objectType);
+    return true;
   }
-  return 0;
+  return false;
 }
 
 // Committed private memory, region by region: Wine's PrivateUsage is 0.
@@ -201,7 +212,64 @@ bool IsCoverName(const std::wstring& name) {
   return false;
 }
 
+using QueryInformationThread = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+// The module a thread started in, by its start address ("?" when unknown).
+std::string StartModuleOf(DWORD threadId) {
+  const auto query = reinterpret_cast<QueryInformationThread>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+  const HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
+  if (!thread) return "?";
+  constexpr ULONG kThreadQuerySetWin32StartAddress = 9;
+  void* start = nullptr;
+  const bool known = query && query(thread, kThreadQuerySetWin32StartAddress, &start, sizeof(start), nullptr) >= 0;
+  ::CloseHandle(thread);
+  HMODULE module = nullptr;
+  char name[MAX_PATH] = "?";
+  if (known && ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                    static_cast<const char*>(start), &module))
+    ::GetModuleBaseNameA(::GetCurrentProcess(), module, name, sizeof name);
+  return name;
+}
+
 }  // namespace
+
+std::string DescribeHandleTypes() {
+  using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryObject>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  std::map<std::string, int> byType;
+  ForEachOwnHandle([&](ULONG_PTR value, USHORT type) {
+    // ObjectTypeInformation (2) starts with the type's name as a counted string.
+    alignas(8) uint8_t info[512] = {};
+    std::string name = "type " + std::to_string(type);
+    if (query && query(reinterpret_cast<HANDLE>(value), 2, info, sizeof info, nullptr) >= 0) {
+      const auto* text = reinterpret_cast<const UNICODE_STRING*>(info);
+      const size_t chars = std::min<size_t>(text->Length / 2, 64);
+      if (text->Buffer) {
+        name.clear();
+        for (size_t i = 0; i < chars; ++i) name += char(text->Buffer[i] < 128 ? text->Buffer[i] : '?');
+      }
+    }
+    ++byType[name];
+  });
+  std::string out;
+  for (const auto& [name, n] : byType) out += (out.empty() ? "" : ", ") + name + " " + std::to_string(n);
+  return out;
+}
+
+std::string DescribeOtherThreads() {
+  std::string list;
+  const HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snap == INVALID_HANDLE_VALUE) return list;
+  THREADENTRY32 e{};
+  e.dwSize = sizeof(e);
+  for (BOOL ok = ::Thread32First(snap, &e); ok; ok = ::Thread32Next(snap, &e))
+    if (e.th32OwnerProcessID == ::GetCurrentProcessId() && e.th32ThreadID != ::GetCurrentThreadId())
+      list += (list.empty() ? "" : ", ") + StartModuleOf(e.th32ThreadID);
+  ::CloseHandle(snap);
+  return list;
+}
 
 std::set<std::wstring> CoverFilesInTempFolder() {
   std::set<std::wstring> found;

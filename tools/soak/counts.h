@@ -33,4 +33,10 @@ std::set<std::wstring> CoverFilesInTempFolder();
 
 std::string Describe(const Counts& c);
 
+// The process's handles by object type ("Event 12, File 3, ...").
+std::string DescribeHandleTypes();
+
+// The modules the process's other threads started in, comma-separated.
+std::string DescribeOtherThreads();
+
 }  // namespace soak

@@ -431,7 +431,9 @@ class Soak {
       ::Sleep(kSettleSliceMs);
       c = soak::Measure();
     }
-    std::printf("settled after %d ms\n", waited);
+    std::printf("settled after %d ms; handles by type: %s\n", waited, soak::DescribeHandleTypes().c_str());
+    if (c.threads > threadsBeforeLoading_)
+      std::printf("threads still running, by the module they started in: %s\n", soak::DescribeOtherThreads().c_str());
     return c;
   }
 
