@@ -7,7 +7,7 @@
 // fails when a count ends above where it began, a cover file is left behind
 // or the user's own X-status is not back.
 //
-//   soak [--cycles N] [--seed S] [--every K] [--route 0..3]
+//   soak [--cycles N] [--seed S] [--every K] [--route 0..3] [--trace 1]
 // (--route: the main lap starts only the player of one route: 0 window
 // messages, 1 shared memory, 2 automation, 3 open files.)
 #include <windows.h>
@@ -79,6 +79,7 @@ struct Options {
   unsigned seed = 19;
   long every = 500;
   int onlyRoute = -1;  // --route 0..3: the main lap starts only that player
+  bool trace = false;  // --trace 1: a line for each player start, hang and quit
 };
 
 bool ParseOptions(int argc, wchar_t** argv, Options& o) {
@@ -90,6 +91,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
     else if (a == L"--seed" && v >= 0) o.seed = unsigned(v);
     else if (a == L"--every" && v > 0) o.every = v;
     else if (a == L"--route" && v >= 0 && v < 4) o.onlyRoute = int(v);
+    else if (a == L"--trace") o.trace = v != 0;
     else return false;
   }
   return true;
@@ -366,6 +368,12 @@ class Soak {
     return true;
   }
 
+  // With --trace, a line per event of the main lap with the handle count.
+  void Trace(const char* what) {
+    if (!opt_.trace || warmingUp_) return;
+    std::printf("  %s (%s)\n", what, soak::Describe(soak::Measure()).substr(0, 12).c_str());
+  }
+
   int Roll(int n) { return int(rng_() % unsigned(n)); }
 
   // What the user and the players do before the next poll.
@@ -379,8 +387,12 @@ class Soak {
     if (session_->hanging()) return true;
     if (r < 90) return session_->Next();
     if (r < 130) return session_->TogglePause();
-    if (r < 138) return session_->Hang(1 + Roll(2));
+    if (r < 138) {
+      Trace("hang");
+      return session_->Hang(1 + Roll(2));
+    }
     if (r < (warmingUp_ ? 188 : 163)) {
+      Trace("quit");
       session_.reset();  // quits
       return true;
     }
@@ -392,6 +404,7 @@ class Soak {
     // The warm-up takes the routes in turn, so that each has run once.
     const int any = Roll(4);
     const Route route = warmingUp_ ? Route(warmUpRoute_++ % 4) : Route(opt_.onlyRoute >= 0 ? opt_.onlyRoute : any);
+    Trace(RouteName(route));
     session_.emplace(route, tracks_, Roll(kTrackCount));
     ++playerStarts_;
     if (!session_->ok()) std::printf("soak: %s did not start\n", RouteName(route));
