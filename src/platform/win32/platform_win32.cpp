@@ -76,6 +76,18 @@ std::optional<FoundEntry> LocalFindFirstEntry(const std::u16string& folder, cons
   return FoundEntry{std::u16string(win32::U(fd.cFileName)), uint64_t(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow};
 }
 
+// Writes all n bytes, in pieces of at most 1 MB; false on any failed write.
+bool WriteAll(HANDLE file, const uint8_t* data, size_t n) {
+  size_t done = 0;
+  while (done < n) {
+    DWORD put = 0;
+    const DWORD want = DWORD(n - done > 0x100000 ? 0x100000 : n - done);
+    if (!::WriteFile(file, data + done, want, &put, nullptr) || put == 0) return false;
+    done += put;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<FoundEntry> FindFirstEntry(std::u16string_view folder, std::u16string_view pattern) {
@@ -137,28 +149,14 @@ bool WriteNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
   win32::UniqueFile f(::CreateFileW(WPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
-  size_t done = 0;
-  while (done < n) {
-    DWORD put = 0;
-    const DWORD want = DWORD(n - done > 0x100000 ? 0x100000 : n - done);
-    if (!::WriteFile(f.get(), data + done, want, &put, nullptr) || put == 0) return false;
-    done += put;
-  }
-  return true;
+  return WriteAll(f.get(), data, n);
 }
 
 bool OverwriteFileStart(std::u16string_view path, const uint8_t* data, size_t n) {
   win32::UniqueFile f(::CreateFileW(WPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return false;
-  size_t done = 0;
-  while (done < n) {
-    DWORD put = 0;
-    const DWORD want = DWORD(n - done > 0x100000 ? 0x100000 : n - done);
-    if (!::WriteFile(f.get(), data + done, want, &put, nullptr) || put == 0) return false;
-    done += put;
-  }
-  return true;
+  return WriteAll(f.get(), data, n);
 }
 
 CreateResult CreateNewFile(std::u16string_view path, const uint8_t* data, size_t n) {
@@ -172,13 +170,7 @@ CreateResult CreateNewFile(std::u16string_view path, const uint8_t* data, size_t
       return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateResult::kExists
                                                                          : CreateResult::kFailed;
     }
-    size_t done = 0;
-    while (ok && done < n) {
-      DWORD put = 0;
-      const DWORD want = DWORD(n - done > 0x100000 ? 0x100000 : n - done);
-      ok = ::WriteFile(f.get(), data + done, want, &put, nullptr) && put != 0;
-      done += put;
-    }
+    ok = WriteAll(f.get(), data, n);
   }
   if (!ok) ::DeleteFileW(wpath.c_str());  // ours: created above
   return ok ? CreateResult::kCreated : CreateResult::kFailed;
