@@ -1,0 +1,15 @@
+#include "ui/win32/options_pages.h"
+
+// Stand-in until the page is built: an empty tab.
+namespace tunelet::win32 {
+namespace {
+class BlankTemplatesPage final : public OptionsPage {
+ public:
+  void CreateControls(HWND, OptionsPageKit&) override {}
+  void Load(const PluginSettings&) override {}
+  void Store(PluginSettings&) override {}
+  void ApplyTexts(const IUiTexts&) override {}
+};
+}  // namespace
+std::unique_ptr<OptionsPage> MakeTemplatesPage() { return std::make_unique<BlankTemplatesPage>(); }
+}  // namespace tunelet::win32
