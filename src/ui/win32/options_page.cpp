@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "ui/options_texts.h"
+
 namespace tunelet::win32 {
 
 namespace {
@@ -73,6 +75,22 @@ HWND OptionsPageKit::AddControl(HWND parent, const wchar_t* windowClass, std::u1
                                    width, height, parent, reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
   if (c) ::SendMessageW(c, WM_SETFONT, WPARAM(font_), FALSE);
   return c;
+}
+
+HWND OptionsPageKit::AddTableControl(HWND parent, const wchar_t* windowClass, DWORD style, int id, int left, int top,
+                                     int width, int height, DWORD exStyle) {
+  const HWND c = AddControl(parent, windowClass, BuiltInCaption(id), style, id, left, top, width, height, exStyle);
+  SetHint(c, BuiltInHint(id));
+  return c;
+}
+
+void OptionsPageKit::ApplyTableTexts(HWND parent, const IUiTexts& language) {
+  for (const auto& t : OptionsControlTexts()) {
+    const HWND c = ::GetDlgItem(parent, t.control);
+    if (!c) continue;
+    if (auto caption = LanguageCaption(t.control, language)) SetControlText(c, *caption);
+    if (auto hint = LanguageHint(t.control, language)) SetHint(c, *hint);
+  }
 }
 
 void OptionsPageKit::SetHint(HWND control, std::u16string_view hint) {

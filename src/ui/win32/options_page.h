@@ -77,8 +77,15 @@ class OptionsPageKit {
   // height in pixels of parent's client area. WS_CHILD | WS_VISIBLE are added.
   HWND AddControl(HWND parent, const wchar_t* windowClass, std::u16string_view text, DWORD style, int id,
                   int left, int top, int width, int height, DWORD exStyle = 0);
+  // AddControl with the control's built-in caption and hint from the texts
+  // table (ui/options_texts.h).
+  HWND AddTableControl(HWND parent, const wchar_t* windowClass, DWORD style, int id, int left, int top, int width,
+                       int height, DWORD exStyle = 0);
   // The control's hint, shown as a tooltip; an empty hint removes it.
   void SetHint(HWND control, std::u16string_view hint);
+  // Every control under parent that the texts table names takes the
+  // language file's caption and hint where the table gives a key.
+  void ApplyTableTexts(HWND parent, const IUiTexts& language);
 
  private:
   static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
