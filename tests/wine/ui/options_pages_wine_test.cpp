@@ -30,6 +30,7 @@
 #include "model/subsystems.h"
 #include "model/ui_texts.h"
 #include "model/update_view.h"
+#include "paste_target.h"
 #include "platform/win32/unique_handle.h"
 #include "plugin_windows.h"
 #include "templates/template_engine.h"
@@ -47,24 +48,9 @@ using tunelet::win32::OptionsPage;
 using tunelet::win32::OptionsPageKit;
 using tunelet::win32::OptionsServices;
 
-void Pump() {
-  MSG m;
-  while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&m);
-    ::DispatchMessageW(&m);
-  }
-}
-template <typename Done>
-bool PumpUntil(Done done, DWORD boundMs) {
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    Pump();
-    if (done()) return true;
-    if (::GetTickCount() - start >= boundMs) return false;
-    ::Sleep(5);
-  }
-}
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+// This thread's messages, pumped until a condition holds or a bound runs out.
+using hotkey_test::PumpFor;
+using hotkey_test::PumpUntil;
 
 std::wstring TextOf(HWND hwnd) {
   wchar_t buf[512] = {};
@@ -421,7 +407,9 @@ TEST_F(OptionsPages, OthersBoxScrollsItsControlsIntoView) {
   const HWND box = ::GetDlgItem(page, tunelet::kIdOthersBox);
   ASSERT_TRUE(box);
   EXPECT_TRUE(::GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
-  SCROLLINFO si{sizeof si, SIF_ALL};
+  SCROLLINFO si{};
+  si.cbSize = sizeof si;
+  si.fMask = SIF_ALL;
   ASSERT_TRUE(::GetScrollInfo(box, SB_VERT, &si));
   EXPECT_GT(si.nMax + 1, int(si.nPage));  // the content is taller than the box
   EXPECT_EQ(si.nPos, 0);
@@ -568,7 +556,12 @@ std::vector<uint32_t> PixelsOf(HWND hwnd) {
   HDC dc = ::GetDC(hwnd);
   HDC memory = ::CreateCompatibleDC(dc);
   BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = r.right;
+  bi.bmiHeader.biHeight = -r.bottom;  // top row first
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   const HGDIOBJ old = ::SelectObject(memory, bitmap);
