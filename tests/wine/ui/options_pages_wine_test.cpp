@@ -17,6 +17,7 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -59,6 +60,13 @@ std::wstring TextOf(HWND hwnd) {
 }
 bool Checked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void Click(HWND button) { ::SendMessageW(button, BM_CLICK, 0, 0); }
+// The check marks of a page's buttons, in the order given.
+template <typename Item>
+std::vector<bool> CheckMarks(Item item, std::initializer_list<int> ids) {
+  std::vector<bool> marks;
+  for (int id : ids) marks.push_back(Checked(item(id)));
+  return marks;
+}
 
 struct FakeUserInterface final : tunelet::IUserInterface {
   int shown = 0, closed = 0, resets = 0;
@@ -207,10 +215,9 @@ TEST_F(OptionsPages, PopupsPageShowsAndStoresItsSettings) {
   auto item = [&](int id) { return ::GetDlgItem(page, id); };
 
   EXPECT_EQ(TextOf(item(tunelet::kIdStext6)), L"Настройка popup");
-  EXPECT_TRUE(Checked(item(tunelet::kIdPopupOn)));
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxOnTop)));
-  EXPECT_FALSE(Checked(item(tunelet::kIdChboxShadow)));
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxSmooth)));
+  EXPECT_EQ(CheckMarks(item, {tunelet::kIdPopupOn, tunelet::kIdChboxOnTop, tunelet::kIdChboxShadow,
+                              tunelet::kIdChboxSmooth}),
+            (std::vector<bool>{true, true, false, true}));
   const HWND bar = item(tunelet::kIdTranspBar);
   EXPECT_EQ(::SendMessageW(bar, TBM_GETPOS, 0, 0), 120);
   EXPECT_EQ(::SendMessageW(bar, TBM_GETRANGEMIN, 0, 0), 20);
@@ -299,17 +306,14 @@ TEST_F(OptionsPages, OthersPageShowsAndStoresItsSettings) {
   auto item = [&](int id) { return OthersItem(page, id); };
 
   EXPECT_EQ(TextOf(item(tunelet::kIdStext7)), L"Основные");
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxOleFoobar)));
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxVideoOff)));
-  EXPECT_FALSE(Checked(item(tunelet::kIdChboxReturnOnPause)));
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxGetFromName)));
+  EXPECT_EQ(CheckMarks(item, {tunelet::kIdChboxOleFoobar, tunelet::kIdChboxVideoOff, tunelet::kIdChboxReturnOnPause,
+                              tunelet::kIdChboxGetFromName, tunelet::kIdRbOverBuf, tunelet::kIdRbDirect}),
+            (std::vector<bool>{true, true, false, true, false, true}));
   const HWND codepage = item(tunelet::kIdChboxCodepage);
   EXPECT_EQ(::SendMessageW(codepage, CB_GETCOUNT, 0, 0), 2);
   EXPECT_EQ(::SendMessageW(codepage, CB_GETCURSEL, 0, 0), 1);
   EXPECT_EQ(TextOf(codepage), L"Кириллица (1251)");
   EXPECT_EQ(TextOf(item(tunelet::kIdTextPasteText)), L"слушаю %artist% — %title%");
-  EXPECT_TRUE(Checked(item(tunelet::kIdRbDirect)));
-  EXPECT_FALSE(Checked(item(tunelet::kIdRbOverBuf)));
 
   Click(item(tunelet::kIdChboxReturnOnPause));
   Click(item(tunelet::kIdChboxOleFoobar));
@@ -670,16 +674,16 @@ TEST_F(OptionsPages, TheLoadButtonStartsDisabledAtEveryOpening) {
 
 using PageFactory = std::unique_ptr<OptionsPage> (*)();
 std::unique_ptr<OptionsPage> MakeAboutPageOpeningNothing() { return tunelet::win32::MakeAboutPage(nullptr); }
+const struct {
+  const char* name;
+  PageFactory make;
+  int tab;
+} kPages[] = {{"popups", &tunelet::win32::MakePopupsPage, kPopupsTab},
+              {"others", &tunelet::win32::MakeOthersPage, kOthersTab},
+              {"control-window", &tunelet::win32::MakeControlWindowPage, kControlWindowTab},
+              {"about", &MakeAboutPageOpeningNothing, kAboutTab}};
 
 TEST_F(OptionsPages, PagesMadeAndFreedTenTimesLeaveNoGdiObjectOrWindow) {
-  const struct {
-    const char* name;
-    PageFactory make;
-    int tab;
-  } kPages[] = {{"popups", &tunelet::win32::MakePopupsPage, kPopupsTab},
-                {"others", &tunelet::win32::MakeOthersPage, kOthersTab},
-                {"control window", &tunelet::win32::MakeControlWindowPage, kControlWindowTab},
-                {"about", &MakeAboutPageOpeningNothing, kAboutTab}};
   auto cycle = [&](PageFactory make, int tab) {
     const HWND page = Open(make(), tab);
     PumpFor(tab == kAboutTab ? 200 : 0);  // the credits step and paint again
@@ -717,14 +721,6 @@ TEST_F(OptionsPages, Screenshots) {
   s.PluginVersion = "3.0.5.2650";
   s.Updateonstartup = true;
   const tunelet::LanguageTexts english;
-  const struct {
-    const char* name;
-    PageFactory make;
-    int tab;
-  } kPages[] = {{"popups", &tunelet::win32::MakePopupsPage, kPopupsTab},
-                {"others", &tunelet::win32::MakeOthersPage, kOthersTab},
-                {"control-window", &tunelet::win32::MakeControlWindowPage, kControlWindowTab},
-                {"about", &MakeAboutPageOpeningNothing, kAboutTab}};
   for (const tunelet::IUiTexts* language : {static_cast<const tunelet::IUiTexts*>(nullptr),
                                             static_cast<const tunelet::IUiTexts*>(&english)}) {
     for (const auto& p : kPages) {
