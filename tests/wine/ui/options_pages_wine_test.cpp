@@ -672,6 +672,28 @@ TEST_F(OptionsPages, TheLoadButtonStartsDisabledAtEveryOpening) {
   EXPECT_EQ(update_.views[3], nullptr);
 }
 
+TEST_F(OptionsPages, ATabSwitchShowsNothingOfThePreviousPage) {
+  const HWND others = Open(tunelet::win32::MakeOthersPage(), kOthersTab);
+  PumpFor(50);
+  // The frame's switch: the new page shown, the old one hidden.
+  const HWND tlc = Open(tunelet::win32::MakeControlWindowPage(), kControlWindowTab);
+  ::ShowWindow(others, SW_HIDE);
+  PumpFor(50);
+  // Below the control-window page's buttons there is nothing but the page.
+  RECT buttons{};
+  ::GetWindowRect(::GetDlgItem(tlc, tunelet::kIdBtShowHide), &buttons);
+  ::MapWindowPoints(nullptr, tlc, reinterpret_cast<POINT*>(&buttons), 2);
+  RECT client{};
+  ::GetClientRect(tlc, &client);
+  const std::vector<uint32_t> pixels = PixelsOf(tlc);
+  const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+  const uint32_t expected = uint32_t(GetRValue(face)) << 16 | uint32_t(GetGValue(face)) << 8 | GetBValue(face);
+  int other = 0;
+  for (int y = buttons.bottom + 4; y < client.bottom; ++y)
+    for (int x = 0; x < client.right; ++x) other += (pixels[size_t(y) * size_t(client.right) + size_t(x)] & 0xFFFFFF) != expected;
+  EXPECT_EQ(other, 0);
+}
+
 using PageFactory = std::unique_ptr<OptionsPage> (*)();
 std::unique_ptr<OptionsPage> MakeAboutPageOpeningNothing() { return tunelet::win32::MakeAboutPage(nullptr); }
 const struct {
