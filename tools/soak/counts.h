@@ -36,6 +36,14 @@ std::string Describe(const Counts& c);
 // The process's handles by object type ("Event 12, File 3, ...").
 std::string DescribeHandleTypes();
 
+// Each handle of the process as "Type name" ("File \\Device\\NamedPipe\\...",
+// "Event" for an unnamed one): two snapshots differ by what was opened or
+// closed between them.
+std::multiset<std::string> HandleSnapshot();
+
+// What is in after and not in before, one per line, indented.
+std::string DescribeAddedHandles(const std::multiset<std::string>& before, const std::multiset<std::string>& after);
+
 // The modules the process's other threads started in, comma-separated.
 std::string DescribeOtherThreads();
 
