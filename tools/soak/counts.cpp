@@ -317,11 +317,17 @@ std::set<std::wstring> CoverFilesInTempFolder() {
   return found;
 }
 
+DWORD HandleCount() {
+  DWORD n = 0;
+  if (!::GetProcessHandleCount(::GetCurrentProcess(), &n) || n == 0) n = CountHandlesFromSystemList();
+  return n;
+}
+
 Counts Measure() {
   Counts c;
   const HANDLE self = ::GetCurrentProcess();
   const DWORD pid = ::GetCurrentProcessId();
-  if (!::GetProcessHandleCount(self, &c.handles) || c.handles == 0) c.handles = CountHandlesFromSystemList();
+  c.handles = HandleCount();
   c.gdiObjects = ::GetGuiResources(self, GR_GDIOBJECTS);
   c.userObjects = ::GetGuiResources(self, GR_USEROBJECTS);
   const GdiTable gdi = CountGdiTableEntries();

@@ -27,6 +27,9 @@ struct Counts {
 
 Counts Measure();
 
+// The process's handle count alone (cheaper than Measure).
+DWORD HandleCount();
+
 // Full paths of the files in the temporary folder named as the plug-in names
 // its temporary covers (img or cover, 1 to 4 hex digits, an image extension).
 std::set<std::wstring> CoverFilesInTempFolder();

@@ -52,11 +52,17 @@ constexpr long kWarmUpCycles = 200;
 // Handles: the system's RPC layer keeps an event and a thread handle for good
 // after its first calls.
 constexpr long kHandleAllowance = 4;
-// Wine's COM keeps an event and two mutexes of every automation server that
-// dies while a call of the plug-in is stuck in it (docs/wine-notes.md; shown
-// without the plug-in by com_hang_probe). The soak ends a hung player now
-// and then, as a user ends a player that does not respond.
-constexpr long kHandlesLeftPerServerEndedUnderCall = 3;
+// Wine's COM keeps up to 4 handles (an event and two mutexes, or events and
+// files) of every automation server that ends while a call of the plug-in is
+// still in it (docs/wine-notes.md; shown without the plug-in by
+// com_hang_probe). The soak ends a hung player now and then, as a user ends
+// a player that does not respond, and a player that hung may quit before
+// the plug-in's call given up there has ended. Such a call shows: between
+// calls the plug-in holds no handle for an automation player, so the process
+// then holds more than at the player's start (the client's handle of the
+// player process apart).
+constexpr long kHandlesLeftPerServerEndedUnderCall = 4;
+constexpr DWORD kHandlesOfAPlayerSession = 1;
 // Per mille of the cycles a player hangs in: it is ended there and then.
 constexpr int kEndHungPlayerPerMille = 150;
 constexpr long kWindowAllowance = 0;
@@ -299,7 +305,7 @@ class Soak {
         // A player that did not start or take its commands under a loaded
         // machine is let go; the plug-in sees it quit.
         std::printf("soak: a simulated player did not take its commands at cycle %ld; it is let go\n", cycle);
-        session_.reset();
+        EndPlayer();
         ++playerFailures_;
       }
       if (!DeliverCycle()) {
@@ -409,7 +415,7 @@ class Soak {
     }
     if (r < (warmingUp_ ? 188 : 163)) {
       Trace("quit");
-      session_.reset();  // quits
+      EndPlayer();  // it quits
       return true;
     }
     if (r < 193) ClickQuickInfo();
@@ -418,11 +424,18 @@ class Soak {
 
   void EndHungPlayer() {
     Trace("ended while hung");
-    if (!warmingUp_) {
-      ++endedHung_;
-      if (session_->route() == Route::Automation) ++automationEndedHung_;
-    }
+    if (!warmingUp_) ++endedHung_;
     session_->EndWhileHung();
+    EndPlayer();
+  }
+
+  // Ends the player; counts an automation player that ends with a call of
+  // the plug-in still in it.
+  void EndPlayer() {
+    if (!session_) return;
+    if (!warmingUp_ && session_->route() == Route::Automation &&
+        soak::HandleCount() > handlesAtPlayerStart_ + kHandlesOfAPlayerSession)
+      ++automationEndedUnderCall_;
     session_.reset();
   }
 
@@ -431,6 +444,7 @@ class Soak {
     const int any = Roll(4);
     const Route route = warmingUp_ ? Route(warmUpRoute_++ % 4) : Route(opt_.onlyRoute >= 0 ? opt_.onlyRoute : any);
     Trace(RouteName(route));
+    handlesAtPlayerStart_ = soak::HandleCount();
     session_.emplace(route, tracks_, Roll(kTrackCount));
     ++playerStarts_;
     if (!session_->ok()) std::printf("soak: %s did not start\n", RouteName(route));
@@ -488,7 +502,7 @@ class Soak {
   }
 
   int Finish(const soak::Counts& start, double seconds) {
-    session_.reset();
+    EndPlayer();
     const bool userStatusBack = StopPlugin();
     const soak::Counts end = SettledCounts();
     Print("end", opt_.cycles, end);
@@ -499,10 +513,10 @@ class Soak {
                 opt_.cycles, seconds, 1000.0 * seconds / double(opt_.cycles), playerStarts_, endedHung_,
                 quickInfoOpened_, controlReopened_, opt_.seed);
 
-    const long handleAllowance = kHandleAllowance + kHandlesLeftPerServerEndedUnderCall * automationEndedHung_;
-    std::printf("handle allowance %ld: %ld for the system, %ld for each of the %d automation players ended while "
-                "hung\n",
-                handleAllowance, kHandleAllowance, kHandlesLeftPerServerEndedUnderCall, automationEndedHung_);
+    const long handleAllowance = kHandleAllowance + kHandlesLeftPerServerEndedUnderCall * automationEndedUnderCall_;
+    std::printf("handle allowance %ld: %ld for the system, %ld for each of the %d automation players that ended with "
+                "a call of the plug-in in them\n",
+                handleAllowance, kHandleAllowance, kHandlesLeftPerServerEndedUnderCall, automationEndedUnderCall_);
     std::vector<std::string> faults;
     // Against the counts before the first cycle (plug-in loaded), and
     // against those after the warm-up lap (plug-in unloaded, the system's
@@ -577,7 +591,8 @@ class Soak {
   int warmUpRoute_ = 0;
   int threadsBeforeLoading_ = 1;
   int playerStarts_ = 0, quickInfoOpened_ = 0, controlReopened_ = 0, playerFailures_ = 0;
-  int endedHung_ = 0, automationEndedHung_ = 0;
+  int endedHung_ = 0, automationEndedUnderCall_ = 0;
+  DWORD handlesAtPlayerStart_ = 0;
 };
 
 }  // namespace

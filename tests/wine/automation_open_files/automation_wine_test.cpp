@@ -285,8 +285,9 @@ TEST_F(Automation, APlayerEndedWhileItHangsUnderACallLeavesNothingOfOurs) {
   for (const auto& [type, n] : before) added[type] -= n;
   EXPECT_LE(added["Event"], kRounds * kWineEventsPerEnd);
   EXPECT_LE(added["Mutant"], kRounds * kWineMutexesPerEnd);
-  for (const auto& [type, n] : added)
-    if (type != "Event" && type != "Mutant") EXPECT_LE(n, 0) << type;
+  added.erase("Event");
+  added.erase("Mutant");
+  for (const auto& [type, n] : added) EXPECT_LE(n, 0) << type;
   Run("automation-serve itunes");
 }
 
