@@ -47,22 +47,25 @@ std::wstring EventName(const std::wstring& tag, const wchar_t* what) { return L"
 
 // --- the server
 
-// An automation object with one property, read as a player's is.
+// QueryInterface of an object with one interface besides IUnknown.
+template <typename Interface>
+HRESULT QueryOne(Interface* self, REFIID riid, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = riid == IID_IUnknown || riid == iid ? self : nullptr;
+  if (!*out) return E_NOINTERFACE;
+  self->AddRef();
+  return S_OK;
+}
+
+// An automation object with one property, read as a player's is. The
+// server's objects live as long as its process: counts are not kept.
 class Instance final : public IDispatch {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = riid == IID_IUnknown || riid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return QueryOne<IDispatch>(this, riid, IID_IDispatch, out);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ::InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = ::InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
     return S_OK;
@@ -80,28 +83,18 @@ class Instance final : public IDispatch {
     }
     return S_OK;
   }
-
- private:
-  LONG refs_ = 1;
 };
 
 class Factory final : public IClassFactory {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = riid == IID_IUnknown || riid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return QueryOne<IClassFactory>(this, riid, IID_IClassFactory, out);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // static lifetime
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* instance = new Instance;
-    const HRESULT hr = instance->QueryInterface(riid, out);
-    instance->Release();
-    return hr;
+    static Instance instance;
+    return outer ? CLASS_E_NOAGGREGATION : instance.QueryInterface(riid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
