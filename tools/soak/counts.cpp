@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cstddef>
+#include <iterator>
 #include <cwctype>
 #include <map>
 #include <vector>
@@ -238,27 +239,57 @@ std::string StartModuleOf(DWORD threadId) {
 
 }  // namespace
 
-std::string DescribeHandleTypes() {
+namespace {
+
+// A handle's object type name (ObjectTypeInformation) or object name
+// (ObjectNameInformation): both start with a counted string. Empty when
+// the object has none; bounded, and only printable ASCII is kept.
+std::string ObjectText(ULONG_PTR value, ULONG infoClass) {
   using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-  const auto query = reinterpret_cast<QueryObject>(
+  static const auto query = reinterpret_cast<QueryObject>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+  constexpr size_t kMaxChars = 160;
+  alignas(8) uint8_t info[1024] = {};
+  if (!query || query(reinterpret_cast<HANDLE>(value), infoClass, info, sizeof info, nullptr) < 0) return {};
+  const auto* text = reinterpret_cast<const UNICODE_STRING*>(info);
+  std::string out;
+  if (!text->Buffer) return out;
+  const size_t chars = std::min<size_t>(text->Length / 2, kMaxChars);
+  for (size_t i = 0; i < chars; ++i) out += char(text->Buffer[i] >= 32 && text->Buffer[i] < 128 ? text->Buffer[i] : '?');
+  return out;
+}
+
+constexpr ULONG kObjectNameInformation = 1, kObjectTypeInformation = 2;
+
+std::string TypeName(ULONG_PTR value, USHORT type) {
+  std::string name = ObjectText(value, kObjectTypeInformation);
+  return name.empty() ? "type " + std::to_string(type) : name;
+}
+
+}  // namespace
+
+std::string DescribeHandleTypes() {
   std::map<std::string, int> byType;
-  ForEachOwnHandle([&](ULONG_PTR value, USHORT type) {
-    // ObjectTypeInformation (2) starts with the type's name as a counted string.
-    alignas(8) uint8_t info[512] = {};
-    std::string name = "type " + std::to_string(type);
-    if (query && query(reinterpret_cast<HANDLE>(value), 2, info, sizeof info, nullptr) >= 0) {
-      const auto* text = reinterpret_cast<const UNICODE_STRING*>(info);
-      const size_t chars = std::min<size_t>(text->Length / 2, 64);
-      if (text->Buffer) {
-        name.clear();
-        for (size_t i = 0; i < chars; ++i) name += char(text->Buffer[i] < 128 ? text->Buffer[i] : '?');
-      }
-    }
-    ++byType[name];
-  });
+  ForEachOwnHandle([&](ULONG_PTR value, USHORT type) { ++byType[TypeName(value, type)]; });
   std::string out;
   for (const auto& [name, n] : byType) out += (out.empty() ? "" : ", ") + name + " " + std::to_string(n);
+  return out;
+}
+
+std::multiset<std::string> HandleSnapshot() {
+  std::multiset<std::string> handles;
+  ForEachOwnHandle([&](ULONG_PTR value, USHORT type) {
+    const std::string name = ObjectText(value, kObjectNameInformation);
+    handles.insert(TypeName(value, type) + (name.empty() ? "" : " " + name));
+  });
+  return handles;
+}
+
+std::string DescribeAddedHandles(const std::multiset<std::string>& before, const std::multiset<std::string>& after) {
+  std::vector<std::string> added;
+  std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+  std::string out;
+  for (const std::string& h : added) out += "    + " + h + "\n";
   return out;
 }
 
@@ -290,11 +321,17 @@ std::set<std::wstring> CoverFilesInTempFolder() {
   return found;
 }
 
+DWORD HandleCount() {
+  DWORD n = 0;
+  if (!::GetProcessHandleCount(::GetCurrentProcess(), &n) || n == 0) n = CountHandlesFromSystemList();
+  return n;
+}
+
 Counts Measure() {
   Counts c;
   const HANDLE self = ::GetCurrentProcess();
   const DWORD pid = ::GetCurrentProcessId();
-  if (!::GetProcessHandleCount(self, &c.handles) || c.handles == 0) c.handles = CountHandlesFromSystemList();
+  c.handles = HandleCount();
   c.gdiObjects = ::GetGuiResources(self, GR_GDIOBJECTS);
   c.userObjects = ::GetGuiResources(self, GR_USEROBJECTS);
   const GdiTable gdi = CountGdiTableEntries();

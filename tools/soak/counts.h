@@ -31,6 +31,9 @@ struct Counts {
 
 Counts Measure();
 
+// The process's handle count alone (cheaper than Measure).
+DWORD HandleCount();
+
 // Full paths of the files in the temporary folder named as the plug-in names
 // its temporary covers (img or cover, 1 to 4 hex digits, an image extension).
 std::set<std::wstring> CoverFilesInTempFolder();
@@ -39,6 +42,14 @@ std::string Describe(const Counts& c);
 
 // The process's handles by object type ("Event 12, File 3, ...").
 std::string DescribeHandleTypes();
+
+// Each handle of the process as "Type name" ("File \\Device\\NamedPipe\\...",
+// "Event" for an unnamed one): two snapshots differ by what was opened or
+// closed between them.
+std::multiset<std::string> HandleSnapshot();
+
+// What is in after and not in before, one per line, indented.
+std::string DescribeAddedHandles(const std::multiset<std::string>& before, const std::multiset<std::string>& after);
 
 // The modules the process's other threads started in, comma-separated.
 std::string DescribeOtherThreads();

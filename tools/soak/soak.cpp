@@ -2,8 +2,9 @@
 // simulated host and drives its poll, publish and restore timers as fast as
 // they are handled (each delivered as the WM_TIMER the timer itself would
 // post), while simulated players of every route kind start, play tagged
-// files with covers, change tracks, pause, hang, quit and come back in an
-// order fixed by the seed. Prints the process's counts every --every cycles;
+// files with covers, change tracks, pause, hang, quit (now and then while
+// they hang, as a user ends a player that does not respond) and come back in
+// an order fixed by the seed. Prints the process's counts every --every cycles;
 // fails when a count ends above where it began, a cover file is left behind
 // or the user's own X-status is not back.
 //
@@ -48,9 +49,22 @@ constexpr long kWarmUpCycles = 200;
 // What the system may keep for itself between the start and the end (COM's
 // and the loader's caches, a heap that does not shrink): a leak of one
 // object per track goes past these within a few hundred cycles.
-// Handles: events and files come in a burst of up to a dozen at rare moments
-// (not per track; see README's Reliability), so a short soak passes over one.
-constexpr long kHandleAllowance = 16;
+// Handles: the system's RPC layer keeps an event and a thread handle for good
+// after its first calls.
+constexpr long kHandleAllowance = 4;
+// Wine's COM keeps up to 4 handles (an event and two mutexes, or events and
+// files) of every automation server that ends while a call of the plug-in is
+// still in it (docs/wine-notes.md; shown without the plug-in by
+// com_hang_probe). The soak ends a hung player now and then, as a user ends
+// a player that does not respond, and a player that hung may quit before
+// the plug-in's call given up there has ended. Such a call shows: between
+// calls the plug-in holds no handle for an automation player, so the process
+// then holds more than at the player's start (the client's handle of the
+// player process apart).
+constexpr long kHandlesLeftPerServerEndedUnderCall = 4;
+constexpr DWORD kHandlesOfAPlayerSession = 1;
+// Per mille of the cycles a player hangs in: it is ended there and then.
+constexpr int kEndHungPlayerPerMille = 150;
 constexpr long kWindowAllowance = 0;
 constexpr long kGdiAllowance = 8;
 constexpr long kDcAllowance = 16;
@@ -118,9 +132,13 @@ class PlayerSession {
     ok_ = player_.Run(StartScript()) != FakePlayer::kFailed && Play(first);
   }
   ~PlayerSession() {
+    if (endedHung_) return;  // the client ends the process, hung as it is
     Unhang();
     if (route_ == Route::Automation) player_.Run("automation-stop itunes");
   }  // the client quits the player
+  Route route() const { return route_; }
+  // The player is to be ended while it hangs (it quits at once).
+  void EndWhileHung() { endedHung_ = true; }
   bool ok() const { return ok_; }
   bool hanging() const { return hangCycles_ > 0; }
 
@@ -198,7 +216,7 @@ class PlayerSession {
   Route route_;
   const std::vector<soak::MediaTrack>& tracks_;
   FakePlayer player_;
-  bool ok_ = false, paused_ = false;
+  bool ok_ = false, paused_ = false, endedHung_ = false;
   int track_ = 0, hangCycles_ = 0;
 };
 
@@ -255,6 +273,7 @@ class Soak {
     session_.reset();
     if (!StopPlugin()) return Fail("the user's own X-status is not back after the warm-up lap");
     reference_ = SettledCounts();
+    referenceHandles_ = soak::HandleSnapshot();
     Print("after warm-up, plug-in unloaded", 0, reference_);
     std::printf("main lap: %ld cycles\n", opt_.cycles);
     return Lap(opt_.cycles, true);
@@ -286,7 +305,7 @@ class Soak {
         // A player that did not start or take its commands under a loaded
         // machine is let go; the plug-in sees it quit.
         std::printf("soak: a simulated player did not take its commands at cycle %ld; it is let go\n", cycle);
-        session_.reset();
+        EndPlayer();
         ++playerFailures_;
       }
       if (!DeliverCycle()) {
@@ -384,7 +403,10 @@ class Soak {
       if (r < 130) ToggleControlWindow();
       return true;
     }
-    if (session_->hanging()) return true;
+    if (session_->hanging()) {
+      if (r < kEndHungPlayerPerMille) EndHungPlayer();
+      return true;
+    }
     if (r < 90) return session_->Next();
     if (r < 130) return session_->TogglePause();
     if (r < 138) {
@@ -393,11 +415,28 @@ class Soak {
     }
     if (r < (warmingUp_ ? 188 : 163)) {
       Trace("quit");
-      session_.reset();  // quits
+      EndPlayer();  // it quits
       return true;
     }
     if (r < 193) ClickQuickInfo();
     return true;
+  }
+
+  void EndHungPlayer() {
+    Trace("ended while hung");
+    if (!warmingUp_) ++endedHung_;
+    session_->EndWhileHung();
+    EndPlayer();
+  }
+
+  // Ends the player; counts an automation player that ends with a call of
+  // the plug-in still in it.
+  void EndPlayer() {
+    if (!session_) return;
+    if (!warmingUp_ && session_->route() == Route::Automation &&
+        soak::HandleCount() > handlesAtPlayerStart_ + kHandlesOfAPlayerSession)
+      ++automationEndedUnderCall_;
+    session_.reset();
   }
 
   bool StartPlayer() {
@@ -405,6 +444,7 @@ class Soak {
     const int any = Roll(4);
     const Route route = warmingUp_ ? Route(warmUpRoute_++ % 4) : Route(opt_.onlyRoute >= 0 ? opt_.onlyRoute : any);
     Trace(RouteName(route));
+    handlesAtPlayerStart_ = soak::HandleCount();
     session_.emplace(route, tracks_, Roll(kTrackCount));
     ++playerStarts_;
     if (!session_->ok()) std::printf("soak: %s did not start\n", RouteName(route));
@@ -462,15 +502,21 @@ class Soak {
   }
 
   int Finish(const soak::Counts& start, double seconds) {
-    session_.reset();
+    EndPlayer();
     const bool userStatusBack = StopPlugin();
     const soak::Counts end = SettledCounts();
     Print("end", opt_.cycles, end);
-    std::printf("%ld cycles in %.1f s (%.2f ms a cycle); %d player starts, QuickInfo opened %d times, control "
-                "window shown again %d times; seed %u\n",
-                opt_.cycles, seconds, 1000.0 * seconds / double(opt_.cycles), playerStarts_, quickInfoOpened_,
-                controlReopened_, opt_.seed);
+    std::printf("handles held beyond those after the warm-up:\n%s",
+                soak::DescribeAddedHandles(referenceHandles_, soak::HandleSnapshot()).c_str());
+    std::printf("%ld cycles in %.1f s (%.2f ms a cycle); %d player starts, %d players ended while hung, QuickInfo "
+                "opened %d times, control window shown again %d times; seed %u\n",
+                opt_.cycles, seconds, 1000.0 * seconds / double(opt_.cycles), playerStarts_, endedHung_,
+                quickInfoOpened_, controlReopened_, opt_.seed);
 
+    const long handleAllowance = kHandleAllowance + kHandlesLeftPerServerEndedUnderCall * automationEndedUnderCall_;
+    std::printf("handle allowance %ld: %ld for the system, %ld for each of the %d automation players that ended with "
+                "a call of the plug-in in them\n",
+                handleAllowance, kHandleAllowance, kHandlesLeftPerServerEndedUnderCall, automationEndedUnderCall_);
     std::vector<std::string> faults;
     // Against the counts before the first cycle (plug-in loaded), and
     // against those after the warm-up lap (plug-in unloaded, the system's
@@ -480,7 +526,7 @@ class Soak {
         faults.push_back(std::string(name) + " " + std::to_string(before) + " -> " + std::to_string(after) +
                          " (allowance " + std::to_string(allowance) + ")");
     };
-    over("handles (after warm-up)", long(reference_.handles), long(end.handles), kHandleAllowance);
+    over("handles (after warm-up)", long(reference_.handles), long(end.handles), handleAllowance);
     over("GDI objects but DCs (after warm-up)", long(reference_.gdiTableObjects), long(end.gdiTableObjects),
          kGdiAllowance);
     over("GDI DCs (after warm-up)", long(reference_.gdiTableDcs), long(end.gdiTableDcs), kDcAllowance);
@@ -490,7 +536,7 @@ class Soak {
                                         double(reference_.privateBytes) / (1024.0 * 1024.0);
     if (privateSinceWarmUpMb > kPrivateAllowanceMb)
       faults.push_back("private bytes grew by " + std::to_string(privateSinceWarmUpMb) + " MB since the warm-up");
-    over("handles", long(start.handles), long(end.handles), kHandleAllowance);
+    over("handles", long(start.handles), long(end.handles), handleAllowance);
     over("GDI objects", long(start.gdiObjects), long(end.gdiObjects), kGdiAllowance);
     over("GDI objects but DCs", long(start.gdiTableObjects), long(end.gdiTableObjects), kGdiAllowance);
     over("GDI DCs", long(start.gdiTableDcs), long(end.gdiTableDcs), kDcAllowance);
@@ -538,12 +584,15 @@ class Soak {
   std::optional<SimHost> host_;  // one per lap
   std::optional<PlayerSession> session_;  // after host_: quits first
   soak::Counts reference_;
+  std::multiset<std::string> referenceHandles_;
   XStatus shownAtEnd_;
   bool recordHoldsSaved_ = false, libraryStillMapped_ = false;
   bool warmingUp_ = false;
   int warmUpRoute_ = 0;
   int threadsBeforeLoading_ = 1;
   int playerStarts_ = 0, quickInfoOpened_ = 0, controlReopened_ = 0, playerFailures_ = 0;
+  int endedHung_ = 0, automationEndedUnderCall_ = 0;
+  DWORD handlesAtPlayerStart_ = 0;
 };
 
 }  // namespace

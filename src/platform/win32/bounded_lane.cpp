@@ -53,7 +53,7 @@ size_t BoundedLane::StuckCount() {
 
 bool BoundedLane::Run(std::function<void()> task, DWORD timeoutMs) {
   try {
-    if (StuckCount() >= kMaxAbandoned) return false;
+    if (StuckCount() >= maxAbandoned_) return false;
     timeoutMs = AllowedWaitMs(timeoutMs);
     if (timeoutMs == 0) return false;  // the tick has waited enough
     auto job = std::make_shared<Job>();

@@ -17,7 +17,8 @@ namespace tunelet::win32 {
 class BoundedLane {
  public:
   enum class Apartment { None, MultiThreaded };
-  explicit BoundedLane(Apartment apartment) : apartment_(apartment) {}
+  explicit BoundedLane(Apartment apartment, size_t maxAbandoned = kMaxAbandoned)
+      : apartment_(apartment), maxAbandoned_(maxAbandoned) {}
   BoundedLane(const BoundedLane&) = delete;
   BoundedLane& operator=(const BoundedLane&) = delete;
 
@@ -26,7 +27,7 @@ class BoundedLane {
   // budget. False when it could not start or did not end in time. A task
   // that did not end is abandoned: its thread ends on its own (holding the
   // library mapped until then), its results are discarded, and the next task
-  // starts on a fresh thread. Only while kMaxAbandoned tasks of this lane
+  // starts on a fresh thread. Only while maxAbandoned tasks of this lane
   // are still stuck does it refuse new ones, so a hung player costs a few
   // threads, not one per tick. The task must own everything it touches:
   // after a time-out the caller is gone. Exceptions thrown by the task are
@@ -44,6 +45,7 @@ class BoundedLane {
   void ForgetEndedJobs();
 
   Apartment apartment_;
+  size_t maxAbandoned_;
   std::vector<std::shared_ptr<Job>> abandoned_;
 };
 

@@ -158,11 +158,17 @@ void Foobar2000Command(int command) {
 }
 
 // One lane per player: a call stuck in one player's object costs that player
-// only.
+// only. At most one call per player is left stuck: two threads of our
+// apartment waiting on the same player when it dies crash the process under
+// Wine's COM (docs/wine-notes.md), and a second call would not have been
+// answered sooner anyway.
+constexpr size_t kMaxStuckCallsPerPlayer = 1;
+
 BoundedLane& AutomationLane(AutomationPlayer player) {
-  static BoundedLane lanes[kAutomationPlayerCount] = {BoundedLane(BoundedLane::Apartment::MultiThreaded),
-                                                      BoundedLane(BoundedLane::Apartment::MultiThreaded),
-                                                      BoundedLane(BoundedLane::Apartment::MultiThreaded)};
+  constexpr auto kMta = BoundedLane::Apartment::MultiThreaded;
+  static BoundedLane lanes[kAutomationPlayerCount] = {BoundedLane(kMta, kMaxStuckCallsPerPlayer),
+                                                      BoundedLane(kMta, kMaxStuckCallsPerPlayer),
+                                                      BoundedLane(kMta, kMaxStuckCallsPerPlayer)};
   return lanes[size_t(player)];
 }
 
