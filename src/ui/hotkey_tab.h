@@ -73,9 +73,11 @@ constexpr uint32_t kKeyBoxShift = 0x01, kKeyBoxControl = 0x02, kKeyBoxAlt = 0x04
 Shortcut ShortcutFromKeyBox(uint32_t value);
 uint32_t KeyBoxValue(Shortcut s);
 
-// Trials of the unavailable-combinations scan made per slice: one modifier
-// set, about 30 ms under Wine.
-constexpr size_t kScanSliceTrials = 248;
+// Trials of the unavailable-combinations scan made per slice: an eighth of a
+// modifier set, 128 slices in all. A trial took 0.1 ms under Wine here on an
+// idle machine and up to 2.6 ms on a busy one, so a slice holds the thread
+// 3 to 80 ms.
+constexpr size_t kScanSliceTrials = 31;
 
 class HotKeyTab {
  public:

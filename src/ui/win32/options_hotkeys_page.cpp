@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,9 +39,11 @@ constexpr int kKeyListTop = kUnavailableHeadingTop + kHeadingHeight + 3, kKeyLis
 constexpr int kKeyListColumns = 3;
 
 constexpr UINT_PTR kScanTimer = 1;
-// Each tick runs one slice of the scan; the shortest interval lets the
-// thread's input through between slices.
+// Each tick runs slices of the scan until its budget is spent (a slow machine
+// still makes one), so the thread answers its input between ticks; timer
+// messages come only when no input waits.
 constexpr UINT kScanTickMs = USER_TIMER_MINIMUM;
+constexpr std::chrono::milliseconds kScanTickBudget{25};
 
 // The menu items that carry no language key.
 constexpr std::u16string_view kReloadCaption = u"Обновить";
@@ -110,6 +113,7 @@ class HotKeysPage final : public OptionsPage, private IHotKeyTabView {
   bool HandleListNotify(const NMHDR& n);
   void ShowContextMenu(HWND control, LPARAM lp);
   void StartScan();
+  void RunScanTick();
   void StopScan();
   void RefreshCursor();
 
@@ -226,7 +230,7 @@ bool HotKeysPage::HandleMessage(HWND page, UINT msg, WPARAM wp, LPARAM lp, LRESU
         return true;
       case WM_TIMER:
         if (wp != kScanTimer) return false;
-        if (!tab_->ScanSlice()) ::KillTimer(page, kScanTimer);
+        RunScanTick();
         return true;
       case WM_SETCURSOR:
         if (!scanning_ || LOWORD(lp) != HTCLIENT) return false;
@@ -298,6 +302,15 @@ void HotKeysPage::ShowContextMenu(HWND control, LPARAM lp) {
 void HotKeysPage::StartScan() {
   tab_->StartScan();
   if (!::SetTimer(page_, kScanTimer, kScanTickMs, nullptr)) tab_->CancelScan();
+}
+
+void HotKeysPage::RunScanTick() {
+  const auto start = std::chrono::steady_clock::now();
+  bool more = true;
+  do {
+    more = tab_->ScanSlice();
+  } while (more && std::chrono::steady_clock::now() - start < kScanTickBudget);
+  if (!more) ::KillTimer(page_, kScanTimer);
 }
 
 void HotKeysPage::StopScan() {

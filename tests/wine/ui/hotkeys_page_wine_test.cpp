@@ -23,12 +23,15 @@
 #include "model/settings.h"
 #include "model/ui_texts.h"
 #include "paste_target.h"
+#include "plugin_folder.h"
 #include "plugin_windows.h"
+#include "ui/hotkey_tab.h"
 #include "ui/options_controls.h"
 #include "ui/win32/options_pages.h"
 
 namespace {
 
+using hotkey_test::OthersCanRegister;
 using hotkey_test::PumpFor;
 using hotkey_test::PumpUntil;
 using tunelet::win32::OptionsPage;
@@ -38,14 +41,6 @@ constexpr int kToggle = 0, kSettings = 1, kQuickInfo = 3, kPaste = 4;
 constexpr UINT kScanBoundMs = 20000;  // the whole scan, far above what it takes
 constexpr wchar_t kHarnessClass[] = L"HotKeysPageHarness";
 constexpr DWORD kHarnessStyle = WS_CAPTION | WS_SYSMENU;
-
-// Whether another window could take the combination now.
-bool OthersCanRegister(UINT mods, UINT vk) {
-  constexpr int kProbeId = 0x7000;
-  if (!::RegisterHotKey(nullptr, kProbeId, mods, vk)) return false;
-  ::UnregisterHotKey(nullptr, kProbeId);
-  return true;
-}
 
 // A combination this thread holds for the length of a case, as another
 // program would.
@@ -177,17 +172,28 @@ class Harness {
   bool WaitForScanEnd() const {
     return PumpUntil([&] { return !Scanning(); }, kScanBoundMs);
   }
-  // Lets the page's timer run one slice of the scan (pumping would run them
-  // all: the timer is due again after each).
-  bool RunOneScanSlice() const {
+  // Lets the page's timer run one tick of the scan (pumping would run them
+  // all: the timer is due again after each); how long the tick held the
+  // thread goes to *tickMs.
+  bool RunOneScanTick(DWORD* tickMs = nullptr) const {
     MSG m;
     const DWORD start = ::GetTickCount();
     while (!::PeekMessageW(&m, window_, WM_TIMER, WM_TIMER, PM_REMOVE)) {
       if (::GetTickCount() - start > kScanBoundMs) return false;
       ::Sleep(1);
     }
+    const DWORD dispatched = ::GetTickCount();
     ::DispatchMessageW(&m);
+    if (tickMs) *tickMs = ::GetTickCount() - dispatched;
     return true;
+  }
+  // Runs the scan a tick at a time until the combination is listed.
+  bool ScanUntilListed(const std::wstring& combination) const {
+    for (size_t slice = 0; slice < tunelet::kUnavailableScanTrials / tunelet::kScanSliceTrials; ++slice) {
+      if (Lists(combination)) return true;
+      if (!RunOneScanTick()) return false;
+    }
+    return Lists(combination);
   }
 
  private:
@@ -272,35 +278,21 @@ std::wstring MenuItem(int id, const wchar_t* caption) { return std::to_wstring(i
 
 class HotKeysPageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"tunelet-hotkeys-page-" + std::to_wstring(::GetCurrentProcessId());
-    ::CreateDirectoryW(folder_.c_str(), nullptr);
-    tunelet::ResetSettings();
-    tunelet::Settings().DllPath = reinterpret_cast<const char16_t*>((folder_ + L"\\Tunelet.dll").c_str());
-    ::DeleteFileW(File().c_str());
-  }
-  void TearDown() override {
-    hotKeys_.DestroyHotKeyWindow();
-    ::DeleteFileW(File().c_str());
-    ::RemoveDirectoryW(folder_.c_str());
-    tunelet::ResetSettings();
-  }
-  std::wstring File() const { return folder_ + L"\\hotkeys.dat"; }
+  void TearDown() override { hotKeys_.DestroyHotKeyWindow(); }
   // hotkeys.dat with these bindings, then the plug-in's start.
   void StartWith(const std::vector<std::pair<int, std::string>>& bindings) {
-    std::string bytes(155, '\0');
-    for (const auto& [action, text] : bindings) {
-      bytes[size_t(action) * 31] = char(text.size());
-      bytes.replace(size_t(action) * 31 + 1, text.size(), text);
-    }
-    std::ofstream(std::filesystem::path(File()), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    folder_.WriteHotKeyFile(bindings);
     hotKeys_.LoadHotKeySlots();
     hotKeys_.CreateHotKeyWindow();
   }
+  // Clicks the button and answers the message box it shows.
+  static BoxAnswer::Seen ClickAndAnswer(const Harness& h, int button, const wchar_t* title, int answer) {
+    BoxAnswer box(title, answer);
+    h.Click(button);
+    return box.Wait();
+  }
   std::string Slot(int action) const {
-    std::ifstream in(std::filesystem::path(File()), std::ios::binary);
+    std::ifstream in(std::filesystem::path(folder_.HotKeyFile()), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() < 155) return "<short file>";
     const size_t at = size_t(action) * 31;
@@ -308,7 +300,7 @@ class HotKeysPageTest : public ::testing::Test {
     return bytes.substr(at + 1, uint8_t(bytes[at]));
   }
 
-  std::wstring folder_;
+  hotkey_test::PluginFolder folder_{L"tunelet-hotkeys-page"};
   tunelet::IUserInterface windows_;
   tunelet::win32::Win32HotKeys hotKeys_{windows_};
   tunelet::BuiltInUiTexts builtIn_;
@@ -378,53 +370,44 @@ TEST_F(HotKeysPageTest, RefusalsAreToldInMessageBoxesOwnedByTheDialog) {
   StartWith({{kSettings, "Ctrl+Alt+F9"}});  // the start could not register it
   Harness h(hotKeys_, builtIn_);
 
-  {  // Alt+Q is no key for the paste.
-    h.SelectRow(kPaste);
-    h.TypeKey('Q', HOTKEYF_ALT);
-    BoxAnswer answer(L"Tunelet Plugin", IDOK);
-    h.Click(tunelet::kIdBtRegHotKey);
-    const BoxAnswer::Seen& box = answer.Wait();
-    ASSERT_TRUE(box.found);
-    EXPECT_EQ(box.text, L"Непопустимое значение! Возможно только Ctrl + F1...F12");
-    EXPECT_EQ(box.icon, ::LoadIconW(nullptr, IDI_WARNING));
-    EXPECT_EQ(box.owner, h.dialog());
-    EXPECT_TRUE(OthersCanRegister(MOD_ALT, 'Q'));
-    EXPECT_EQ(Slot(kPaste), "");
-    EXPECT_EQ(h.KeyBoxValue(), 0);
-  }
-  {  // A combination another program holds.
-    h.SelectRow(kQuickInfo);
-    h.TypeKey(VK_F9, HOTKEYF_CONTROL | HOTKEYF_ALT);
-    BoxAnswer answer(L"Tunelet", IDOK);
-    h.Click(tunelet::kIdBtRegHotKey);
-    const BoxAnswer::Seen& box = answer.Wait();
-    ASSERT_TRUE(box.found);
-    EXPECT_EQ(box.text, L"Невозможно зарегистрировать горячую клавишу - Показать QuickInfo");
-    EXPECT_EQ(box.icon, ::LoadIconW(nullptr, IDI_INFORMATION));
-    EXPECT_EQ(h.Cell(kQuickInfo, 1), L"");
-  }
-  {  // Deleting what the plug-in never registered asks first; No keeps it.
-    h.SelectRow(kSettings);
-    BoxAnswer answer(L"Tunelet", IDNO);
-    h.Click(tunelet::kIdBtDelHotKey);
-    const BoxAnswer::Seen& box = answer.Wait();
-    ASSERT_TRUE(box.found);
-    EXPECT_EQ(box.text,
-              L"Невозможно удалить горячую клавишу - Показать настройки\r\n"
-              L"Горячая клавиша не связана с плагином Tunelet. Удалить её?");
-    EXPECT_EQ(box.icon, ::LoadIconW(nullptr, IDI_QUESTION));
-    EXPECT_EQ(h.Cell(kSettings, 1), L"Ctrl+Alt+F9");
-    EXPECT_EQ(Slot(kSettings), "Ctrl+Alt+F9");
-  }
-  {  // Yes removes it from the file.
-    h.SelectRow(kSettings);
-    BoxAnswer answer(L"Tunelet", IDYES);
-    h.Click(tunelet::kIdBtDelHotKey);
-    EXPECT_TRUE(answer.Wait().found);
-    EXPECT_EQ(h.Cell(kSettings, 1), L"");
-    EXPECT_EQ(Slot(kSettings), "");
-    EXPECT_FALSE(OthersCanRegister(MOD_CONTROL | MOD_ALT, VK_F9));  // still the other program's
-  }
+  // Alt+Q is no key for the paste.
+  h.SelectRow(kPaste);
+  h.TypeKey('Q', HOTKEYF_ALT);
+  BoxAnswer::Seen box = ClickAndAnswer(h, tunelet::kIdBtRegHotKey, L"Tunelet Plugin", IDOK);
+  ASSERT_TRUE(box.found);
+  EXPECT_EQ(box.text, L"Непопустимое значение! Возможно только Ctrl + F1...F12");
+  EXPECT_EQ(box.icon, ::LoadIconW(nullptr, IDI_WARNING));
+  EXPECT_EQ(box.owner, h.dialog());
+  EXPECT_TRUE(OthersCanRegister(MOD_ALT, 'Q'));
+  EXPECT_EQ(Slot(kPaste), "");
+  EXPECT_EQ(h.KeyBoxValue(), 0);
+
+  // A combination another program holds.
+  h.SelectRow(kQuickInfo);
+  h.TypeKey(VK_F9, HOTKEYF_CONTROL | HOTKEYF_ALT);
+  box = ClickAndAnswer(h, tunelet::kIdBtRegHotKey, L"Tunelet", IDOK);
+  ASSERT_TRUE(box.found);
+  EXPECT_EQ(box.text, L"Невозможно зарегистрировать горячую клавишу - Показать QuickInfo");
+  EXPECT_EQ(box.icon, ::LoadIconW(nullptr, IDI_INFORMATION));
+  EXPECT_EQ(h.Cell(kQuickInfo, 1), L"");
+
+  // Deleting what the plug-in never registered asks first; No keeps it.
+  h.SelectRow(kSettings);
+  box = ClickAndAnswer(h, tunelet::kIdBtDelHotKey, L"Tunelet", IDNO);
+  ASSERT_TRUE(box.found);
+  EXPECT_EQ(box.text,
+            L"Невозможно удалить горячую клавишу - Показать настройки\r\n"
+            L"Горячая клавиша не связана с плагином Tunelet. Удалить её?");
+  EXPECT_EQ(box.icon, ::LoadIconW(nullptr, IDI_QUESTION));
+  EXPECT_EQ(h.Cell(kSettings, 1), L"Ctrl+Alt+F9");
+  EXPECT_EQ(Slot(kSettings), "Ctrl+Alt+F9");
+
+  // Yes removes it from the file.
+  h.SelectRow(kSettings);
+  EXPECT_TRUE(ClickAndAnswer(h, tunelet::kIdBtDelHotKey, L"Tunelet", IDYES).found);
+  EXPECT_EQ(h.Cell(kSettings, 1), L"");
+  EXPECT_EQ(Slot(kSettings), "");
+  EXPECT_FALSE(OthersCanRegister(MOD_CONTROL | MOD_ALT, VK_F9));  // still the other program's
 }
 
 TEST_F(HotKeysPageTest, TheListsMenusReloadReassignAndDeleteAllInEitherLanguage) {
@@ -473,18 +456,21 @@ TEST_F(HotKeysPageTest, TheListsMenusReloadReassignAndDeleteAllInEitherLanguage)
 }
 
 TEST_F(HotKeysPageTest, TheUnavailableListHoldsWhatOthersRegisteredAndEmptiesWhenThePageHides) {
-  // Win+F9 is in the scan's first slice, Ctrl+Alt+F9 in a late one.
+  // Win+F9 is tried early in the scan, Ctrl+Alt+F9 late.
   HeldCombination early(0x7102, MOD_WIN, VK_F9), late(0x7103, MOD_CONTROL | MOD_ALT, VK_F9);
   ASSERT_TRUE(early.held() && late.held());
   StartWith({});
   const DWORD start = ::GetTickCount();
   Harness h(hotKeys_, builtIn_);
-  EXPECT_TRUE(h.Scanning());
-  ASSERT_TRUE(h.WaitForScanEnd());
+  int ticks = 0;
+  DWORD longestTick = 0;
+  for (DWORD tick = 0; h.Scanning(); ++ticks, longestTick = std::max(longestTick, tick))
+    ASSERT_TRUE(h.RunOneScanTick(&tick));
   const DWORD took = ::GetTickCount() - start;
   const std::vector<std::wstring> listed = h.Unavailable();
-  std::printf("the tab's scan: %u combinations listed, %lu ms from showing the tab\n", unsigned(listed.size()),
-              static_cast<unsigned long>(took));
+  std::printf("the tab's scan: %u combinations listed, %lu ms from showing the tab, %d ticks, the longest %lu ms\n",
+              unsigned(listed.size()), static_cast<unsigned long>(took), ticks,
+              static_cast<unsigned long>(longestTick));
   const auto win = std::find(listed.begin(), listed.end(), L"Win+F9");
   const auto ctrlAlt = std::find(listed.begin(), listed.end(), L"Ctrl+Alt+F9");
   ASSERT_NE(win, listed.end());
@@ -495,8 +481,7 @@ TEST_F(HotKeysPageTest, TheUnavailableListHoldsWhatOthersRegisteredAndEmptiesWhe
   // Hidden in the middle of a rebuild: the scan stops and lists nothing.
   h.Menu(tunelet::kIdMenuN1);
   EXPECT_TRUE(h.Unavailable().empty());
-  ASSERT_TRUE(h.RunOneScanSlice());
-  ASSERT_TRUE(h.Lists(L"Win+F9"));
+  ASSERT_TRUE(h.ScanUntilListed(L"Win+F9"));
   ASSERT_TRUE(h.Scanning());
   h.page().Hidden();
   EXPECT_TRUE(h.Unavailable().empty());
@@ -515,8 +500,7 @@ TEST_F(HotKeysPageTest, TenPagesMadeAndDestroyedMidScanLeaveNothingBehind) {
   const auto cycle = [&] {
     Harness h(hotKeys_, builtIn_);
     ::UpdateWindow(h.dialog());
-    h.RunOneScanSlice();
-    EXPECT_TRUE(h.Lists(L"Win+F9"));
+    EXPECT_TRUE(h.ScanUntilListed(L"Win+F9"));
     ContextMenuOf(h.window(), h.List());
     h.SelectRow(kQuickInfo);
   };
