@@ -275,6 +275,14 @@ std::vector<std::wstring> ContextMenuOf(HWND page, HWND control) {
   return g_menuItems;
 }
 std::wstring MenuItem(int id, const wchar_t* caption) { return std::to_wstring(id) + L" " + caption; }
+// The same, opened by a right click on the control through the input queue.
+std::vector<std::wstring> RightClickMenuOf(HWND control) {
+  g_menuItems.clear();
+  ::SetTimer(nullptr, 0, 20, ReadAndCloseMenu);
+  talkeo_sim::ClickAt(talkeo_sim::ClientToScreenPoint(control, 20, 30), talkeo_sim::MouseButton::Right);
+  PumpUntil([] { return !g_menuItems.empty(); }, 3000);
+  return g_menuItems;
+}
 
 class HotKeysPageTest : public ::testing::Test {
  protected:
@@ -420,6 +428,8 @@ TEST_F(HotKeysPageTest, TheListsMenusReloadReassignAndDeleteAllInEitherLanguage)
                                          MenuItem(tunelet::kIdMenuN5, L"Удалить все")}));
     EXPECT_EQ(ContextMenuOf(h.window(), h.Item(tunelet::kIdKeyList)),
               std::vector<std::wstring>{MenuItem(tunelet::kIdMenuN1, L"Обновить список")});
+    EXPECT_EQ(RightClickMenuOf(h.List()).size(), 3u);
+    EXPECT_EQ(RightClickMenuOf(h.Item(tunelet::kIdKeyList)).size(), 1u);
 
     h.Menu(tunelet::kIdMenuN5);
     EXPECT_TRUE(OthersCanRegister(MOD_CONTROL, VK_F6));
