@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "model/settings.h"
 #include "platform/win32/unique_handle.h"
 #include "ui/hotkey_tab.h"
 #include "ui/options_controls.h"
@@ -126,8 +125,8 @@ class HotKeysPage final : public OptionsPage, private IHotKeyTabView {
     return ShortcutFromKeyBox(LOWORD(::SendMessageW(keyBox_, HKM_GETHOTKEY, 0, 0)));
   }
   void SetKeyBox(Shortcut s) override { ::SendMessageW(keyBox_, HKM_SETHOTKEY, KeyBoxValue(s), 0); }
-  void EnableAssign(bool enabled) override { ::EnableWindow(assign_, enabled); }
-  void EnableDelete(bool enabled) override { ::EnableWindow(delete_, enabled); }
+  void EnableAssign(bool enabled) override { EnableButton(assign_, enabled); }
+  void EnableDelete(bool enabled) override { EnableButton(delete_, enabled); }
   void ClearUnavailable() override { ::SendMessageW(keyList_, LB_RESETCONTENT, 0, 0); }
   void AddUnavailable(const std::vector<std::u16string>& texts) override;
   void SetScanning(bool scanning) override {
@@ -143,6 +142,12 @@ class HotKeysPage final : public OptionsPage, private IHotKeyTabView {
   }
 
   void SetCell(int row, int column, std::u16string_view text);
+  // A button that goes grey while it has the focus (just clicked) hands it to
+  // the list, or the keyboard would be left on a disabled window.
+  void EnableButton(HWND button, bool enabled) {
+    if (!enabled && ::GetFocus() == button) ::SetFocus(list_);
+    ::EnableWindow(button, enabled);
+  }
 
   HWND page_ = nullptr, list_ = nullptr, keyBox_ = nullptr, assign_ = nullptr, delete_ = nullptr,
        keyList_ = nullptr;

@@ -354,7 +354,8 @@ TEST_F(HotKeysPageTest, CtrlF12AssignedToPasteIsRegisteredAndWrittenAndDeletedAg
   ASSERT_TRUE(OthersCanRegister(MOD_CONTROL, VK_F12));
   h.SelectRow(kPaste);
   h.TypeKey(VK_F12, HOTKEYF_CONTROL);
-  h.Click(tunelet::kIdBtRegHotKey);
+  h.Click(tunelet::kIdBtRegHotKey);  // the click gives the button the focus
+  EXPECT_EQ(::GetFocus(), h.List());  // not left on the greyed button
   EXPECT_FALSE(OthersCanRegister(MOD_CONTROL, VK_F12));
   EXPECT_EQ(Slot(kPaste), "Ctrl+F12");
   EXPECT_EQ(h.Cell(kPaste, 1), L"Ctrl+F12");
