@@ -7,7 +7,6 @@
 #include <string>
 
 #include "model/subsystems.h"
-#include "model/ui_texts.h"
 
 namespace tunelet {
 
@@ -33,13 +32,5 @@ constexpr int kPluginStatePopup = 1;
 // Runs the action under its conditions. Returns false for an identifier that
 // is no action (the window passes the message on then).
 bool RunHotKeyAction(int action, IUserInterface& ui, IPaste& paste);
-
-// The action's caption in the hot-key list: the language text when a
-// language file is in use, else the built-in one.
-std::u16string HotKeyActionCaption(int action, const IUiTexts& languageTexts);
-
-// The paste key is limited to Ctrl with one of F1..F12 (the options dialog
-// refuses other combinations for it).
-bool IsAllowedPasteShortcut(uint32_t shortcut);
 
 }  // namespace tunelet

@@ -1,15 +1,21 @@
 #include "hotkey/hotkey_bindings.h"
 
+#include <algorithm>
+
+#include "model/subsystems.h"
+
 namespace tunelet {
 
 namespace {
 constexpr Shortcut W = kShortcutWin, S = kShortcutShift, C = kShortcutCtrl, A = kShortcutAlt;
+constexpr size_t kScannedKeyCount = kLastNamedKey - kFirstNamedKey + 1;
 }  // namespace
 
 const std::array<Shortcut, 16> kScanModifierSets{
     W, W | S, W | C, W | A, W | C | S, W | S | A, W | C | A, W | C | S | A,  //
     S, S | C, S | A, S | C | A, C, C | A, A, 0,
 };
+static_assert(kScanModifierSets.size() * kScannedKeyCount == kUnavailableScanTrials);
 
 std::vector<HotKeyBinding> BindingsToRegister(const HotKeySlots& slots, const IKeyNames& names) {
   std::vector<HotKeyBinding> bindings;
@@ -21,16 +27,21 @@ std::vector<HotKeyBinding> BindingsToRegister(const HotKeySlots& slots, const IK
   return bindings;
 }
 
-std::vector<std::u16string> UnavailableCombinations(const std::function<bool(Shortcut)>& canRegister,
+std::vector<std::u16string> UnavailableCombinations(size_t first, size_t count,
+                                                    const std::function<bool(Shortcut)>& canRegister,
                                                     const IKeyNames& names) {
   std::vector<std::u16string> refused;
-  for (Shortcut modifiers : kScanModifierSets) {
-    for (uint32_t vk = kFirstNamedKey; vk <= kLastNamedKey; ++vk) {
-      const Shortcut s = modifiers | vk;
-      if (!canRegister(s)) refused.push_back(ShortcutToText(s, names));
-    }
+  const size_t end = first < kUnavailableScanTrials ? first + std::min(count, kUnavailableScanTrials - first) : first;
+  for (size_t trial = first; trial < end; ++trial) {
+    const Shortcut s = kScanModifierSets[trial / kScannedKeyCount] | Shortcut(kFirstNamedKey + trial % kScannedKeyCount);
+    if (!canRegister(s)) refused.push_back(ShortcutToText(s, names));
   }
   return refused;
+}
+
+std::vector<std::u16string> UnavailableCombinations(const std::function<bool(Shortcut)>& canRegister,
+                                                    const IKeyNames& names) {
+  return UnavailableCombinations(0, kUnavailableScanTrials, canRegister, names);
 }
 
 }  // namespace tunelet

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,6 +29,11 @@ extern const std::array<Shortcut, 16> kScanModifierSets;
 // For each modifier set and each virtual key 8..255, the text of every
 // combination that canRegister refuses.
 std::vector<std::u16string> UnavailableCombinations(const std::function<bool(Shortcut)>& canRegister,
+                                                    const IKeyNames& names);
+// The same for trials first .. first + count - 1 of that order (of
+// kUnavailableScanTrials); trials past the end are not made.
+std::vector<std::u16string> UnavailableCombinations(size_t first, size_t count,
+                                                    const std::function<bool(Shortcut)>& canRegister,
                                                     const IKeyNames& names);
 
 }  // namespace tunelet

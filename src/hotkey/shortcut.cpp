@@ -11,10 +11,6 @@ namespace {
 
 constexpr uint32_t kExtendedKeyFlag = 1u << 24;
 
-// Page Up .. Down and Insert, Delete share their scan codes with keypad keys;
-// the extended flag picks the dedicated key's name.
-bool IsExtendedNavigationKey(uint8_t vk) { return (vk >= 33 && vk <= 40) || vk == 45 || vk == 46; }
-
 struct ModifierWord {
   std::u16string_view word;
   Shortcut bit;

@@ -1,5 +1,5 @@
-// Key combinations as the hot keys keep them: a 32-bit Shortcut (the virtual
-// key in bits 0..7 and four modifier bits), its text form ("Ctrl+Shift+F5")
+// Key combinations as the hot keys keep them: a 32-bit Shortcut
+// (model/shortcut_bits.h), its text form ("Ctrl+Shift+F5")
 // and the conversion to the system's hot-key modifier flags. The key names
 // come from the system's keyboard layout, reached through IKeyNames.
 #pragma once
@@ -8,16 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "model/shortcut_bits.h"
+
 namespace tunelet {
-
-using Shortcut = uint32_t;
-
-constexpr Shortcut kShortcutKeyMask = 0xFF;
-constexpr Shortcut kShortcutShift = 0x2000;
-constexpr Shortcut kShortcutCtrl = 0x4000;
-constexpr Shortcut kShortcutAlt = 0x8000;
-constexpr Shortcut kShortcutWin = 0x10000;
-constexpr Shortcut kShortcutModifiers = kShortcutShift | kShortcutCtrl | kShortcutAlt | kShortcutWin;
 
 // The system's hot-key modifier flags (MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN).
 constexpr uint32_t kModAlt = 1;
@@ -29,12 +22,8 @@ constexpr uint32_t kModWin = 8;
 constexpr uint32_t kFirstNamedKey = 8;
 constexpr uint32_t kLastNamedKey = 255;
 
-constexpr uint8_t ShortcutKey(Shortcut s) { return uint8_t(s & kShortcutKeyMask); }
-constexpr Shortcut ShortcutModifiers(Shortcut s) { return s & kShortcutModifiers; }
 uint32_t ToSystemModifiers(Shortcut s);
 Shortcut FromSystemModifiers(uint32_t mods);
-// Worth registering: at least one modifier and a key.
-constexpr bool IsRegistrable(Shortcut s) { return ShortcutModifiers(s) != 0 && ShortcutKey(s) != 0; }
 
 // The system's key names (MapVirtualKey and GetKeyNameText on Windows).
 class IKeyNames {

@@ -4,6 +4,7 @@
 // real ones.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -63,6 +64,10 @@ class IUserInterface {
   virtual void ApplyLanguageToOptions() {}
 };
 
+// The unavailable-combinations scan: 16 modifier sets times the virtual
+// keys 8..255.
+inline constexpr size_t kUnavailableScanTrials = 16 * 248;
+
 class IHotKeys {
  public:
   virtual ~IHotKeys() = default;
@@ -85,6 +90,10 @@ class IHotKeys {
   // The texts of every combination the system refuses (a few thousand trial
   // registrations: seconds, not milliseconds).
   virtual std::vector<std::u16string> UnavailableCombinations() { return {}; }
+  // The same scan a slice at a time, so that a window can run it between
+  // its messages: trials first .. first + count - 1 of the scan's
+  // kUnavailableScanTrials, the texts of those refused.
+  virtual std::vector<std::u16string> ScanUnavailableCombinations(size_t first, size_t count) { return {}; }
   virtual std::u16string ShortcutToText(uint32_t shortcut) { return {}; }
   virtual uint32_t TextToShortcut(std::u16string_view text) { return 0; }
 };

@@ -86,8 +86,13 @@ bool Win32HotKeys::UnregisterHotKey(int action) { return IsAction(action) && win
 bool Win32HotKeys::CanRegisterShortcut(uint32_t shortcut) { return window_.CanRegister(shortcut); }
 
 std::vector<std::u16string> Win32HotKeys::UnavailableCombinations() {
+  return ScanUnavailableCombinations(0, kUnavailableScanTrials);
+}
+
+std::vector<std::u16string> Win32HotKeys::ScanUnavailableCombinations(size_t first, size_t count) {
   return Guarded([&] {
-    return tunelet::UnavailableCombinations([this](Shortcut s) { return window_.CanRegister(s); }, keyNames_);
+    return tunelet::UnavailableCombinations(
+        first, count, [this](Shortcut s) { return window_.CanRegister(s); }, keyNames_);
   });
 }
 

@@ -28,6 +28,7 @@ class Win32HotKeys final : public IHotKeys {
   bool UnregisterHotKey(int action) override;
   bool CanRegisterShortcut(uint32_t shortcut) override;
   std::vector<std::u16string> UnavailableCombinations() override;
+  std::vector<std::u16string> ScanUnavailableCombinations(size_t first, size_t count) override;
   std::u16string ShortcutToText(uint32_t shortcut) override;
   uint32_t TextToShortcut(std::u16string_view text) override;
 

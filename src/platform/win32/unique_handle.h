@@ -79,6 +79,11 @@ struct MemoryDcTraits {  // from CreateCompatibleDC
   static HDC Invalid() { return nullptr; }
   static void Close(HDC dc) { ::DeleteDC(dc); }
 };
+struct MenuTraits {  // from CreateMenu / CreatePopupMenu, not attached to a window
+  using Type = HMENU;
+  static HMENU Invalid() { return nullptr; }
+  static void Close(HMENU m) { ::DestroyMenu(m); }
+};
 struct BstrTraits {
   using Type = BSTR;
   static BSTR Invalid() { return nullptr; }
@@ -92,6 +97,7 @@ using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueBstr = UniqueHandle<BstrTraits>;
 
 // Counted COM reference.

@@ -102,26 +102,4 @@ TEST_F(HotKeyActions, OtherIdentifiersAreNotActions) {
   EXPECT_TRUE(ui.calls.empty());
 }
 
-TEST_F(HotKeyActions, CaptionsAreBuiltInUnlessALanguageFileIsInUse) {
-  struct English final : IUiTexts {
-    std::u16string Text(std::u16string_view key) const override {
-      return key == u"HOTKEYLIST_ITEM4" ? u"Show QuickInfo" : u"";
-    }
-  } english;
-  EXPECT_EQ(HotKeyActionCaption(haShowQuickInfo, english), u"Показать QuickInfo");
-  Settings().UseLanguageFile = true;
-  EXPECT_EQ(HotKeyActionCaption(haShowQuickInfo, english), u"Show QuickInfo");
-  EXPECT_EQ(HotKeyActionCaption(haPasteInfo, english), u"Вставить в другое приложение");  // key missing
-  EXPECT_EQ(HotKeyActionCaption(7, english), u"");
-}
-
-TEST(PasteShortcut, OnlyCtrlWithAFunctionKeyIsAllowed) {
-  EXPECT_TRUE(IsAllowedPasteShortcut(0x4000 | 0x70));
-  EXPECT_TRUE(IsAllowedPasteShortcut(0x4000 | 0x7B));
-  EXPECT_FALSE(IsAllowedPasteShortcut(0x4000 | 0x7C));           // F13
-  EXPECT_FALSE(IsAllowedPasteShortcut(0x8000 | 'Q'));            // Alt+Q
-  EXPECT_FALSE(IsAllowedPasteShortcut(0x4000 | 0x2000 | 0x70));  // Ctrl+Shift+F1
-  EXPECT_FALSE(IsAllowedPasteShortcut(0x70));
-}
-
 }  // namespace

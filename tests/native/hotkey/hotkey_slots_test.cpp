@@ -7,11 +7,13 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/text.h"
 #include "fake_key_names.h"
 #include "hotkey/hotkey_bindings.h"
+#include "model/subsystems.h"
 
 namespace {
 
@@ -166,21 +168,35 @@ TEST(HotKeyBindings, GarbageFilesNeverGiveACombinationWithoutAModifier) {
   }
 }
 
+// The system refuses three combinations.
+bool FreeButThree(Shortcut s) {
+  return !(s == (kShortcutWin | 'L') || s == (kShortcutCtrl | kShortcutAlt | 0x2E) || s == 0x70u);
+}
+
 TEST(HotKeyBindings, TheScanTriesEveryModifierSetWithEveryKeyAndListsTheRefusedOnes) {
   hotkey_test::FakeKeyNames names;
   std::vector<Shortcut> tried;
-  const std::vector<std::u16string> refused = UnavailableCombinations(
-      [&](Shortcut s) {
-        tried.push_back(s);
-        return !(s == (kShortcutWin | 'L') || s == (kShortcutCtrl | kShortcutAlt | 0x2E) || s == 0x70u);
-      },
-      names);
+  const auto trial = [&](Shortcut s) {
+    tried.push_back(s);
+    return FreeButThree(s);
+  };
+  const std::vector<std::u16string> refused = UnavailableCombinations(trial, names);
   ASSERT_EQ(tried.size(), 16u * 248u);
   EXPECT_EQ(tried.front(), kShortcutWin | 8u);
   EXPECT_EQ(tried[248], kShortcutWin | kShortcutShift | 8u);
   EXPECT_EQ(tried.back(), 255u);  // no modifier, the last key
   const std::vector<std::u16string> expected = {u"Win+L", u"Ctrl+Alt+Delete", u"F1"};
   EXPECT_EQ(refused, expected);
+
+  // The same scan in slices that do not divide it evenly, and past its end.
+  const std::vector<Shortcut> whole = std::exchange(tried, {});
+  std::vector<std::u16string> sliced;
+  for (size_t first = 0; first < kUnavailableScanTrials + 1000; first += 1000) {
+    const std::vector<std::u16string> part = UnavailableCombinations(first, 1000, trial, names);
+    sliced.insert(sliced.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(tried, whole);
+  EXPECT_EQ(sliced, expected);
 }
 
 }  // namespace

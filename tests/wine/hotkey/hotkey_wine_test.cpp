@@ -16,10 +16,12 @@
 #include "hotkey/win32/paste_win32.h"
 #include "model/settings.h"
 #include "paste_target.h"
+#include "plugin_folder.h"
 
 namespace {
 
 using hotkey_test::ClipboardText;
+using hotkey_test::OthersCanRegister;
 using hotkey_test::PasteTarget;
 using hotkey_test::PumpFor;
 using hotkey_test::PumpUntil;
@@ -51,14 +53,6 @@ void Press(std::initializer_list<WORD> keys) {
   ::SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
 }
 
-// Whether another window could take the combination now.
-bool OthersCanRegister(UINT mods, UINT vk) {
-  constexpr int kProbeId = 0x7000;
-  if (!::RegisterHotKey(nullptr, kProbeId, mods, vk)) return false;
-  ::UnregisterHotKey(nullptr, kProbeId);
-  return true;
-}
-
 struct RecordingWindows final : tunelet::IUserInterface {
   std::vector<std::string> calls;
   bool optionsOpen = false;
@@ -74,43 +68,23 @@ struct RecordingWindows final : tunelet::IUserInterface {
 class HotKeys : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"tunelet-hotkeys-" + std::to_wstring(::GetCurrentProcessId());
-    ::CreateDirectoryW(folder_.c_str(), nullptr);
-    tunelet::ResetSettings();
     tunelet::PluginSettings& s = tunelet::Settings();
-    s.DllPath = reinterpret_cast<const char16_t*>((folder_ + L"\\Tunelet.dll").c_str());
     s.PluginOn = true;
     tunelet::SetText(s.PasteTemplate, kPasteTemplate);
     tunelet::SetText(s.Track.Artist, u"Кино");
     tunelet::SetText(s.Track.Title, u"Звезда по имени Солнце");
-    ::DeleteFileW(File().c_str());
   }
-  void TearDown() override {
-    hotKeys_.DestroyHotKeyWindow();
-    ::DeleteFileW(File().c_str());
-    ::RemoveDirectoryW(folder_.c_str());
-    tunelet::ResetSettings();
-  }
-  std::wstring File() const { return folder_ + L"\\hotkeys.dat"; }
+  void TearDown() override { hotKeys_.DestroyHotKeyWindow(); }
+  std::wstring File() const { return folder_.HotKeyFile(); }
   // hotkeys.dat with one binding.
-  void WriteFile(int action, const std::string& text) const {
-    std::string bytes(155, '\0');
-    bytes[size_t(action) * 31] = char(text.size());
-    bytes.replace(size_t(action) * 31 + 1, text.size(), text);
-    HANDLE f = ::CreateFileW(File().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD put = 0;
-    ::WriteFile(f, bytes.data(), DWORD(bytes.size()), &put, nullptr);
-    ::CloseHandle(f);
-  }
+  void WriteFile(int action, const std::string& text) const { folder_.WriteHotKeyFile({{action, text}}); }
   void KnowAFile() { tunelet::SetText(tunelet::Track().FilePath, u"C:\\music\\kino.mp3"); }
   void PressHotKey(int action) {
     ::PostMessageW(hotKeys_.hotKeyWindow(), WM_HOTKEY, WPARAM(action), 0);
     PumpFor(50);
   }
 
-  std::wstring folder_;
+  hotkey_test::PluginFolder folder_{L"tunelet-hotkeys"};
   RecordingWindows windows_;
   Win32HotKeys hotKeys_{windows_};
 };

@@ -12,6 +12,7 @@
 #include <set>
 #include <vector>
 
+#include "gui_objects.h"
 #include "host_test_support.h"
 #include "model/player_table.h"
 #include "ui/win32/options_art.h"
@@ -144,10 +145,10 @@ TEST(OptionsArt, LoadingAndFreeingThemFiftyTimesLeavesNoGdiObject) {
   };
   EXPECT_EQ(loadAll(), 22);  // the first load may warm up what the system keeps
   const DWORD reported = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-  const auto before = host_test::CountGdiHandles();
-  ASSERT_GT(before[host_test::kGdiDc], 0) << "no GDI handle table in the PEB";
+  const auto before = gui_objects::CountGdiHandles();
+  ASSERT_GT(before[gui_objects::kGdiDc], 0) << "no GDI handle table in the PEB";
   for (int i = 0; i < 50; ++i) ASSERT_EQ(loadAll(), 22);
-  EXPECT_EQ(host_test::CountGdiHandles(), before);
+  EXPECT_EQ(gui_objects::CountGdiHandles(), before);
   EXPECT_EQ(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS), reported);
 }
 
