@@ -1,6 +1,7 @@
 #include "host_test_support.h"
 
 #include <oleauto.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <filesystem>
@@ -47,6 +48,25 @@ void PluginCopy::WriteQuietIni() const {
   WriteIni(L"Others", L"temp", L"1");
   WriteIni(L"Main", L"Updateonstartup", L"0");
   WriteIni(L"Main", L"Refreshinterval", L"3000");
+}
+
+// The PEB's GdiSharedHandleTable: 24-byte entries, owner process id at 8,
+// type at 14, type 0 when free (a freed entry keeps a free-list pointer).
+constexpr size_t kGdiTableEntries = 0x10000, kGdiEntrySize = 24, kGdiPidOffset = 8, kGdiTypeOffset = 14;
+constexpr size_t kPebGdiTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+
+std::array<int, 32> CountGdiHandles() {
+  std::array<int, 32> byType{};
+  const auto* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+  const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + kPebGdiTableOffset);
+  if (!table) return byType;
+  const USHORT pid = USHORT(::GetCurrentProcessId());
+  for (size_t i = 0; i < kGdiTableEntries; ++i) {
+    const BYTE* e = table + i * kGdiEntrySize;
+    const USHORT owner = *reinterpret_cast<const USHORT*>(e + kGdiPidOffset);
+    if (e[kGdiTypeOffset] != 0 && (owner == 0 || owner == pid)) ++byType[e[kGdiTypeOffset] & 31];
+  }
+  return byType;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -38,6 +39,12 @@ class PluginCopy {
 int WindowsOfModuleOnThisThread(HMODULE module);
 
 std::wstring Bstr(BSTR b);
+
+// The live GDI objects of this process by type, counted in the GDI handle
+// table that the PEB points to (GetGuiResources answers 0 under Wine). The
+// index is the table's type byte.
+constexpr int kGdiDc = 1, kGdiRegion = 4, kGdiBitmap = 5;
+std::array<int, 32> CountGdiHandles();
 
 // A tagged MP3: an ID3v2.3 tag with the artist and title in UTF-16, then a few
 // MPEG-1 Layer III frames of 128 kbit/s at 44100 Hz.

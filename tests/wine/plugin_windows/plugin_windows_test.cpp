@@ -5,7 +5,6 @@
 // window's buttons send to the player, where it comes back after a restart,
 // and that no GDI or USER object is left behind.
 #include <windows.h>
-#include <winternl.h>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +23,10 @@
 
 namespace {
 
+using host_test::CountGdiHandles;
+using host_test::kGdiBitmap;
+using host_test::kGdiDc;
+using host_test::kGdiRegion;
 using host_test::PluginCopy;
 using talkeo_sim::ClickAt;
 using talkeo_sim::FindPluginWindow;
@@ -94,13 +97,9 @@ class ChatWindow {
 
 // What the process holds of GDI and USER objects. GetGuiResources answers 0
 // under Wine, so the GDI objects are also counted by type in the process's
-// GDI handle table (the PEB's GdiSharedHandleTable: 24-byte entries, owner
-// process id at 8, type at 14, type 0 when free) and the USER objects as the
+// GDI handle table (host_test::CountGdiHandles) and the USER objects as the
 // process's windows (top-level, child and message-only); menus, cursors and
 // hooks are not seen there.
-constexpr size_t kGdiTableEntries = 0x10000, kGdiEntrySize = 24, kGdiPidOffset = 8, kGdiTypeOffset = 14;
-constexpr size_t kPebGdiTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
-constexpr int kGdiDc = 1, kGdiRegion = 4, kGdiBitmap = 5;
 const char* const kGdiTypeNames[32] = {nullptr, "DC", nullptr, nullptr, "region", "bitmap", nullptr, nullptr,
                                        "palette", "colour space", "font", nullptr, nullptr, nullptr, nullptr, nullptr,
                                        "brush", nullptr, nullptr, nullptr, nullptr, "enhanced metafile", nullptr,
@@ -113,20 +112,6 @@ struct GuiObjects {
   int Gdi() const { return std::accumulate(gdiByType.begin(), gdiByType.end(), 0); }
   bool operator==(const GuiObjects&) const = default;
 };
-
-std::array<int, 32> CountGdiHandles() {
-  std::array<int, 32> byType{};
-  const auto* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-  const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + kPebGdiTableOffset);
-  if (!table) return byType;
-  const USHORT pid = USHORT(::GetCurrentProcessId());
-  for (size_t i = 0; i < kGdiTableEntries; ++i) {
-    const BYTE* e = table + i * kGdiEntrySize;
-    const USHORT owner = *reinterpret_cast<const USHORT*>(e + kGdiPidOffset);
-    if (e[kGdiTypeOffset] != 0 && (owner == 0 || owner == pid)) ++byType[e[kGdiTypeOffset] & 31];
-  }
-  return byType;
-}
 
 BOOL CALLBACK CountChild(HWND, LPARAM n) {
   ++*reinterpret_cast<int*>(n);
