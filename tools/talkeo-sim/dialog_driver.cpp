@@ -405,14 +405,14 @@ std::optional<std::wstring> ItemText(HWND control, int n, int column) {
   return t;
 }
 
-MessageBoxWatch::MessageBoxWatch() {
+MessageBoxWatch::MessageBoxWatch() : outer_(tBoxWatch) {
   tBoxWatch = this;
   timer_ = ::SetTimer(nullptr, 0, kBoxLookMs, &MessageBoxWatch::OnTimer);
 }
 
 MessageBoxWatch::~MessageBoxWatch() {
   if (timer_) ::KillTimer(nullptr, timer_);
-  if (tBoxWatch == this) tBoxWatch = nullptr;
+  if (tBoxWatch == this) tBoxWatch = outer_;
 }
 
 void CALLBACK MessageBoxWatch::OnTimer(HWND, UINT, UINT_PTR, DWORD) {

@@ -85,14 +85,15 @@ struct MessageBoxView {
   std::wstring caption, text;
   HICON icon = nullptr;  // what its icon shows (STM_GETICON)
   LONG_PTR exStyle = 0;
-  int answered = 0;      // the button pressed
+  int answered = 0;      // the button pressed (0: the box had not the one expected)
 };
 
 // Answers the message boxes of the process (dialogs of class #32770 with a
 // static text): each box that appears takes the first answer waiting, in
 // order; a box nobody expects is closed with Cancel, No or OK and kept as
 // unexpected. It looks with a thread timer, so it also works while the box's
-// own modal loop runs on this thread.
+// own modal loop runs on this thread. One watch answers per thread, the one
+// made last.
 class MessageBoxWatch {
  public:
   MessageBoxWatch();
@@ -116,6 +117,7 @@ class MessageBoxWatch {
     int ticket, button;
     std::optional<MessageBoxView> seen;
   };
+  MessageBoxWatch* outer_;  // the thread's watch before this one, back when this one goes
   UINT_PTR timer_ = 0;
   int nextTicket_ = 1;
   std::deque<Expected> expected_;
