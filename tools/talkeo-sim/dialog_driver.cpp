@@ -277,18 +277,25 @@ bool FocusControl(HWND control, std::string* error) {
 
 bool TypeText(HWND control, const std::wstring& text, std::string* error) {
   if (!FocusControl(control, error)) return false;
-  ::SendMessageW(control, EM_SETSEL, 0, -1);
-  if (text.empty()) {
-    ::PostMessageW(control, WM_KEYDOWN, VK_DELETE, 1);
-    ::PostMessageW(control, WM_KEYUP, VK_DELETE, 1 | 0xC0000000);
-    return true;
-  }
   for (size_t i = 0; i < text.size(); ++i) {
     wchar_t c = text[i];
     if (c == L'\n' && i > 0 && text[i - 1] == L'\r') continue;
     if (c == L'\n') c = L'\r';
     ::PostMessageW(control, WM_CHAR, WPARAM(c), 1);
   }
+  return true;
+}
+
+bool ReplaceText(HWND control, const std::wstring& text, std::string* error) {
+  if (!FocusControl(control, error)) return false;
+  std::wstring lines;
+  const bool multiLine = (::GetWindowLongW(control, GWL_STYLE) & ES_MULTILINE) != 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (multiLine && text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r')) lines += L'\r';
+    lines += text[i];
+  }
+  ::SendMessageW(control, EM_SETSEL, 0, -1);
+  ::SendMessageW(control, EM_REPLACESEL, TRUE, LPARAM(lines.c_str()));
   return true;
 }
 

@@ -52,10 +52,15 @@ bool SetTick(HWND control, bool checked, std::string* error);
 // when the user does it.
 bool SelectItem(HWND control, int n, std::string* error);
 bool FocusControl(HWND control, std::string* error);
-// Replaces the field's text by typing: everything selected, then one
-// character message per character through the thread's queue (a line break
-// is typed as Enter), so that the field's limits apply. The host pumps.
+// Types the text at the caret: one character message per character through
+// the thread's queue (a line break is typed as Enter), so that the field's
+// limits apply; the host pumps. Under Wine a field with a scroll bar takes
+// about 30 ms a character.
 bool TypeText(HWND control, const std::wstring& text, std::string* error);
+// Replaces the field's whole text as a paste over a selection of all of it
+// does (EM_REPLACESEL, which keeps the field's limit); "\n" becomes a line
+// break in a multi-line field.
+bool ReplaceText(HWND control, const std::wstring& text, std::string* error);
 
 // A key with its modifiers, "Ctrl+F12", "Alt+Q", "Return", "Shift+Tab".
 struct KeyCombo {

@@ -38,7 +38,7 @@ struct Verb {
   size_t words;
 };
 constexpr Verb kControlActions[] = {{L"click", 0},  {L"press", 0}, {L"check", 0},  {L"uncheck", 0},
-                                    {L"focus", 0},  {L"text", 1},  {L"select", 1}, {L"key", 1}};
+                                    {L"focus", 0},  {L"text", 1},  {L"type", 1},   {L"select", 1}, {L"key", 1}};
 constexpr Verb kControlExpectations[] = {{L"text", 1},    {L"checked", 0}, {L"unchecked", 0}, {L"enabled", 0},
                                          {L"disabled", 0}, {L"shown", 0},  {L"hidden", 0},    {L"focused", 0},
                                          {L"selected", 1}, {L"length", 1}, {L"item", 2},      {L"cell", 3}};
@@ -608,7 +608,8 @@ bool ScriptRunner::RunDialogStep(const Step& s) {
     else if (what == L"press") ok = PressButton(c, &error);
     else if (what == L"check" || what == L"uncheck") ok = SetTick(c, what == L"check", &error);
     else if (what == L"focus") ok = FocusControl(c, &error);
-    else if (what == L"text") ok = TypeText(c, arg(2), &error);
+    else if (what == L"text") ok = ReplaceText(c, arg(2), &error);
+    else if (what == L"type") ok = TypeText(c, arg(2), &error);
     else if (what == L"select") ok = SelectItem(c, Int(a[2]), &error);
     else if (what == L"key") ok = ParseKeyCombo(arg(2), keys) && PressKeys(c, keys, &error);
     return ok || Fail(s, name + ": " + error);
