@@ -84,7 +84,9 @@ enum OptionsControlId : int {
   kIdUpDown2,
 
   // Tab 5, others and paste.
-  kIdOthersBox = 1600,  // the white scroll box
+  // The white scroll box, a child of the page; the tab's other controls are
+  // the box's children (GetDlgItem on the box).
+  kIdOthersBox = 1600,
   kIdStext7,
   kIdChboxOleFoobar,
   kIdChboxVideoOff,

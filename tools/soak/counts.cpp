@@ -3,8 +3,9 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstring>
 #include <cstddef>
 #include <cwctype>
@@ -94,6 +95,7 @@ const uint8_t* ProcessEnvironmentBlock() {
 // byte 10 on x86 Windows. Only the committed part of the table is read.
 struct GdiTable {
   int64_t live = -1, dcs = -1;
+  std::array<int, 32> byType{};
 };
 
 GdiTable CountGdiTableEntries() {
@@ -118,7 +120,9 @@ GdiTable CountGdiTableEntries() {
   GdiTable counted{0, 0};
   for (size_t i = 0; i < entries; ++i) {
     const uint8_t type = table[i * entrySize + typeOffset];
-    if (type != 0) ++counted.live;
+    if (type == 0) continue;
+    ++counted.live;
+    ++counted.byType[type % counted.byType.size()];
     if (type == kDcType) ++counted.dcs;
   }
   return counted;
@@ -296,6 +300,7 @@ Counts Measure() {
   const GdiTable gdi = CountGdiTableEntries();
   c.gdiTableObjects = gdi.live < 0 ? -1 : gdi.live - gdi.dcs;
   c.gdiTableDcs = gdi.dcs;
+  c.gdiTableByType = gdi.byType;
   WindowTally tally{pid, &c};
   ::EnumWindows(CountTopLevel, LPARAM(&tally));
   c.windows += CountMessageOnlyWindows(pid);
