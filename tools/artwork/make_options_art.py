@@ -143,8 +143,9 @@ FONT3x5 = {  # 3 x 5
 
 def text(s, x0, y0, font, scale=1):
     """Letters of a pixel font whose top left corner is (x0, y0); one
-    font pixel is scale x scale screen pixels. Not a true distance: -1 on a
-    letter's pixel, 1 elsewhere (no grow)."""
+    font pixel is scale x scale screen pixels, so whole numbers keep them on
+    the pixel grid. Not a true distance: -1 on a letter's pixel, 1 elsewhere
+    (no grow)."""
     rows, cols = len(font[s[0]]), len(font[s[0]][0])
 
     def d(x, y):
@@ -165,20 +166,28 @@ def render(layers, size):
     for py in range(size):
         row = []
         for px in range(size):
+            # A distance of more than half the pixel's diagonal at its centre
+            # decides the whole pixel: only the layers whose edge crosses it
+            # are asked again for each sample.
+            near = []
+            for layer in layers:
+                d = layer[0](px + 0.5, py + 0.5)
+                if d <= 0.75:
+                    near.append((layer, d >= -0.75))
             acc = [0.0, 0.0, 0.0, 0.0]  # premultiplied
             for sy in range(SAMPLES):
                 for sx in range(SAMPLES):
                     x, y = px + (sx + 0.5) / SAMPLES, py + (sy + 0.5) / SAMPLES
                     r = g = b = a = 0.0
-                    for layer in layers:
-                        shape, colour = layer[0], layer[1]
+                    for layer, edge in near:
+                        if edge and layer[0](x, y) > 0:
+                            continue
+                        colour = layer[1](x, y) if callable(layer[1]) else layer[1]
                         opacity = layer[2] if len(layer) > 2 else 1.0
-                        if shape(x, y) <= 0:
-                            c = colour(x, y) if callable(colour) else colour
-                            r = c[0] * opacity + r * (1 - opacity)
-                            g = c[1] * opacity + g * (1 - opacity)
-                            b = c[2] * opacity + b * (1 - opacity)
-                            a = opacity + a * (1 - opacity)
+                        r = colour[0] * opacity + r * (1 - opacity)
+                        g = colour[1] * opacity + g * (1 - opacity)
+                        b = colour[2] * opacity + b * (1 - opacity)
+                        a = opacity + a * (1 - opacity)
                     acc[0] += r
                     acc[1] += g
                     acc[2] += b

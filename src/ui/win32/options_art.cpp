@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/player_table.h"
+#include "ui/win32/paint.h"
 
 namespace tunelet::win32 {
 namespace {
@@ -68,16 +69,9 @@ class Strip {
 // A top-down 32-bit DIB section whose pixels pixel(x, y) gives.
 template <typename Pixel>
 UniqueGdiObject MakeDib(int width, int height, Pixel pixel) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  UniqueGdiObject dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!dib || !bits) return {};
+  UniqueGdiObject dib = CreateDib32(width, height, &bits);
+  if (!dib) return {};
   auto* out = static_cast<Bgra*>(bits);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) out[size_t(y) * width + x] = pixel(x, y);

@@ -19,7 +19,8 @@ struct ImageListTraits {
 using UniqueImageList = UniqueHandle<ImageListTraits>;
 
 // The 32 × 32 icon beside a player's radio button (a 32-bit DIB section with
-// alpha, for AlphaBlend or a static's SS_BITMAP); empty for ids without one.
+// premultiplied alpha, for AlphaBlend or a static's SS_BITMAP); empty for ids
+// without one.
 UniqueGdiObject PlayerIconBitmap(int playerId);
 
 // The 35 X-status pictures, 16 × 16, at index picture number − 1.

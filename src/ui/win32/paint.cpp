@@ -2,6 +2,21 @@
 
 namespace tunelet::win32 {
 
+UniqueGdiObject CreateDib32(int width, int height, void** bits) {
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+  bmi.bmiHeader.biWidth = width;
+  bmi.bmiHeader.biHeight = -height;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  UniqueGdiObject dib(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pixels, nullptr, 0));
+  if (!pixels) dib.reset();
+  if (bits) *bits = dib ? pixels : nullptr;
+  return dib;
+}
+
 COLORREF Blend(COLORREF from, COLORREF to, int step, int steps) {
   auto mix = [&](int a, int b) { return a + (b - a) * step / (steps > 1 ? steps - 1 : 1); };
   return RGB(mix(GetRValue(from), GetRValue(to)), mix(GetGValue(from), GetGValue(to)),

@@ -1,10 +1,16 @@
-// Small drawing helpers of the plug-in's windows. They fill through the DC's
-// background colour, so they create no GDI object to free.
+// Small drawing helpers of the plug-in's windows. The fills go through the
+// DC's background colour, so they create no GDI object to free.
 #pragma once
 
 #include <windows.h>
 
+#include "platform/win32/unique_handle.h"
+
 namespace tunelet::win32 {
+
+// A top-down 32-bit DIB section (pixels B, G, R, A from the top left row);
+// *bits, when given, receives its pixels. Empty when it cannot be made.
+UniqueGdiObject CreateDib32(int width, int height, void** bits = nullptr);
 
 // The colour step of steps between from and to.
 COLORREF Blend(COLORREF from, COLORREF to, int step, int steps);

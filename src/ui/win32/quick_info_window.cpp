@@ -66,17 +66,7 @@ UniqueGdiObject MakeFont(const FontSpec& f) {
 
 // The cover's canvas: a 99 x 99 bitmap of its own, so that a picture is
 // loaded once per refresh, not at every paint.
-UniqueGdiObject MakeCanvas() {
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-  bmi.bmiHeader.biWidth = kCoverSize;
-  bmi.bmiHeader.biHeight = -kCoverSize;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  return UniqueGdiObject(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-}
+UniqueGdiObject MakeCanvas() { return CreateDib32(kCoverSize, kCoverSize); }
 
 // CS_DROPSHADOW on XP (NT 5.1) and later, whatever the popups' setting says.
 UINT QuickInfoClassStyle() {

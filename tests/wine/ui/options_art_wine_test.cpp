@@ -15,16 +15,11 @@
 #include "host_test_support.h"
 #include "model/player_table.h"
 #include "ui/win32/options_art.h"
+#include "ui/win32/paint.h"
 
 namespace {
 
-using tunelet::win32::ButtonGlyph;
-using tunelet::win32::ButtonGlyphBitmap;
-using tunelet::win32::PlayerIconBitmap;
-using tunelet::win32::UniqueGdiObject;
-using tunelet::win32::UniqueImageList;
-using tunelet::win32::UniqueMemoryDc;
-using tunelet::win32::XStatusImageList;
+using namespace tunelet::win32;
 
 constexpr int kXStatusPictureCount = 35;
 
@@ -64,14 +59,7 @@ size_t DistinctColours(const std::vector<Pixel>& pixels) {
 
 // Picture i of the list as ImageList_Draw puts it on a 16 × 16 background.
 std::vector<Pixel> DrawnOn(HIMAGELIST list, int i, COLORREF background) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = 16;
-  info.bmiHeader.biHeight = -16;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  const UniqueGdiObject canvas(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const UniqueGdiObject canvas = CreateDib32(16, 16);
   const UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
   const UniqueGdiObject brush(::CreateSolidBrush(background));
   if (!canvas || !dc || !brush) return {};
