@@ -145,14 +145,17 @@ std::optional<int> OptionsControlByName(const std::wstring& name) {
 }
 
 HWND FindOptionsDialog(HMODULE module) {
-  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kOptionsDialogClass, nullptr)) != nullptr;) {
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(w, &pid);
-    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(w)) continue;
-    if (HMODULE(::GetWindowLongPtrW(w, GWLP_HINSTANCE)) == module ||
-        HMODULE(::GetClassLongPtrW(w, GCLP_HMODULE)) == module)
-      return w;
-  }
+  // Its class is Tmainform; a dialog of the system's class (#32770) that
+  // holds the tab control MainPageControl is taken too.
+  for (const wchar_t* cls : {kOptionsDialogClass, L"#32770"})
+    for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, cls, nullptr)) != nullptr;) {
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(w, &pid);
+      if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(w)) continue;
+      const bool ours = HMODULE(::GetWindowLongPtrW(w, GWLP_HINSTANCE)) == module ||
+                        HMODULE(::GetClassLongPtrW(w, GCLP_HMODULE)) == module;
+      if (ours && (cls == kOptionsDialogClass || ::GetDlgItem(w, kIdMainPageControl))) return w;
+    }
   return nullptr;
 }
 

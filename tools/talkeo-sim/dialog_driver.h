@@ -25,7 +25,8 @@ inline constexpr wchar_t kOptionsDialogClass[] = L"Tmainform";
 // rb_<player> (rb_winamp, rb_AIMP2).
 std::optional<int> OptionsControlByName(const std::wstring& name);
 
-// The visible options dialog of the module (its topmost Tmainform), or null.
+// The visible options dialog of the module (its Tmainform, or a dialog of the
+// system's class holding MainPageControl), or null.
 HWND FindOptionsDialog(HMODULE module);
 // The descendant of the dialog with that identifier, the shallowest first
 // (a combo box's own edit carries a number too); null when there is none.

@@ -573,7 +573,13 @@ bool ScriptRunner::RunWindowStep(const Step& s) {
   if (v == "screenshot") {
     const RECT* area = nullptr;
     std::optional<WindowView> w;
-    if (a.size() > 1 && a[1].text != L"screen") {
+    RECT dialog{};
+    if (a.size() > 1 && a[1].text == L"options") {
+      const HWND hwnd = FindOptionsDialog(host_.Module());
+      if (!hwnd) return Fail(s, "the options dialog is not open");
+      ::GetWindowRect(hwnd, &dialog);
+      area = &dialog;
+    } else if (a.size() > 1 && a[1].text != L"screen") {
       if (!(w = WindowOfClass(s, a[1].text))) return false;
       area = &w->rect;
     }

@@ -99,8 +99,9 @@ class OptionsDialog : public ::testing::Test {
     std::string printed;
     host_.SetLineSink([&](uint32_t, const std::string& line) { printed += line + "\n"; });
     talkeo_sim::ScriptRunner runner(host_);
-    EXPECT_EQ(runner.Run(steps), 0) << printed;
+    const int result = runner.Run(steps);
     host_.SetLineSink(nullptr);
+    ASSERT_EQ(result, 0) << printed;
   }
 
   HWND Dialog() const { return FindOptionsDialog(host_.Module()); }
@@ -108,7 +109,7 @@ class OptionsDialog : public ::testing::Test {
   int DialogWindows() const {
     int n = 0;
     for (const WindowView& w : talkeo_sim::ListPluginWindows(host_.Module()))
-      n += w.className == talkeo_sim::kOptionsDialogClass;
+      n += FindDialogControl(w.hwnd, kIdMainPageControl) != nullptr;
     return n;
   }
   bool PumpUntil(const std::function<bool()>& done, uint32_t boundMs) {
@@ -183,13 +184,13 @@ TEST_F(OptionsDialog, ShowsWhatTheIniAndTheHostsRecordHold) {
            {L"Others", L"Hide_tlc", L"0"}})
     copy_.WriteIni(section, key, value);
   ASSERT_NO_FATAL_FAILURE(Load());
-  Steps("hostkept KeepXStatusName 1; hostkept ManualPlayer 1; hostkept IgnoreVideo 1; hostkept PopupsOn 0\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("hostkept KeepXStatusName 1; hostkept ManualPlayer 1; hostkept IgnoreVideo 1; hostkept PopupsOn 0\n"
         "hostkept PlayerId 13\n"
         "hostkept AudioTitleTemplate \"Аудио:\"; hostkept AudioTextTemplate \"{{%album%=[%album%] }}%title%\"\n"
         "hostkept VideoTitleTemplate \"Видео:\"; hostkept VideoTextTemplate \"Кино %title%\"\n"
-        "hostkept PasteTemplate \"сейчас %artist%\"\n");
+        "hostkept PasteTemplate \"сейчас %artist%\"\n"));
   ASSERT_NO_FATAL_FAILURE(Start());
-  Steps("options\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("options\n"
         "expect-control chbox_on checked\n"
         "tab 0\n"
         "expect-control rb_manual checked; expect-control rb_auto unchecked\n"
@@ -221,7 +222,7 @@ TEST_F(OptionsDialog, ShowsWhatTheIniAndTheHostsRecordHold) {
         "tab 6\n"
         "expect-control chbox_tlc_on checked; expect-control chbox_hideiftop unchecked\n"
         "tab 7\n"
-        "expect-control chbox_update unchecked\n");
+        "expect-control chbox_update unchecked\n"));
 }
 
 TEST_F(OptionsDialog, SaveStoresEverySettingWritesTheIniAndTheNextPollPublishesAgain) {
@@ -232,7 +233,7 @@ TEST_F(OptionsDialog, SaveStoresEverySettingWritesTheIniAndTheNextPollPublishesA
   ASSERT_TRUE(PumpUntil([&] { return host_.Shown().picture == 11; }, 3000 + kPublishMs + kMarginMs))
       << "the track was not published before the dialog";
 
-  Steps("options\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("options\n"
         "tab 0; control rb_manual check; control rb_winamp check\n"
         "tab 1; control combox_xstat_a select 4; control combox_xstat_v select 29\n"
         "control e_interval text \"4\"\n"
@@ -253,7 +254,7 @@ TEST_F(OptionsDialog, SaveStoresEverySettingWritesTheIniAndTheNextPollPublishesA
         "control text_pastetext text \"слушаю %title%\"; control rb_direct check\n"
         "tab 6; control chbox_hideiftop uncheck\n"
         "tab 7; control chbox_update check\n"
-        "control bt_save click\n");
+        "control bt_save click\n"));
   EXPECT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000)) << "the dialog stays after a save";
 
   const auto& r = host_.Record();
@@ -288,23 +289,23 @@ TEST_F(OptionsDialog, SaveStoresEverySettingWritesTheIniAndTheNextPollPublishesA
       << talkeo_sim::DescribeXStatus(host_.Shown());
 
   // The mode buttons each store their Action.
-  Steps("options; tab 1; control rb_plusany check; control bt_save press\n");
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 1; control rb_plusany check; control bt_save press\n"));
   EXPECT_EQ(IniText(L"Main", L"Action"), L"31");
 }
 
 TEST_F(OptionsDialog, ATemplateWithAnErrorBlocksTheSaveWithTheCheckersMessageAndStoresNothing) {
   ASSERT_NO_FATAL_FAILURE(Load());
-  Steps("hostkept AudioTextTemplate \"%title%\"; hostkept VideoTextTemplate \"%title%\"\n");
+  ASSERT_NO_FATAL_FAILURE(Steps("hostkept AudioTextTemplate \"%title%\"; hostkept VideoTextTemplate \"%title%\"\n"));
   ASSERT_NO_FATAL_FAILURE(Start());
   host_.OpenOptions();
   const HWND dialog = Dialog();
   ASSERT_TRUE(dialog);
   for (const int field : {kIdEXstatTextA, kIdEXstatTextV}) {
     SCOPED_TRACE(field == kIdEXstatTextA ? "audio text" : "video text");
-    Steps(std::string("tab 2\n") + (field == kIdEXstatTextA ? "control xstatPageControl select 0\n"
+    ASSERT_NO_FATAL_FAILURE(Steps(std::string("tab 2\n") + (field == kIdEXstatTextA ? "control xstatPageControl select 0\n"
                                                             : "control xstatPageControl select 1\n") +
           "control " + (field == kIdEXstatTextA ? "e_xstat_text_a" : "e_xstat_text_v") +
-          " text \"{{%artist%=x\"\ncontrol e_interval text \"9\"\n");
+          " text \"{{%artist%=x\"\ncontrol e_interval text \"9\"\n"));
     MessageBoxWatch boxes;
     const int ticket = boxes.Expect(IDOK);
     std::string error;
@@ -320,27 +321,27 @@ TEST_F(OptionsDialog, ATemplateWithAnErrorBlocksTheSaveWithTheCheckersMessageAnd
     EXPECT_EQ(Bstr(host_.Record().AudioTextTemplate), L"%title%");
     EXPECT_EQ(Bstr(host_.Record().VideoTextTemplate), L"%title%");
     EXPECT_EQ(IniText(L"Main", L"Refreshinterval"), L"3000");
-    Steps(std::string("control ") + (field == kIdEXstatTextA ? "e_xstat_text_a" : "e_xstat_text_v") +
-          " text \"%title%\"\n");
+    ASSERT_NO_FATAL_FAILURE(Steps(std::string("control ") + (field == kIdEXstatTextA ? "e_xstat_text_a" : "e_xstat_text_v") +
+          " text \"%title%\"\n"));
     EXPECT_TRUE(boxes.TakeUnexpected().empty());
   }
   // Both sound again: the save goes through.
-  Steps("control bt_save press\n");
+  ASSERT_NO_FATAL_FAILURE(Steps("control bt_save press\n"));
   EXPECT_FALSE(Dialog());
   EXPECT_EQ(IniText(L"Main", L"Refreshinterval"), L"9000");
 }
 
 TEST_F(OptionsDialog, CancelAndEscapeCloseWithoutSavingButTheControlWindowTickStays) {
   ASSERT_NO_FATAL_FAILURE(Start());
-  Steps("options; tab 2\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 2\n"
         "control e_xstat_name_a text \"не сохранять\"\n"
         "tab 6; control chbox_tlc_on check\n"
-        "control bt_close click\n");
+        "control bt_close click\n"));
   EXPECT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000)) << "Cancel did not close the dialog";
-  Steps("options; tab 2\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 2\n"
         "expect-control e_xstat_name_a text \"Слушаю:\"\n"
         "control e_xstat_name_a text \"и это тоже\"\n"
-        "control e_xstat_name_a key Escape\n");
+        "control e_xstat_name_a key Escape\n"));
   EXPECT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000)) << "Escape did not close the dialog";
   host_.Shutdown();
   EXPECT_EQ(Bstr(host_.Record().AudioTitleTemplate), L"Слушаю:");
@@ -352,7 +353,7 @@ TEST_F(OptionsDialog, ASaveWithThePluginSwitchedOffShowsTheOffPopupAtTheNextTick
   host_.Record().PopupsOn = 1;
   ASSERT_NO_FATAL_FAILURE(Start());
   host_.Pump(200);
-  Steps("options; control chbox_on uncheck; control bt_save click\n");
+  ASSERT_NO_FATAL_FAILURE(Steps("options; control chbox_on uncheck; control bt_save click\n"));
   const std::optional<WindowView> popup = watch_.WaitFor(kPopupClass, true, 3000 + kMarginMs);
   ASSERT_TRUE(popup) << "no popup after the save";
   EXPECT_EQ(host_.Record().PluginOn, 0);
@@ -363,9 +364,9 @@ TEST_F(OptionsDialog, ASaveWithThePluginSwitchedOffShowsTheOffPopupAtTheNextTick
 
 TEST_F(OptionsDialog, ThePictureListsFollowModeTwentyOneAndThePlayerButtonsFollowManual) {
   ASSERT_NO_FATAL_FAILURE(Load());
-  Steps("hostkept PlayerId 8\n");
+  ASSERT_NO_FATAL_FAILURE(Steps("hostkept PlayerId 8\n"));
   ASSERT_NO_FATAL_FAILURE(Start());
-  Steps("options; tab 1\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 1\n"
         "expect-control rb_fromany checked\n"
         "expect-control combox_xstat_a enabled; expect-control combox_xstat_v enabled\n"
         "control rb_toother check\n"
@@ -377,13 +378,13 @@ TEST_F(OptionsDialog, ThePictureListsFollowModeTwentyOneAndThePlayerButtonsFollo
         "tab 0\n"
         "expect-control rb_auto checked; expect-control rb_winamp disabled; expect-control rb_winamp checked\n"
         "control rb_manual check; expect-control rb_winamp enabled\n"
-        "control rb_auto check; expect-control rb_winamp disabled\n");
+        "control rb_auto check; expect-control rb_winamp disabled\n"));
 }
 
 TEST_F(OptionsDialog, TheTextFieldsStopAt500And510CharactersAndEnterInTheAudioTextBreaksTheLine) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const std::string many(600, 'x');
-  Steps("options; tab 2\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 2\n"
         "control xstatPageControl select 1\n"
         "control e_xstat_text_v text \"" + many + "\"\n"
         "expect-control e_xstat_text_v length 500\n"
@@ -394,14 +395,14 @@ TEST_F(OptionsDialog, TheTextFieldsStopAt500And510CharactersAndEnterInTheAudioTe
         "expect-control e_xstat_name_a length 20\n"
         "control e_xstat_text_a text \"ab\"\n"
         "control e_xstat_text_a key Return\n"
-        "expect-control e_xstat_text_a text \"ab\\r\\n\"\n");
+        "expect-control e_xstat_text_a text \"ab\\r\\n\"\n"));
   EXPECT_TRUE(Dialog()) << "Enter in the audio text closed the dialog";
   EXPECT_EQ(Bstr(host_.Record().AudioTextTemplate), L"{{%artist%=%artist% }}\"%title%\"") << "Enter saved";
 }
 
 TEST_F(OptionsDialog, AltQIsRefusedForThePasteActionAndCtrlF12Accepted) {
   ASSERT_NO_FATAL_FAILURE(Start());
-  Steps("options; tab 3\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 3\n"
         "control HotKeyList select 4\n"
         "control HotKey1 key Alt+Q\n"
         "control bt_reghotkey click\n"
@@ -410,7 +411,7 @@ TEST_F(OptionsDialog, AltQIsRefusedForThePasteActionAndCtrlF12Accepted) {
         "control HotKeyList select 4\n"
         "control HotKey1 key Ctrl+F12\n"
         "control bt_reghotkey click\n"
-        "expect-control HotKeyList cell 4 1 \"Ctrl+F12\"\n");
+        "expect-control HotKeyList cell 4 1 \"Ctrl+F12\"\n"));
   std::ifstream in(std::filesystem::path(copy_.Folder() + L"\\hotkeys.dat"), std::ios::binary);
   std::string slots((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GE(slots.size(), 155u);
@@ -481,13 +482,12 @@ TEST_F(OptionsDialog, TenOpenCloseCyclesLeaveNoWindowGdiObjectOrHookBehind) {
       host_.Pump(30);
     }
     std::string error;
-    talkeo_sim::SelectTab(Control(kIdMainPageControl), 2);
     bool closing = false;
     if (n % 3 == 0) closing = talkeo_sim::PressButton(Control(kIdBtClose), &error);
     if (n % 3 == 1) {
       talkeo_sim::KeyCombo escape;
       closing = talkeo_sim::ParseKeyCombo(L"Escape", escape) &&
-                talkeo_sim::PressKeys(Control(kIdEXstatNameA), escape, &error);
+                talkeo_sim::PressKeys(Control(kIdChboxOn), escape, &error);
     }
     if (n % 3 == 2) closing = talkeo_sim::PressButton(Control(kIdBtSave), &error);
     EXPECT_TRUE(closing) << error;
