@@ -69,7 +69,12 @@ class ChatWindow {
 
 class OptionsDialog : public ::testing::Test {
  protected:
-  void SetUp() override { copy_.WriteQuietIni(); }
+  void SetUp() override {
+#ifdef TUNELET_NO_OPTIONS_DIALOG
+    GTEST_SKIP() << "this tree has no options dialog yet (src/ui/win32/options_dialog.cpp, the dialog's frame)";
+#endif
+    copy_.WriteQuietIni();
+  }
   void TearDown() override {
     player_.reset();
     host_.Unload();
@@ -302,10 +307,10 @@ TEST_F(OptionsDialog, ATemplateWithAnErrorBlocksTheSaveWithTheCheckersMessageAnd
   ASSERT_TRUE(dialog);
   for (const int field : {kIdEXstatTextA, kIdEXstatTextV}) {
     SCOPED_TRACE(field == kIdEXstatTextA ? "audio text" : "video text");
-    ASSERT_NO_FATAL_FAILURE(Steps(std::string("tab 2\n") + (field == kIdEXstatTextA ? "control xstatPageControl select 0\n"
-                                                            : "control xstatPageControl select 1\n") +
-          "control " + (field == kIdEXstatTextA ? "e_xstat_text_a" : "e_xstat_text_v") +
-          " text \"{{%artist%=x\"\ncontrol e_interval text \"9\"\n"));
+    const std::string name = field == kIdEXstatTextA ? "e_xstat_text_a" : "e_xstat_text_v";
+    ASSERT_NO_FATAL_FAILURE(Steps("tab 1; control e_interval text \"9\"\ntab 2\ncontrol xstatPageControl select " +
+                                  std::string(field == kIdEXstatTextA ? "0" : "1") + "\ncontrol " + name +
+                                  " text \"{{%artist%=x\"\n"));
     MessageBoxWatch boxes;
     const int ticket = boxes.Expect(IDOK);
     std::string error;
@@ -321,8 +326,7 @@ TEST_F(OptionsDialog, ATemplateWithAnErrorBlocksTheSaveWithTheCheckersMessageAnd
     EXPECT_EQ(Bstr(host_.Record().AudioTextTemplate), L"%title%");
     EXPECT_EQ(Bstr(host_.Record().VideoTextTemplate), L"%title%");
     EXPECT_EQ(IniText(L"Main", L"Refreshinterval"), L"3000");
-    ASSERT_NO_FATAL_FAILURE(Steps(std::string("control ") + (field == kIdEXstatTextA ? "e_xstat_text_a" : "e_xstat_text_v") +
-          " text \"%title%\"\n"));
+    ASSERT_NO_FATAL_FAILURE(Steps("control " + name + " text \"%title%\"\n"));
     EXPECT_TRUE(boxes.TakeUnexpected().empty());
   }
   // Both sound again: the save goes through.
@@ -397,7 +401,7 @@ TEST_F(OptionsDialog, TheTextFieldsStopAt500And510CharactersAndEnterInTheAudioTe
         "control e_xstat_text_a key Return\n"
         "expect-control e_xstat_text_a text \"ab\\r\\n\"\n"));
   EXPECT_TRUE(Dialog()) << "Enter in the audio text closed the dialog";
-  EXPECT_EQ(Bstr(host_.Record().AudioTextTemplate), L"{{%artist%=%artist% }}\"%title%\"") << "Enter saved";
+  EXPECT_EQ(host_.Record().AudioTextTemplate, nullptr) << "Enter saved";
 }
 
 TEST_F(OptionsDialog, AltQIsRefusedForThePasteActionAndCtrlF12Accepted) {
@@ -443,9 +447,10 @@ TEST_F(OptionsDialog, WithALanguageFileEveryCaptionOfTheTableIsTheFilesText) {
   ASSERT_TRUE(dialog);
   auto marked = [](std::u16string_view key) { return L"«" + std::wstring(key.begin(), key.end()) + L"»"; };
   EXPECT_EQ(WindowText(dialog), marked(u"MFCAPTION"));
-  int checked = 0;
+  int checked = 0, captioned = 0;
   for (const auto& t : OptionsControlTexts()) {
     if (t.captionKey.empty() || t.control == kIdMenuN1) continue;  // a menu item, not a window
+    ++captioned;
     const HWND c = Control(t.control);
     if (!c) {
       ADD_FAILURE() << "no control " << t.control;
@@ -454,7 +459,7 @@ TEST_F(OptionsDialog, WithALanguageFileEveryCaptionOfTheTableIsTheFilesText) {
     EXPECT_EQ(WindowText(c), marked(t.captionKey)) << "control " << t.control;
     ++checked;
   }
-  EXPECT_GT(checked, 50);
+  EXPECT_EQ(checked, captioned);
   const HWND tabs = Control(kIdMainPageControl);
   for (int tab = 0; tab < 7; ++tab)
     EXPECT_EQ(talkeo_sim::ItemText(tabs, tab), marked(u"TAB" + std::u16string(1, char16_t(u'1' + tab))))
