@@ -577,7 +577,9 @@ bool ScriptRunner::RunWindowStep(const Step& s) {
     if (a.size() > 1 && a[1].text == L"options") {
       const HWND hwnd = FindOptionsDialog(host_.Module());
       if (!hwnd) return Fail(s, "the options dialog is not open");
-      ::GetWindowRect(hwnd, &dialog);
+      // Its client area: without a window manager nothing draws the caption.
+      ::GetClientRect(hwnd, &dialog);
+      ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&dialog), 2);
       area = &dialog;
     } else if (a.size() > 1 && a[1].text != L"screen") {
       if (!(w = WindowOfClass(s, a[1].text))) return false;

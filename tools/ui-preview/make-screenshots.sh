@@ -54,6 +54,7 @@ fi
 # The options dialog's tabs, from a fresh folder with a quiet INI (no
 # language dialog, no update check); the mouse out of the way of the hints.
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+quoted() { local p=${1//\\/\\\\}; printf '"%s"' "$p"; }  # a text of the sim's script
 mkdir -p "$work/options"
 cp "$BUILD_DIR/win64/bin/Tunelet.dll" "$work/options/"
 printf '[Main]\r\nUpdateonstartup=0\r\n[Others]\r\nFirstrun=0\r\ntemp=1\r\n' >"$work/options/Tunelet.ini"
@@ -61,7 +62,7 @@ tabs=(players main xstatus hotkeys popups others control about)
 steps="hostkept Initialised 1; hostkept PluginOn 1; hostkept PopupsOn 1; start; options; mouse screen 0 0"
 for i in "${!tabs[@]}"; do
   shot="$OUT/options-$i-${tabs[$i]}.png"
-  steps+="; tab $i; wait 1000; screenshot \"$(winpath "$shot")\" options"
+  steps+="; tab $i; wait 1000; screenshot $(quoted "$(winpath "$shot")") options"
 done
 tunelet_wine win64 "$BUILD_DIR/win64/bin/talkeo-sim.exe" --no-store --timeout 60 \
   "$(winpath "$work/options/Tunelet.dll")" -e "$steps; shutdown; release" | grep -o 'screenshot .*' || true
