@@ -646,8 +646,8 @@ bool ScriptRunner::RunDialogStep(const Step& s) {
   const bool cell = what == L"cell";
   const std::wstring& want = arg(cell ? 4 : 3);
   const std::optional<std::wstring> shown = ItemText(c, Int(a[2]), cell ? Int(a[3]) : 0);
-  return Expect(s, shown == want, name + " " + ToUtf8(what) + " " + ToUtf8(arg(2)) + (cell ? " " + ToUtf8(arg(3)) : "") +
-                                      " shows " + QuoteText(want) + ", shows " +
+  const std::string where = ToUtf8(what) + " " + ToUtf8(arg(2)) + (cell ? " " + ToUtf8(arg(3)) : "");
+  return Expect(s, shown == want, name + " " + where + " shows " + QuoteText(want) + ", shows " +
                                       (shown ? QuoteText(*shown) : std::string("no such item")));
 }
 
@@ -660,10 +660,12 @@ bool ScriptRunner::RunMessageBoxStep(const Step& s) {
   const std::optional<MessageBoxView> box =
       boxes_->Wait(ticket, [&](uint32_t ms) { host_.Pump(ms); }, kMessageBoxWaitMs);
   if (!box)
-    return Expect(s, false, "a message box " + QuoteText(want) + " within " + std::to_string(kMessageBoxWaitMs) + " ms");
+    return Expect(s, false,
+                  "a message box " + QuoteText(want) + " within " + std::to_string(kMessageBoxWaitMs) + " ms");
   host_.Line("message box " + QuoteText(box->caption) + ": " + QuoteText(box->text));
   Expect(s, box->text == want, "a message box " + QuoteText(want) + ", shown: " + QuoteText(box->text));
-  return Expect(s, box->answered != 0, "the message box has a button " + ToUtf8(s.args.size() > 3 ? s.args[3].text : L"ok"));
+  const std::wstring button = s.args.size() > 3 ? s.args[3].text : L"ok";
+  return Expect(s, box->answered != 0, "the message box has a button " + ToUtf8(button));
 }
 
 }  // namespace talkeo_sim

@@ -21,6 +21,7 @@
 #include "dialog_driver.h"
 #include "fake_player_client.h"
 #include "host_test_support.h"
+#include "platform/win32/unique_handle.h"
 #include "plugin_windows.h"
 #include "script.h"
 #include "sim_host.h"
@@ -53,19 +54,12 @@ std::string Utf8(const std::wstring& w) { return talkeo_sim::ToUtf8(w); }
 std::wstring Bstr(BSTR b) { return host_test::Bstr(b); }
 
 // A window of the host's in front, as the user's chat window would be.
-class ChatWindow {
- public:
-  ChatWindow() {
-    hwnd_ = ::CreateWindowExW(0, L"STATIC", L"chat", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
-                              nullptr, nullptr, nullptr);
-    ::SetForegroundWindow(hwnd_);
-  }
-  ~ChatWindow() { ::DestroyWindow(hwnd_); }
-  HWND hwnd() const { return hwnd_; }
-
- private:
-  HWND hwnd_;
-};
+tunelet::win32::UniqueWindow ChatInFront() {
+  tunelet::win32::UniqueWindow chat(::CreateWindowExW(0, L"STATIC", L"chat", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                                                      10, 300, 200, nullptr, nullptr, nullptr, nullptr));
+  ::SetForegroundWindow(chat.get());
+  return chat;
+}
 
 class OptionsDialog : public ::testing::Test {
  protected:
@@ -151,7 +145,7 @@ class OptionsDialog : public ::testing::Test {
 
 TEST_F(OptionsDialog, OpensOnceCentredAndASecondRequestBringsTheSameWindowToTheFront) {
   ASSERT_NO_FATAL_FAILURE(Start());
-  ChatWindow chat;
+  const auto chat = ChatInFront();
   host_.OpenOptions();
   const HWND dialog = Dialog();
   ASSERT_TRUE(dialog) << "no visible Tmainform after MSG_OPEN_OPTIONS";
@@ -166,8 +160,8 @@ TEST_F(OptionsDialog, OpensOnceCentredAndASecondRequestBringsTheSameWindowToTheF
   EXPECT_LE(std::abs((outer.top + outer.bottom) / 2 - screenHeight / 2), 1);
   EXPECT_EQ(::GetForegroundWindow(), dialog);
 
-  ::SetForegroundWindow(chat.hwnd());
-  ASSERT_EQ(::GetForegroundWindow(), chat.hwnd());
+  ::SetForegroundWindow(chat.get());
+  ASSERT_EQ(::GetForegroundWindow(), chat.get());
   host_.OpenOptions();
   host_.Pump(50);
   EXPECT_EQ(Dialog(), dialog);
@@ -189,8 +183,8 @@ TEST_F(OptionsDialog, ShowsWhatTheIniAndTheHostsRecordHold) {
            {L"Others", L"Hide_tlc", L"0"}})
     copy_.WriteIni(section, key, value);
   ASSERT_NO_FATAL_FAILURE(Load());
-  ASSERT_NO_FATAL_FAILURE(Steps("hostkept KeepXStatusName 1; hostkept ManualPlayer 1; hostkept IgnoreVideo 1; hostkept PopupsOn 0\n"
-        "hostkept PlayerId 13\n"
+  ASSERT_NO_FATAL_FAILURE(Steps("hostkept KeepXStatusName 1; hostkept ManualPlayer 1; hostkept IgnoreVideo 1\n"
+        "hostkept PopupsOn 0; hostkept PlayerId 13\n"
         "hostkept AudioTitleTemplate \"Аудио:\"; hostkept AudioTextTemplate \"{{%album%=[%album%] }}%title%\"\n"
         "hostkept VideoTitleTemplate \"Видео:\"; hostkept VideoTextTemplate \"Кино %title%\"\n"
         "hostkept PasteTemplate \"сейчас %artist%\"\n"));
@@ -504,7 +498,7 @@ std::string Describe(const Held& h) {
 // Escape, Save. The first cycle, not counted, lets the system make what it
 // keeps for the process (cached DCs, the IME window).
 TEST_F(OptionsDialog, TenOpenCloseCyclesLeaveNoWindowGdiObjectOrHookBehind) {
-  ChatWindow chat;
+  const auto chat = ChatInFront();
   ASSERT_NO_FATAL_FAILURE(Start());
   auto cycle = [&](int n) {
     host_.OpenOptions();
