@@ -50,7 +50,15 @@ LRESULT CALLBACK OptionsPageKit::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
   LRESULT result = 0;
   if (page && page->HandleMessage(hwnd, msg, wp, lp, &result)) return result;
   // Controls colour themselves from the page's background; a page keeps the
-  // dialog's colour unless it says otherwise.
+  // dialog's colour unless it says otherwise. The page paints that colour
+  // itself: its class has no brush, and a tab switch would otherwise leave
+  // the previous page's controls showing through.
+  if (msg == WM_ERASEBKGND) {
+    RECT r{};
+    ::GetClientRect(hwnd, &r);
+    ::FillRect(reinterpret_cast<HDC>(wp), &r, ::GetSysColorBrush(COLOR_BTNFACE));
+    return 1;
+  }
   return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -30,6 +31,7 @@
 #include "model/subsystems.h"
 #include "model/ui_texts.h"
 #include "model/update_view.h"
+#include "paste_target.h"
 #include "platform/win32/unique_handle.h"
 #include "plugin_windows.h"
 #include "templates/template_engine.h"
@@ -47,24 +49,9 @@ using tunelet::win32::OptionsPage;
 using tunelet::win32::OptionsPageKit;
 using tunelet::win32::OptionsServices;
 
-void Pump() {
-  MSG m;
-  while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&m);
-    ::DispatchMessageW(&m);
-  }
-}
-template <typename Done>
-bool PumpUntil(Done done, DWORD boundMs) {
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    Pump();
-    if (done()) return true;
-    if (::GetTickCount() - start >= boundMs) return false;
-    ::Sleep(5);
-  }
-}
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+// This thread's messages, pumped until a condition holds or a bound runs out.
+using hotkey_test::PumpFor;
+using hotkey_test::PumpUntil;
 
 std::wstring TextOf(HWND hwnd) {
   wchar_t buf[512] = {};
@@ -73,6 +60,13 @@ std::wstring TextOf(HWND hwnd) {
 }
 bool Checked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void Click(HWND button) { ::SendMessageW(button, BM_CLICK, 0, 0); }
+// The check marks of a page's buttons, in the order given.
+template <typename Item>
+std::vector<bool> CheckMarks(Item item, std::initializer_list<int> ids) {
+  std::vector<bool> marks;
+  for (int id : ids) marks.push_back(Checked(item(id)));
+  return marks;
+}
 
 struct FakeUserInterface final : tunelet::IUserInterface {
   int shown = 0, closed = 0, resets = 0;
@@ -221,10 +215,9 @@ TEST_F(OptionsPages, PopupsPageShowsAndStoresItsSettings) {
   auto item = [&](int id) { return ::GetDlgItem(page, id); };
 
   EXPECT_EQ(TextOf(item(tunelet::kIdStext6)), L"Настройка popup");
-  EXPECT_TRUE(Checked(item(tunelet::kIdPopupOn)));
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxOnTop)));
-  EXPECT_FALSE(Checked(item(tunelet::kIdChboxShadow)));
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxSmooth)));
+  EXPECT_EQ(CheckMarks(item, {tunelet::kIdPopupOn, tunelet::kIdChboxOnTop, tunelet::kIdChboxShadow,
+                              tunelet::kIdChboxSmooth}),
+            (std::vector<bool>{true, true, false, true}));
   const HWND bar = item(tunelet::kIdTranspBar);
   EXPECT_EQ(::SendMessageW(bar, TBM_GETPOS, 0, 0), 120);
   EXPECT_EQ(::SendMessageW(bar, TBM_GETRANGEMIN, 0, 0), 20);
@@ -313,17 +306,14 @@ TEST_F(OptionsPages, OthersPageShowsAndStoresItsSettings) {
   auto item = [&](int id) { return OthersItem(page, id); };
 
   EXPECT_EQ(TextOf(item(tunelet::kIdStext7)), L"Основные");
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxOleFoobar)));
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxVideoOff)));
-  EXPECT_FALSE(Checked(item(tunelet::kIdChboxReturnOnPause)));
-  EXPECT_TRUE(Checked(item(tunelet::kIdChboxGetFromName)));
+  EXPECT_EQ(CheckMarks(item, {tunelet::kIdChboxOleFoobar, tunelet::kIdChboxVideoOff, tunelet::kIdChboxReturnOnPause,
+                              tunelet::kIdChboxGetFromName, tunelet::kIdRbOverBuf, tunelet::kIdRbDirect}),
+            (std::vector<bool>{true, true, false, true, false, true}));
   const HWND codepage = item(tunelet::kIdChboxCodepage);
   EXPECT_EQ(::SendMessageW(codepage, CB_GETCOUNT, 0, 0), 2);
   EXPECT_EQ(::SendMessageW(codepage, CB_GETCURSEL, 0, 0), 1);
   EXPECT_EQ(TextOf(codepage), L"Кириллица (1251)");
   EXPECT_EQ(TextOf(item(tunelet::kIdTextPasteText)), L"слушаю %artist% — %title%");
-  EXPECT_TRUE(Checked(item(tunelet::kIdRbDirect)));
-  EXPECT_FALSE(Checked(item(tunelet::kIdRbOverBuf)));
 
   Click(item(tunelet::kIdChboxReturnOnPause));
   Click(item(tunelet::kIdChboxOleFoobar));
@@ -421,7 +411,9 @@ TEST_F(OptionsPages, OthersBoxScrollsItsControlsIntoView) {
   const HWND box = ::GetDlgItem(page, tunelet::kIdOthersBox);
   ASSERT_TRUE(box);
   EXPECT_TRUE(::GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
-  SCROLLINFO si{sizeof si, SIF_ALL};
+  SCROLLINFO si{};
+  si.cbSize = sizeof si;
+  si.fMask = SIF_ALL;
   ASSERT_TRUE(::GetScrollInfo(box, SB_VERT, &si));
   EXPECT_GT(si.nMax + 1, int(si.nPage));  // the content is taller than the box
   EXPECT_EQ(si.nPos, 0);
@@ -568,7 +560,12 @@ std::vector<uint32_t> PixelsOf(HWND hwnd) {
   HDC dc = ::GetDC(hwnd);
   HDC memory = ::CreateCompatibleDC(dc);
   BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = r.right;
+  bi.bmiHeader.biHeight = -r.bottom;  // top row first
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   const HGDIOBJ old = ::SelectObject(memory, bitmap);
@@ -675,18 +672,40 @@ TEST_F(OptionsPages, TheLoadButtonStartsDisabledAtEveryOpening) {
   EXPECT_EQ(update_.views[3], nullptr);
 }
 
+TEST_F(OptionsPages, ATabSwitchShowsNothingOfThePreviousPage) {
+  const HWND others = Open(tunelet::win32::MakeOthersPage(), kOthersTab);
+  PumpFor(50);
+  // The frame's switch: the new page shown, the old one hidden.
+  const HWND tlc = Open(tunelet::win32::MakeControlWindowPage(), kControlWindowTab);
+  ::ShowWindow(others, SW_HIDE);
+  PumpFor(50);
+  // Below the control-window page's buttons there is nothing but the page.
+  RECT buttons{};
+  ::GetWindowRect(::GetDlgItem(tlc, tunelet::kIdBtShowHide), &buttons);
+  ::MapWindowPoints(nullptr, tlc, reinterpret_cast<POINT*>(&buttons), 2);
+  RECT client{};
+  ::GetClientRect(tlc, &client);
+  const std::vector<uint32_t> pixels = PixelsOf(tlc);
+  const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+  const uint32_t expected = uint32_t(GetRValue(face)) << 16 | uint32_t(GetGValue(face)) << 8 | GetBValue(face);
+  int other = 0;
+  for (int y = buttons.bottom + 4; y < client.bottom; ++y)
+    for (int x = 0; x < client.right; ++x) other += (pixels[size_t(y) * size_t(client.right) + size_t(x)] & 0xFFFFFF) != expected;
+  EXPECT_EQ(other, 0);
+}
+
 using PageFactory = std::unique_ptr<OptionsPage> (*)();
 std::unique_ptr<OptionsPage> MakeAboutPageOpeningNothing() { return tunelet::win32::MakeAboutPage(nullptr); }
+const struct {
+  const char* name;
+  PageFactory make;
+  int tab;
+} kPages[] = {{"popups", &tunelet::win32::MakePopupsPage, kPopupsTab},
+              {"others", &tunelet::win32::MakeOthersPage, kOthersTab},
+              {"control-window", &tunelet::win32::MakeControlWindowPage, kControlWindowTab},
+              {"about", &MakeAboutPageOpeningNothing, kAboutTab}};
 
 TEST_F(OptionsPages, PagesMadeAndFreedTenTimesLeaveNoGdiObjectOrWindow) {
-  const struct {
-    const char* name;
-    PageFactory make;
-    int tab;
-  } kPages[] = {{"popups", &tunelet::win32::MakePopupsPage, kPopupsTab},
-                {"others", &tunelet::win32::MakeOthersPage, kOthersTab},
-                {"control window", &tunelet::win32::MakeControlWindowPage, kControlWindowTab},
-                {"about", &MakeAboutPageOpeningNothing, kAboutTab}};
   auto cycle = [&](PageFactory make, int tab) {
     const HWND page = Open(make(), tab);
     PumpFor(tab == kAboutTab ? 200 : 0);  // the credits step and paint again
@@ -724,14 +743,6 @@ TEST_F(OptionsPages, Screenshots) {
   s.PluginVersion = "3.0.5.2650";
   s.Updateonstartup = true;
   const tunelet::LanguageTexts english;
-  const struct {
-    const char* name;
-    PageFactory make;
-    int tab;
-  } kPages[] = {{"popups", &tunelet::win32::MakePopupsPage, kPopupsTab},
-                {"others", &tunelet::win32::MakeOthersPage, kOthersTab},
-                {"control-window", &tunelet::win32::MakeControlWindowPage, kControlWindowTab},
-                {"about", &MakeAboutPageOpeningNothing, kAboutTab}};
   for (const tunelet::IUiTexts* language : {static_cast<const tunelet::IUiTexts*>(nullptr),
                                             static_cast<const tunelet::IUiTexts*>(&english)}) {
     for (const auto& p : kPages) {
