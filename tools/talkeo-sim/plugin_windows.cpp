@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -189,6 +190,29 @@ BOOL WINAPI TracedEndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
   return gEndPaint(hwnd, ps);
 }
 
+// --- the hooks a module sets
+
+std::atomic<int> gLiveHooks{0};
+decltype(&::SetWindowsHookExW) gSetWindowsHookExW = ::SetWindowsHookExW;
+decltype(&::SetWindowsHookExA) gSetWindowsHookExA = ::SetWindowsHookExA;
+decltype(&::UnhookWindowsHookEx) gUnhookWindowsHookEx = ::UnhookWindowsHookEx;
+
+HHOOK WINAPI TracedSetWindowsHookExW(int id, HOOKPROC proc, HINSTANCE module, DWORD thread) {
+  const HHOOK h = gSetWindowsHookExW(id, proc, module, thread);
+  if (h) ++gLiveHooks;
+  return h;
+}
+HHOOK WINAPI TracedSetWindowsHookExA(int id, HOOKPROC proc, HINSTANCE module, DWORD thread) {
+  const HHOOK h = gSetWindowsHookExA(id, proc, module, thread);
+  if (h) ++gLiveHooks;
+  return h;
+}
+BOOL WINAPI TracedUnhookWindowsHookEx(HHOOK hook) {
+  const BOOL ok = gUnhookWindowsHookEx(hook);
+  if (ok) --gLiveHooks;
+  return ok;
+}
+
 // The import address slot of function from dll in the module's import table.
 void** ImportSlot(HMODULE module, const char* dll, const char* function) {
   auto* base = reinterpret_cast<BYTE*>(module);
@@ -324,6 +348,17 @@ bool DrawnTexts::Trace(HMODULE module) {
   Redirect(module, "user32.dll", "EndPaint", &TracedEndPaint, gEndPaint);
   return any;
 }
+
+bool HookTrace::Trace(HMODULE module) {
+  if (!module) return false;
+  bool any = false;
+  any |= Redirect(module, "user32.dll", "SetWindowsHookExW", &TracedSetWindowsHookExW, gSetWindowsHookExW);
+  any |= Redirect(module, "user32.dll", "SetWindowsHookExA", &TracedSetWindowsHookExA, gSetWindowsHookExA);
+  any |= Redirect(module, "user32.dll", "UnhookWindowsHookEx", &TracedUnhookWindowsHookEx, gUnhookWindowsHookEx);
+  return any;
+}
+
+int HookTrace::Live() { return gLiveHooks; }
 
 std::vector<std::wstring> DrawnTexts::Of(HWND hwnd) {
   std::lock_guard<std::mutex> lock(gTextsMutex);

@@ -58,6 +58,17 @@ class DrawnTexts {
   static void Forget(HWND hwnd);
 };
 
+// Counts the hooks a module holds: its imports of SetWindowsHookExW,
+// SetWindowsHookExA and UnhookWindowsHookEx are pointed at counters that pass
+// every call on (the system has no count of a process's hooks to ask, and
+// Wine's GetGuiResources answers 0). Hooks set before Trace are not seen.
+class HookTrace {
+ public:
+  static bool Trace(HMODULE module);
+  // Hooks set and not yet removed, of every traced module.
+  static int Live();
+};
+
 enum class MouseButton { Left, Right, Middle };
 bool ParseMouseButton(const std::wstring& word, MouseButton& out);
 

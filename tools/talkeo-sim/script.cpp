@@ -1,7 +1,10 @@
 #include "script.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+
+#include "ui/options_controls.h"
 
 namespace talkeo_sim {
 
@@ -25,7 +28,38 @@ constexpr Grammar kGrammar[] = {
     {"copydata", 4, 4},      {"echo", 0, kMany},
     {"windows", 0, 0},       {"watch-windows", 1, 1}, {"wait-window", 2, 2}, {"wait-window-gone", 2, 2},
     {"expect-windows", 2, 2}, {"click", 1, 4},       {"mouse", 3, 3},    {"screenshot", 1, 2},
+    {"tab", 1, 1},           {"control", 2, 3},      {"expect-control", 2, 5}, {"messagebox", 2, 4},
 };
+
+// The words after a control's name: what the user does to it, and what a
+// script expects of it, each with the number of words that follow.
+struct Verb {
+  const wchar_t* word;
+  size_t words;
+};
+constexpr Verb kControlActions[] = {{L"click", 0},  {L"press", 0}, {L"check", 0},  {L"uncheck", 0},
+                                    {L"focus", 0},  {L"text", 1},  {L"type", 1},   {L"select", 1}, {L"key", 1}};
+constexpr Verb kControlExpectations[] = {{L"text", 1},    {L"checked", 0}, {L"unchecked", 0}, {L"enabled", 0},
+                                         {L"disabled", 0}, {L"shown", 0},  {L"hidden", 0},    {L"focused", 0},
+                                         {L"selected", 1}, {L"length", 1}, {L"item", 2},      {L"cell", 3}};
+constexpr struct {
+  const wchar_t* word;
+  int button;
+} kAnswers[] = {{L"ok", IDOK}, {L"yes", IDYES}, {L"no", IDNO}, {L"cancel", IDCANCEL}};
+constexpr uint32_t kMessageBoxWaitMs = 5000;
+
+template <size_t N>
+const Verb* FindVerb(const Verb (&verbs)[N], const std::wstring& word) {
+  for (const auto& v : verbs)
+    if (word == v.word) return &v;
+  return nullptr;
+}
+
+int AnswerButton(const std::wstring& word) {
+  for (const auto& a : kAnswers)
+    if (word == a.word) return a.button;
+  return 0;
+}
 
 const Grammar* FindGrammar(const std::string& verb) {
   for (const auto& g : kGrammar)
@@ -139,6 +173,44 @@ bool CheckStep(const Step& s, std::string& error) {
     }
     return n == 1 || (number(1, INT32_MIN, INT32_MAX) && number(2, INT32_MIN, INT32_MAX));
   }
+  if (s.verb == "tab") return number(0, 0, 63);
+  if (s.verb == "control" || s.verb == "expect-control") {
+    if (!OptionsControlByName(s.args[0].text)) {
+      error = "no control \"" + ToUtf8(s.args[0].text) + "\" in the options dialog";
+      return false;
+    }
+    const Verb* verb = s.verb == "control" ? FindVerb(kControlActions, s.args[1].text)
+                                           : FindVerb(kControlExpectations, s.args[1].text);
+    if (!verb) {
+      error = "\"" + ToUtf8(s.args[1].text) + "\" is nothing " + s.verb + " knows";
+      return false;
+    }
+    if (s.args.size() != 2 + verb->words) {
+      error = "wrong number of words for \"" + s.verb + " " + ToUtf8(s.args[1].text) + "\"";
+      return false;
+    }
+    const std::wstring& what = s.args[1].text;
+    KeyCombo keys;
+    if (s.verb == "control" && what == L"key" && !ParseKeyCombo(s.args[2].text, keys)) {
+      error = "\"" + ToUtf8(s.args[2].text) + "\" is not a key such as Return, F5 or Ctrl+Shift+Q";
+      return false;
+    }
+    if (what == L"select") return number(2, -1, INT32_MAX);
+    if (what == L"selected") return number(2, -1, INT32_MAX);
+    if (what == L"length") return number(2, 0, INT32_MAX);
+    if (what == L"item") return number(2, 0, INT32_MAX);
+    if (what == L"cell") return number(2, 0, INT32_MAX) && number(3, 0, 255);
+    return true;
+  }
+  if (s.verb == "messagebox") {
+    // messagebox expect "<text>" [answer ok|yes|no|cancel]
+    if (s.args[0].text != L"expect" || s.args.size() == 3 ||
+        (s.args.size() == 4 && (s.args[2].text != L"answer" || !AnswerButton(s.args[3].text)))) {
+      error = "messagebox takes expect \"<text>\" and then answer ok, yes, no or cancel";
+      return false;
+    }
+    return true;
+  }
   if (s.verb == "shared-options" && s.args[0].text != L"null" && s.args[0].text != L"record") {
     error = "shared-options takes null or record";
     return false;
@@ -212,11 +284,36 @@ void ScriptRunner::KillAll() {
 }
 
 int ScriptRunner::Run(const std::vector<Step>& steps) {
-  for (const auto& s : steps) {
-    if (!RunStep(s)) return 2;
+  const bool worksDialog = std::any_of(steps.begin(), steps.end(), [](const Step& s) {
+    return s.verb == "tab" || s.verb == "control" || s.verb == "messagebox";
+  });
+  if (worksDialog && !boxes_) boxes_ = std::make_unique<MessageBoxWatch>();
+  for (size_t i = 0; i < steps.size(); ++i) {
+    if (boxes_) ArmMessageBoxes(steps, i);
+    if (!RunStep(steps[i])) return 2;
     host_.Pump(0);  // what a step queued is handled before the next one
+    if (boxes_) ReportUnexpectedBoxes(steps[i]);
   }
   return failures_ ? 1 : 0;
+}
+
+// The messagebox steps right after step `from` (and `from` itself) wait for
+// the boxes that step brings up: a box shown by a click runs its own modal
+// loop inside the host's pump, where only the armed answer can reach it.
+void ScriptRunner::ArmMessageBoxes(const std::vector<Step>& steps, size_t from) {
+  for (size_t j = from; j < steps.size(); ++j) {
+    if (steps[j].verb != "messagebox") {
+      if (j > from) break;
+      continue;
+    }
+    if (!boxTickets_.count(&steps[j]))
+      boxTickets_[&steps[j]] = boxes_->Expect(steps[j].args.size() > 3 ? AnswerButton(steps[j].args[3].text) : IDOK);
+  }
+}
+
+void ScriptRunner::ReportUnexpectedBoxes(const Step& s) {
+  for (const MessageBoxView& box : boxes_->TakeUnexpected())
+    Expect(s, false, "no message box, shown: " + QuoteText(box.caption) + " " + QuoteText(box.text) + " (closed)");
 }
 
 bool ScriptRunner::Fail(const Step& s, const std::string& why) {
@@ -378,6 +475,8 @@ bool ScriptRunner::RunStep(const Step& s) {
   if (v == "windows" || v == "watch-windows" || v == "wait-window" || v == "wait-window-gone" ||
       v == "expect-windows" || v == "click" || v == "mouse" || v == "screenshot")
     return RunWindowStep(s);
+  if (v == "tab" || v == "control" || v == "expect-control") return RunDialogStep(s);
+  if (v == "messagebox") return RunMessageBoxStep(s);
   if (v == "echo") {
     std::wstring line;
     for (const auto& t : a) line += (line.empty() ? L"" : L" ") + t.text;
@@ -474,7 +573,15 @@ bool ScriptRunner::RunWindowStep(const Step& s) {
   if (v == "screenshot") {
     const RECT* area = nullptr;
     std::optional<WindowView> w;
-    if (a.size() > 1 && a[1].text != L"screen") {
+    RECT dialog{};
+    if (a.size() > 1 && a[1].text == L"options") {
+      const HWND hwnd = FindOptionsDialog(host_.Module());
+      if (!hwnd) return Fail(s, "the options dialog is not open");
+      // Its client area: without a window manager nothing draws the caption.
+      ::GetClientRect(hwnd, &dialog);
+      ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&dialog), 2);
+      area = &dialog;
+    } else if (a.size() > 1 && a[1].text != L"screen") {
       if (!(w = WindowOfClass(s, a[1].text))) return false;
       area = &w->rect;
     }
@@ -484,6 +591,81 @@ bool ScriptRunner::RunWindowStep(const Step& s) {
     return true;
   }
   return Fail(s, "not implemented");
+}
+
+bool ScriptRunner::RunDialogStep(const Step& s) {
+  const auto& a = s.args;
+  if (!host_.Module()) return Fail(s, "load a library first");
+  const HWND dialog = FindOptionsDialog(host_.Module());
+  if (!dialog) return Fail(s, "the options dialog is not open");
+  if (s.verb == "tab") {
+    const HWND tabs = FindDialogControl(dialog, tunelet::kIdMainPageControl);
+    if (!tabs) return Fail(s, "the dialog has no MainPageControl");
+    return SelectTab(tabs, Int(a[0])) || Fail(s, "there is no tab " + ToUtf8(a[0].text));
+  }
+  const std::string name = ToUtf8(a[0].text);
+  const HWND c = FindDialogControl(dialog, OptionsControlByName(a[0].text).value_or(0));
+  if (!c) return Fail(s, "the dialog has no control " + name);
+  const std::wstring& what = a[1].text;
+  auto arg = [&](size_t i) { return i < a.size() ? a[i].text : std::wstring(); };
+  if (s.verb == "control") {
+    std::string error;
+    KeyCombo keys;
+    bool ok = false;
+    if (what == L"click") ok = ClickControl(c, &error);
+    else if (what == L"press") ok = PressButton(c, &error);
+    else if (what == L"check" || what == L"uncheck") ok = SetTick(c, what == L"check", &error);
+    else if (what == L"focus") ok = FocusControl(c, &error);
+    else if (what == L"text") ok = ReplaceText(c, arg(2), &error);
+    else if (what == L"type") ok = TypeText(c, arg(2), &error);
+    else if (what == L"select") ok = SelectItem(c, Int(a[2]), &error);
+    else if (what == L"key") ok = ParseKeyCombo(arg(2), keys) && PressKeys(c, keys, &error);
+    return ok || Fail(s, name + ": " + error);
+  }
+  if (what == L"text") {
+    const std::wstring shown = WindowText(c);
+    return Expect(s, shown == arg(2), name + " shows " + QuoteText(arg(2)) + ", shows " + QuoteText(shown));
+  }
+  if (what == L"checked" || what == L"unchecked")
+    return Expect(s, IsTicked(c) == (what == L"checked"), name + " " + ToUtf8(what));
+  if (what == L"enabled" || what == L"disabled")
+    return Expect(s, (::IsWindowEnabled(c) != FALSE) == (what == L"enabled"), name + " " + ToUtf8(what));
+  if (what == L"shown" || what == L"hidden")
+    return Expect(s, IsShown(c) == (what == L"shown"), name + " " + ToUtf8(what));
+  if (what == L"focused") return Expect(s, ::GetFocus() == c, name + " has the focus");
+  if (what == L"selected") {
+    const std::optional<int> at = SelectedItem(c);
+    return Expect(s, at == Int(a[2]), name + " at " + ToUtf8(arg(2)) + ", at " +
+                                          (at ? std::to_string(*at) : std::string("nothing (no items)")));
+  }
+  if (what == L"length") {
+    const size_t n = WindowText(c).size();
+    return Expect(s, n == size_t(Int(a[2])), name + " holds " + ToUtf8(arg(2)) + " characters, holds " +
+                                                 std::to_string(n));
+  }
+  const bool cell = what == L"cell";
+  const std::wstring& want = arg(cell ? 4 : 3);
+  const std::optional<std::wstring> shown = ItemText(c, Int(a[2]), cell ? Int(a[3]) : 0);
+  const std::string where = ToUtf8(what) + " " + ToUtf8(arg(2)) + (cell ? " " + ToUtf8(arg(3)) : "");
+  return Expect(s, shown == want, name + " " + where + " shows " + QuoteText(want) + ", shows " +
+                                      (shown ? QuoteText(*shown) : std::string("no such item")));
+}
+
+bool ScriptRunner::RunMessageBoxStep(const Step& s) {
+  const auto it = boxTickets_.find(&s);
+  const int ticket = it != boxTickets_.end() ? it->second
+                                             : boxes_->Expect(s.args.size() > 3 ? AnswerButton(s.args[3].text) : IDOK);
+  if (it != boxTickets_.end()) boxTickets_.erase(it);
+  const std::wstring& want = s.args[1].text;
+  const std::optional<MessageBoxView> box =
+      boxes_->Wait(ticket, [&](uint32_t ms) { host_.Pump(ms); }, kMessageBoxWaitMs);
+  if (!box)
+    return Expect(s, false,
+                  "a message box " + QuoteText(want) + " within " + std::to_string(kMessageBoxWaitMs) + " ms");
+  host_.Line("message box " + QuoteText(box->caption) + ": " + QuoteText(box->text));
+  Expect(s, box->text == want, "a message box " + QuoteText(want) + ", shown: " + QuoteText(box->text));
+  const std::wstring button = s.args.size() > 3 ? s.args[3].text : L"ok";
+  return Expect(s, box->answered != 0, "the message box has a button " + ToUtf8(button));
 }
 
 }  // namespace talkeo_sim

@@ -6,11 +6,12 @@
 
 #include <windows.h>
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <memory>
-
+#include "dialog_driver.h"
 #include "plugin_windows.h"
 #include "sim_host.h"
 
@@ -60,6 +61,10 @@ class ScriptRunner {
   bool Expect(const Step& s, bool ok, const std::string& what);
   std::wstring IniPath() const;
   bool RunWindowStep(const Step& s);
+  bool RunDialogStep(const Step& s);
+  bool RunMessageBoxStep(const Step& s);
+  void ArmMessageBoxes(const std::vector<Step>& steps, size_t from);
+  void ReportUnexpectedBoxes(const Step& s);
   void OnWindowEvent(const WindowWatch::Event& e);
   std::optional<WindowView> WindowOfClass(const Step& s, const std::wstring& className);
 
@@ -77,6 +82,11 @@ class ScriptRunner {
   bool printWindowEvents_ = false;
   std::wstring screenshotFolder_;
   int screenshots_ = 0;
+  // While a script works the options dialog, every message box of the
+  // process is answered: by the messagebox step that follows the step that
+  // brought it up (armed before that step runs), or closed as unexpected.
+  std::unique_ptr<MessageBoxWatch> boxes_;
+  std::map<const Step*, int> boxTickets_;
 };
 
 }  // namespace talkeo_sim

@@ -5,6 +5,10 @@
 # ui-preview in build/win64, runs each of its scenes under 64-bit Wine on a
 # virtual X display and cuts each window, with a margin of backdrop, out of a
 # picture of the whole screen. Needs imagemagick (import, convert).
+# Then options-<n>-<name>.png, one for each tab of the options dialog: the
+# real Tunelet.dll in the simulated host, which opens the dialog, picks each
+# tab and takes its picture itself. "make-screenshots.sh options" makes only
+# those.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
@@ -14,7 +18,7 @@ CONVERT=/usr/bin/convert
 [ -x "$CONVERT" ] || CONVERT=convert
 
 [ -f "$BUILD_DIR/win64/build.ninja" ] || "$ROOT/scripts/build.sh" win64 >/dev/null
-ninja -C "$BUILD_DIR/win64" ui-preview >/dev/null
+ninja -C "$BUILD_DIR/win64" ui-preview Tunelet talkeo-sim >/dev/null
 WINE_TREES=win64 . "$ROOT/scripts/wine-env.sh"
 
 work=$(mktemp -d)
@@ -41,6 +45,24 @@ shoot() {
   done < <(tr -d "\r" <"$work/rects")
 }
 
-shoot windows popup-track popup-state control-window language-dialog
-shoot quickinfo-cover quickinfo-cover
-shoot quickinfo-nocover quickinfo-nocover
+if [ "${1:-}" != options ]; then
+  shoot windows popup-track popup-state control-window language-dialog
+  shoot quickinfo-cover quickinfo-cover
+  shoot quickinfo-nocover quickinfo-nocover
+fi
+
+# The options dialog's tabs, from a fresh folder with a quiet INI (no
+# language dialog, no update check); the mouse out of the way of the hints.
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+quoted() { local p=${1//\\/\\\\}; printf '"%s"' "$p"; }  # a text of the sim's script
+mkdir -p "$work/options"
+cp "$BUILD_DIR/win64/bin/Tunelet.dll" "$work/options/"
+printf '[Main]\r\nUpdateonstartup=0\r\n[Others]\r\nFirstrun=0\r\ntemp=1\r\n' >"$work/options/Tunelet.ini"
+tabs=(players main xstatus hotkeys popups others control about)
+steps="hostkept Initialised 1; hostkept PluginOn 1; hostkept PopupsOn 1; start; options; mouse screen 0 0"
+for i in "${!tabs[@]}"; do
+  shot="$OUT/options-$i-${tabs[$i]}.png"
+  steps+="; tab $i; wait 1000; screenshot $(quoted "$(winpath "$shot")") options"
+done
+tunelet_wine win64 "$BUILD_DIR/win64/bin/talkeo-sim.exe" --no-store --timeout 60 \
+  "$(winpath "$work/options/Tunelet.dll")" -e "$steps; shutdown; release" | grep -o 'screenshot .*' || true

@@ -1,6 +1,7 @@
 // The simulated host itself, driven by a small plug-in inside the test: what
 // it answers, what it reports back, what it stores, and its script language.
 #include <windows.h>
+#include <commctrl.h>
 #include <oleauto.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "plugin_windows.h"
 #include "script.h"
 #include "sim_host.h"
+#include "ui/options_controls.h"
 
 namespace {
 
@@ -294,6 +296,18 @@ TEST(Script, NamesTheLineOfTheFirstFault) {
       {"mouse Tpopform 1\n", "wrong number of words"},
       {"watch-windows maybe\n", "on or off"},
       {"wait-window Tpopform soon\n", "not a valid number"},
+      {"tab first\n", "not a valid number"},
+      {"control chbox_nothing check\n", "no control \"chbox_nothing\""},
+      {"control chbox_on fly\n", "\"fly\" is nothing control knows"},
+      {"control e_xstat_text_a text\n", "wrong number of words for \"control text\""},
+      {"control HotKey1 key Hyper+Q\n", "\"Hyper+Q\" is not a key"},
+      {"control HotKey1 key Ctrl+\n", "is not a key"},
+      {"expect-control chbox_on ticked\n", "is nothing expect-control knows"},
+      {"expect-control combox_xstat_a selected some\n", "not a valid number"},
+      {"expect-control HotKeyList cell 4 \"x\"\n", "wrong number of words"},
+      {"messagebox expect\n", "wrong number of words"},
+      {"messagebox expect \"x\" answer maybe\n", "messagebox takes"},
+      {"messagebox show \"x\"\n", "messagebox takes"},
   };
   for (const auto& c : cases) {
     std::vector<Step> steps;
@@ -448,6 +462,113 @@ TEST_F(SimHostTest, ScriptLooksAtThePluginsWindowsClicksThemAndTakesPictures) {
   EXPECT_EQ(bigEndian(16), 150u);
   EXPECT_EQ(bigEndian(20), 60u);
   std::filesystem::remove(std::filesystem::path(picture));
+  ::UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+// n characters of short words, as a user types them.
+std::string Words(size_t n) {
+  std::string s;
+  while (s.size() < n) s += s.size() % 10 == 9 ? ' ' : char('a' + s.size() % 10);
+  return s;
+}
+
+// A stand-in of the options dialog, made by "the plug-in" (this executable
+// here): a few of its controls, and a Save button that asks a question.
+std::vector<std::string> gDialogEvents;
+LRESULT CALLBACK StandInOptionsProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(lp)->code == UINT(TCN_SELCHANGE))
+    gDialogEvents.push_back("tab " + std::to_string(::SendMessageW(reinterpret_cast<NMHDR*>(lp)->hwndFrom,
+                                                                  TCM_GETCURSEL, 0, 0)));
+  if (m == WM_COMMAND && HIWORD(wp) == CBN_SELCHANGE && LOWORD(wp) == tunelet::kIdComboXstatA)
+    gDialogEvents.push_back("pick " + std::to_string(::SendMessageW(HWND(lp), CB_GETCURSEL, 0, 0)));
+  if (m == WM_COMMAND && HIWORD(wp) == BN_CLICKED && LOWORD(wp) == tunelet::kIdChboxOn)
+    gDialogEvents.push_back("tick");
+  if (m == WM_COMMAND && HIWORD(wp) == BN_CLICKED && LOWORD(wp) == tunelet::kIdBtSave) {
+    const int answer = ::MessageBoxW(w, L"Сохранить?", L"Tunelet Plugin", MB_YESNO | MB_ICONQUESTION);
+    gDialogEvents.push_back(answer == IDYES ? "answer yes" : "answer no");
+  }
+  return ::DefWindowProcW(w, m, wp, lp);
+}
+
+TEST_F(SimHostTest, ScriptWorksTheOptionsDialogsControlsAndAnswersItsMessageBoxes) {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&icc);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = StandInOptionsProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.hbrBackground = HBRUSH(COLOR_BTNFACE + 1);
+  wc.lpszClassName = L"Tmainform";
+  ::RegisterClassW(&wc);
+  const HWND dialog = ::CreateWindowExW(0, wc.lpszClassName, L"Tunelet - Настройки", WS_CAPTION | WS_VISIBLE, 200,
+                                        150, 450, 390, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_TRUE(dialog);
+  auto add = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int id, int x, int y, int cx, int cy) {
+    return ::CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x, y, cx, cy, dialog,
+                             HMENU(INT_PTR(id)), wc.hInstance, nullptr);
+  };
+  add(L"BUTTON", L"Плагин включен", BS_AUTOCHECKBOX, tunelet::kIdChboxOn, 17, 15, 338, 17);
+  const HWND tabs = add(WC_TABCONTROLW, L"", 0, tunelet::kIdMainPageControl, 13, 42, 419, 60);
+  for (const wchar_t* caption : {L"Проигрыватели", L"Основные"}) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(caption);
+    ::SendMessageW(tabs, TCM_INSERTITEMW, ::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), LPARAM(&item));
+  }
+  const HWND combo = add(L"COMBOBOX", L"", CBS_DROPDOWNLIST, tunelet::kIdComboXstatA, 20, 120, 150, 200);
+  for (const wchar_t* name : {L"Злой", L"В ванной", L"Устал"}) ::SendMessageW(combo, CB_ADDSTRING, 0, LPARAM(name));
+  const HWND text = add(L"EDIT", L"", ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL | WS_BORDER, tunelet::kIdEXstatTextV,
+                        20, 160, 300, 80);
+  ::SendMessageW(text, EM_LIMITTEXT, 500, 0);
+  add(L"BUTTON", L"Сохранить", BS_PUSHBUTTON, tunelet::kIdBtSave, 222, 300, 102, 27);
+  ::SetForegroundWindow(dialog);
+  gDialogEvents.clear();
+
+  std::vector<std::string> lines;
+  host_.SetLineSink([&](uint32_t, const std::string& l) { lines.push_back(l); });
+  std::vector<Step> steps;
+  std::string error;
+  ASSERT_TRUE(ParseScript("control chbox_on check\n"
+                          "expect-control ChboxOn checked\n"
+                          "tab 1\n"
+                          "expect-control MainPageControl selected 1\n"
+                          "expect-control MainPageControl item 0 \"Проигрыватели\"\n"
+                          "control combox_xstat_a select 2\n"
+                          "expect-control combox_xstat_a selected 2\n"
+                          "expect-control combox_xstat_a item 2 \"Устал\"\n"
+                          "control e_xstat_text_v text \"" + Words(600) + "\"\n"
+                          "expect-control e_xstat_text_v length 500\n"
+                          "control e_xstat_text_v type \"yz\"\n"
+                          "expect-control e_xstat_text_v length 500\n"
+                          "control e_xstat_text_v text \"ab\"\n"
+                          "control e_xstat_text_v key Return\n"
+                          "expect-control e_xstat_text_v text \"ab\\r\\n\"\n"
+                          "expect-control e_xstat_text_v focused\n"
+                          "control bt_save click\n"
+                          "messagebox expect \"Сохранить?\" answer no\n"
+                          "control bt_save press\n"
+                          "messagebox expect \"Сохранить?\" answer yes\n"
+                          "control bt_save press\n"
+                          "expect-control chbox_on unchecked\n",
+                          steps, error))
+      << error;
+  ScriptRunner runner(host_);
+  EXPECT_EQ(runner.Run(steps), 1);
+  std::string printed;
+  for (const auto& l : lines) printed += l + "\n";
+  EXPECT_EQ(runner.Failures(), 2) << printed;
+  EXPECT_EQ(gDialogEvents, (std::vector<std::string>{"tick", "tab 1", "pick 2", "answer no", "answer yes",
+                                                     "answer no"}))
+      << printed;
+  auto has = [&](const std::string& part) { return printed.find(part) != std::string::npos; };
+  EXPECT_TRUE(has("message box \"Tunelet Plugin\": \"Сохранить?\"")) << printed;
+  EXPECT_TRUE(has("line 21: EXPECTATION FAILED: no message box, shown: \"Tunelet Plugin\" \"Сохранить?\" (closed)"))
+      << printed;
+  EXPECT_TRUE(has("line 22: EXPECTATION FAILED: chbox_on unchecked")) << printed;
+
+  // A step on a control the dialog lacks cannot run.
+  ASSERT_TRUE(ParseScript("control bt_reghotkey press\n", steps, error));
+  EXPECT_EQ(ScriptRunner(host_).Run(steps), 2);
+  ::DestroyWindow(dialog);
   ::UnregisterClassW(wc.lpszClassName, wc.hInstance);
 }
 
