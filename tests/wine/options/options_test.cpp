@@ -20,6 +20,7 @@
 
 #include "dialog_driver.h"
 #include "fake_player_client.h"
+#include "gui_objects.h"
 #include "host_test_support.h"
 #include "platform/win32/unique_handle.h"
 #include "plugin_windows.h"
@@ -480,7 +481,7 @@ BOOL CALLBACK CountThreadWindow(HWND, LPARAM n) {
 }
 Held CountHeld(HMODULE module) {
   Held h;
-  h.gdi = host_test::CountGdiHandles();
+  h.gdi = gui_objects::CountGdiHandles();
   ::EnumThreadWindows(::GetCurrentThreadId(), CountThreadWindow, LPARAM(&h.threadWindows));
   h.pluginWindows = host_test::WindowsOfModuleOnThisThread(module);
   h.hooks = HookTrace::Live();
