@@ -8,13 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "model/maker_site.h"
 #include "model/ui_texts.h"
 #include "model/update_view.h"
 
 namespace tunelet {
 
-// The maker's web server: the one place that names it.
-inline constexpr char kMakerHost[] = "www.tunelet.example";
 inline constexpr char kVersionFileObject[] = "/tlup.txt";
 inline constexpr char kDownloadPageObject[] = "/files/plugins/download.htm";
 inline constexpr char kUserAgentPrefix[] = "Tunelet Plugin ";

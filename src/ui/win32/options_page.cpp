@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/platform.h"
 #include "ui/options_texts.h"
 
 namespace tunelet::win32 {
@@ -48,10 +49,28 @@ LRESULT CALLBACK OptionsPageKit::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
   auto* page = reinterpret_cast<OptionsPage*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
   LRESULT result = 0;
-  if (page && page->HandleMessage(hwnd, msg, wp, lp, &result)) return result;
-  // Controls colour themselves from the page's background; a page keeps the
-  // dialog's colour unless it says otherwise.
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
+  try {
+    if (page && page->HandleMessage(hwnd, msg, wp, lp, &result)) return result;
+  } catch (...) {
+    return 0;  // nothing is thrown into the host's message loop
+  }
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      // Controls colour themselves from the page's background; a page keeps
+      // the dialog's colour unless it says otherwise.
+      RECT r{};
+      ::GetClientRect(hwnd, &r);
+      ::FillRect(reinterpret_cast<HDC>(wp), &r, ::GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
+    case WM_CLOSE:
+      // A multi-line edit asks its parent to close on Escape: that is the
+      // dialog's Cancel, after this message is done with the page.
+      ::PostMessageW(::GetParent(hwnd), WM_COMMAND, IDCANCEL, 0);
+      return 0;
+    default:
+      return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
 }
 
 HWND OptionsPageKit::CreatePage(HWND tabControl, const RECT& area, OptionsPage& page) {
@@ -119,6 +138,14 @@ std::u16string ControlText(HWND control) {
   const int got = ::GetWindowTextW(control, w.data(), n + 1);
   w.resize(got > 0 ? size_t(got) : 0);
   return std::u16string(w.begin(), w.end());
+}
+
+void SetTabCaptionAnsi(HWND tabControl, int index, std::u16string_view caption) {
+  std::string ansi = platform::WideToMultiByte(caption, CP_ACP);
+  TCITEMA item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = ansi.data();
+  ::SendMessageW(tabControl, TCM_SETITEMA, WPARAM(index), LPARAM(&item));
 }
 
 bool IsChecked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }

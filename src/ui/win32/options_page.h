@@ -27,6 +27,7 @@ struct OptionsServices {
   ILanguage* language = nullptr;      // langbutton
   IUpdateCheck* update = nullptr;     // the About tab's buttons
   const IUiTexts* texts = nullptr;    // the texts now selected (language file or built-in)
+  IOptionsStore* options = nullptr;   // "Сохранить": the INI keys and the host's record
 };
 
 class OptionsPageKit;
@@ -103,5 +104,8 @@ void SetControlText(HWND control, std::u16string_view text);
 std::u16string ControlText(HWND control);
 bool IsChecked(HWND button);
 void SetChecked(HWND button, bool checked);
+// A tab's caption through the 8-bit path (TCM_SETITEMA), as language files
+// caption the tabs: characters outside the ANSI code page are lost.
+void SetTabCaptionAnsi(HWND tabControl, int index, std::u16string_view caption);
 
 }  // namespace tunelet::win32
