@@ -52,6 +52,9 @@ int PictureRowOfSetting(int picture);
 // The picture number of a row; no row selected keeps current.
 uint8_t PictureSettingOfRow(int row, uint8_t current);
 
+// The caption of the dialog's message boxes.
+inline constexpr std::u16string_view kOptionsMessageCaption = u"Tunelet Plugin";
+
 // --- X-status tab
 inline constexpr int kNameTemplateLimit = 20;
 inline constexpr int kAudioTextTemplateLimit = 510;

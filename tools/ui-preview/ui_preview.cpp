@@ -6,7 +6,9 @@
 //                      the language dialog (listing the shipped addons/)
 //   quickinfo-cover    QuickInfo of a tagged MP3 with an embedded cover
 //   quickinfo-nocover  QuickInfo of a radio stream (the placeholder picture)
+//   options-N          the options dialog on its tab N (0..7), built-in texts
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cmath>
 #include <cstdio>
@@ -18,12 +20,15 @@
 #include "lang/win32/language_win32.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
+#include "model/player_table.h"
 #include "model/settings.h"
 #include "model/ui_texts.h"
 #include "sample_track.h"
+#include "ui/options_controls.h"
 #include "ui/win32/control_window.h"
 #include "ui/win32/popup_window.h"
 #include "ui/win32/quick_info_window.h"
+#include "ui/win32/user_interface_win32.h"
 
 namespace {
 
@@ -175,6 +180,36 @@ void ShowQuickInfoScene(bool withCover, int seconds) {
   tunelet::DeleteTemporaryCovers();
 }
 
+void ShowOptionsScene(int tab, int seconds) {
+  tunelet::PluginSettings& s = tunelet::Settings();
+  s.Action = 21;
+  s.Refreshinterval = 5000;
+  s.Xstat_a = 11;
+  s.Xstat_v = 8;
+  s.CurrentPlayer = tunelet::kWinamp;
+  s.Transp = 230;
+  s.Delay = 5;
+  s.Updateonstartup = true;
+  s.PopupsOn = true;
+  tunelet::SetText(s.AudioTitleTemplate, tunelet::kDefaultAudioTitleTemplate);
+  tunelet::SetText(s.AudioTextTemplate, tunelet::kDefaultAudioTextTemplate);
+  tunelet::SetText(s.VideoTitleTemplate, tunelet::kDefaultVideoTitleTemplate);
+  tunelet::SetText(s.VideoTextTemplate, tunelet::kDefaultVideoTextTemplate);
+  tunelet::SetText(s.PasteTemplate, tunelet::kDefaultPasteTemplate);
+  tunelet::IPlayerAccess noPlayer;
+  tunelet::BuiltInUiTexts texts;
+  tunelet::win32::Win32UserInterface ui(noPlayer, texts);
+  ui.ShowOptionsDialog();
+  const HWND dialog = ui.OptionsWindow();
+  if (!dialog) return;
+  const HWND tabs = ::GetDlgItem(dialog, tunelet::kIdMainPageControl);
+  ::SendMessageW(tabs, TCM_SETCURSEL, tab, 0);
+  NMHDR hdr{tabs, UINT_PTR(tunelet::kIdMainPageControl), UINT(TCN_SELCHANGE)};
+  ::SendMessageW(dialog, WM_NOTIFY, tunelet::kIdMainPageControl, LPARAM(&hdr));
+  PrintRects({dialog});
+  RunFor(UINT(seconds) * 1000);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -194,6 +229,8 @@ int wmain(int argc, wchar_t** argv) {
     ShowWindowsScene(seconds);
   else if (scene == L"quickinfo-cover" || scene == L"quickinfo-nocover")
     ShowQuickInfoScene(scene == L"quickinfo-cover", seconds);
+  else if (scene.rfind(L"options-", 0) == 0)
+    ShowOptionsScene(std::wcstol(scene.c_str() + 8, nullptr, 10), seconds);
   else
     return 2;
   return 0;

@@ -45,14 +45,6 @@ HWND AddFrameControl(OptionsPageKit& kit, HWND dialog, const wchar_t* cls, DWORD
   return kit.AddTableControl(dialog, cls, style, id, g.left, g.top, g.width, g.height);
 }
 
-void InsertTab(HWND tabs, int index, std::u16string_view caption) {
-  std::wstring text(caption.begin(), caption.end());
-  TCITEMW item{};
-  item.mask = TCIF_TEXT;
-  item.pszText = text.data();
-  ::SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(index), LPARAM(&item));
-}
-
 }  // namespace
 
 OptionsDialog::~OptionsDialog() { Close(); }
@@ -138,9 +130,10 @@ void OptionsDialog::OnInit(HWND hwnd) {
 void OptionsDialog::CreateFrameControls() {
   OptionsPageKit& kit = *kit_;
   AddFrameControl(kit, hwnd_, L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, kIdChboxOn, kChboxOn);
-  tabs_ = AddFrameControl(kit, hwnd_, WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS, kIdMainPageControl,
+  // Two rows of tabs: all eight captions stay in sight.
+  tabs_ = AddFrameControl(kit, hwnd_, WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS | TCS_MULTILINE, kIdMainPageControl,
                           kMainPageControl);
-  for (int i = 0; i < kOptionsTabCount; ++i) InsertTab(tabs_, i, BuiltInTabCaption(i));
+  for (int i = 0; i < kOptionsTabCount; ++i) InsertTabItem(tabs_, i, BuiltInTabCaption(i));
 
   const struct {
     int id;

@@ -15,17 +15,18 @@ namespace {
 constexpr int kMargin = 8;
 constexpr int kRowHeight = 17;
 constexpr int kHeadingTop = 6;
-constexpr int kModeLeft = 16, kModeTop = 26, kModeStep = 19, kModeWidth = 385;
+constexpr int kModeLeft = 12, kModeTop = 24, kModeStep = 18;
 constexpr int kListLabelLeft = 36, kListLabelWidth = 120;
 constexpr int kListLeft = 160, kListWidth = 170;
-constexpr int kAudioListTop = 107, kVideoListTop = 134;
+constexpr int kAudioListTop = 99, kVideoListTop = 125;
 // The picture lists: ten rows of 17 pixels, the picture and the name at
 // fixed offsets in each row.
 constexpr int kPictureRowHeight = 17, kVisibleRows = 10;
 constexpr int kPictureLeft = 2, kPictureTop = 1, kNameLeft = 22, kNameTop = 2;
-constexpr int kFrameTop = 166, kFrameHeight = 66;
-constexpr int kIntervalLabelLeft = 20, kIntervalLabelTop = 194, kIntervalLabelWidth = 240;
-constexpr int kIntervalLeft = 268, kIntervalTop = 191, kIntervalWidth = 46, kIntervalHeight = 21;
+// The framed box fills the rest of the page; the interval row sits in it.
+constexpr int kFrameTop = 154;
+constexpr int kIntervalLabelLeft = 20, kIntervalLabelWidth = 300;
+constexpr int kIntervalLeft = 326, kIntervalWidth = 46, kIntervalHeight = 21;
 constexpr int kIntervalDigits = 2;
 constexpr int kModeIds[] = {kIdRbToOther, kIdRbPlusAny, kIdRbFromMusic, kIdRbFromAny};
 
@@ -99,8 +100,8 @@ void MainPage::CreateControls(HWND page, OptionsPageKit& kit) {
   ::SendMessageW(heading, WM_SETFONT, WPARAM(kit.boldFont()), FALSE);
   for (size_t i = 0; i < std::size(kModeIds); ++i) {
     const DWORD style = BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0);
-    kit.AddTableControl(page, L"BUTTON", style, kModeIds[i], kModeLeft, kModeTop + int(i) * kModeStep, kModeWidth,
-                        kRowHeight);
+    kit.AddTableControl(page, L"BUTTON", style, kModeIds[i], kModeLeft, kModeTop + int(i) * kModeStep,
+                        area.right - kModeLeft - 2, kRowHeight);
   }
   kit.AddTableControl(page, L"STATIC", SS_LEFT | SS_NOPREFIX | WS_GROUP, kIdLbForAudio, kListLabelLeft,
                       kAudioListTop + 3, kListLabelWidth, kRowHeight);
@@ -109,11 +110,13 @@ void MainPage::CreateControls(HWND page, OptionsPageKit& kit) {
                       kListLabelWidth, kRowHeight);
   AddPictureList(kIdComboXstatV, kVideoListTop);
 
-  kit.AddControl(page, L"BUTTON", u"", BS_GROUPBOX, 0, kMargin, kFrameTop, width, kFrameHeight);
-  kit.AddTableControl(page, L"STATIC", SS_LEFT | SS_NOPREFIX, kIdLbGlobal, kIntervalLabelLeft, kIntervalLabelTop,
+  const int frameHeight = area.bottom - kMargin - kFrameTop;
+  const int intervalTop = kFrameTop + (frameHeight - kIntervalHeight) / 2 + 3;  // below the frame's top line
+  kit.AddControl(page, L"BUTTON", u"", BS_GROUPBOX, 0, kMargin, kFrameTop, width, frameHeight);
+  kit.AddTableControl(page, L"STATIC", SS_LEFT | SS_NOPREFIX, kIdLbGlobal, kIntervalLabelLeft, intervalTop + 3,
                       kIntervalLabelWidth, kRowHeight);
   const HWND interval = kit.AddTableControl(page, L"EDIT", WS_TABSTOP | WS_GROUP | ES_NUMBER | ES_LEFT, kIdEInterval,
-                                            kIntervalLeft, kIntervalTop, kIntervalWidth, kIntervalHeight,
+                                            kIntervalLeft, intervalTop, kIntervalWidth, kIntervalHeight,
                                             WS_EX_CLIENTEDGE);
   ::SendMessageW(interval, EM_LIMITTEXT, kIntervalDigits, 0);
   AcceptDigitsOnly(interval);

@@ -240,6 +240,14 @@ std::u16string ControlText(HWND control) {
   return std::u16string(w.begin(), w.end());
 }
 
+void InsertTabItem(HWND tabControl, int index, std::u16string_view caption) {
+  std::wstring text(caption.begin(), caption.end());
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = text.data();
+  ::SendMessageW(tabControl, TCM_INSERTITEMW, WPARAM(index), LPARAM(&item));
+}
+
 void SetTabCaptionAnsi(HWND tabControl, int index, std::u16string_view caption) {
   std::string ansi = platform::WideToMultiByte(caption, CP_ACP);
   TCITEMA item{};

@@ -114,6 +114,8 @@ void SetControlText(HWND control, std::u16string_view text);
 std::u16string ControlText(HWND control);
 bool IsChecked(HWND button);
 void SetChecked(HWND button, bool checked);
+// A new tab of a tab control, captioned as built in.
+void InsertTabItem(HWND tabControl, int index, std::u16string_view caption);
 // A tab's caption through the 8-bit path (TCM_SETITEMA), as language files
 // caption the tabs: characters outside the ANSI code page are lost.
 void SetTabCaptionAnsi(HWND tabControl, int index, std::u16string_view caption);

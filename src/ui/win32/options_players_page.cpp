@@ -13,10 +13,10 @@ namespace {
 
 constexpr int kMargin = 8;
 constexpr int kRadioIndent = 16, kRadioWidth = 300, kRowHeight = 17;
-constexpr int kHeadingTop = 6, kAutoTop = 26, kManualTop = 45, kBoxTop = 66;
+constexpr int kHeadingTop = 6, kAutoTop = 24, kManualTop = 42, kBoxTop = 62;
 // Inside the box: two columns of rows, each an icon and its button.
 constexpr int kIconSize = 32, kPlayerRowHeight = 36, kBoxPadding = 4;
-constexpr int kIconToButton = 6;
+constexpr int kIconToButton = 4;
 
 class PlayersPage final : public OptionsPage {
  public:
@@ -62,7 +62,7 @@ void PlayersPage::CreateControls(HWND page, OptionsPageKit& kit) {
   if (!box_) return;
   RECT inside{};
   ::GetClientRect(box_, &inside);
-  const int columnWidth = (inside.right - ::GetSystemMetrics(SM_CXVSCROLL) - 2 * kBoxPadding) / 2;
+  const int columnWidth = (inside.right - 2 * kBoxPadding) / 2;  // the client area leaves out the scroll bar
   rows_.reserve(kPlayerButtonsLeft.size() + kPlayerButtonsRight.size());
   AddColumn(box_, kPlayerButtonsLeft.data(), kPlayerButtonsLeft.size(), kBoxPadding, columnWidth, true);
   AddColumn(box_, kPlayerButtonsRight.data(), kPlayerButtonsRight.size(), kBoxPadding + columnWidth, columnWidth,
