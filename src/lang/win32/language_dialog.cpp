@@ -49,36 +49,17 @@ LanguageDialog::~LanguageDialog() { Close(); }
 
 void LanguageDialog::Show() {
   if (hwnd_) {
-    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-    ::SetForegroundWindow(hwnd_);
+    BringDialogForward(hwnd_);
     return;
   }
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&icc);
-  const std::vector<WORD> tmpl =
-      EmptyDialogTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_TOOLWINDOW, kCaption);
-  const HWND hwnd = ::CreateDialogIndirectParamW(ThisModule(), AsDialogTemplate(tmpl), nullptr, &LanguageDialog::Route,
-                                                 LPARAM(this));
-  if (!hwnd) return;
-  ::ShowWindow(hwnd, SW_SHOW);
-  ::SetForegroundWindow(hwnd);
+  ShowNewDialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_TOOLWINDOW, kCaption,
+                &DialogObject<LanguageDialog>::Route, LPARAM(this));
 }
 
 void LanguageDialog::Close() {
   if (hwnd_) ::DestroyWindow(hwnd_);  // WM_NCDESTROY forgets the window and the list
-}
-
-INT_PTR CALLBACK LanguageDialog::Route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_INITDIALOG) ::SetWindowLongPtrW(hwnd, DWLP_USER, LONG_PTR(lp));
-  auto* self = reinterpret_cast<LanguageDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
-  if (!self) return FALSE;
-  if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-  // Nothing is thrown into the dialog manager (and the host above it).
-  try {
-    return self->HandleMessage(hwnd, msg, wp, lp);
-  } catch (...) {
-    return FALSE;
-  }
 }
 
 INT_PTR LanguageDialog::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -1,5 +1,7 @@
 #include "platform/win32/dialog_template.h"
 
+#include "platform/win32/unique_handle.h"
+
 namespace tunelet::win32 {
 
 namespace {
@@ -28,6 +30,21 @@ std::vector<WORD> EmptyDialogTemplate(DWORD style, DWORD exStyle, const wchar_t*
   t.push_back(kFontPoints);
   text(kFontName);
   return t;
+}
+
+HWND ShowNewDialog(DWORD style, DWORD exStyle, const wchar_t* caption, DLGPROC proc, LPARAM param) {
+  const std::vector<WORD> t = EmptyDialogTemplate(style, exStyle, caption);
+  const HWND hwnd = ::CreateDialogIndirectParamW(ThisModule(), reinterpret_cast<const DLGTEMPLATE*>(t.data()), nullptr,
+                                                 proc, param);
+  if (!hwnd) return nullptr;
+  ::ShowWindow(hwnd, SW_SHOW);
+  ::SetForegroundWindow(hwnd);
+  return hwnd;
+}
+
+void BringDialogForward(HWND dialog) {
+  ::ShowWindow(dialog, SW_SHOWNORMAL);
+  ::SetForegroundWindow(dialog);
 }
 
 }  // namespace tunelet::win32

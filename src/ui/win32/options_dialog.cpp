@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include <string>
-#include <vector>
 
 #include "model/maker_site.h"
 #include "model/settings.h"
@@ -51,36 +50,17 @@ OptionsDialog::~OptionsDialog() { Close(); }
 
 void OptionsDialog::Show() {
   if (hwnd_) {
-    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-    ::SetForegroundWindow(hwnd_);
+    BringDialogForward(hwnd_);
     return;
   }
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
                                             ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
-  const std::vector<WORD> tmpl = EmptyDialogTemplate(kStyle, kExStyle, W(kOptionsCaption.data()));
-  const HWND hwnd =
-      ::CreateDialogIndirectParamW(ThisModule(), AsDialogTemplate(tmpl), nullptr, &OptionsDialog::Route, LPARAM(this));
-  if (!hwnd) return;
-  ::ShowWindow(hwnd, SW_SHOW);
-  ::SetForegroundWindow(hwnd);
+  ShowNewDialog(kStyle, kExStyle, W(kOptionsCaption.data()), &DialogObject<OptionsDialog>::Route, LPARAM(this));
 }
 
 void OptionsDialog::Close() {
   if (hwnd_) ::DestroyWindow(hwnd_);  // WM_NCDESTROY lets go of the rest
-}
-
-INT_PTR CALLBACK OptionsDialog::Route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_INITDIALOG) ::SetWindowLongPtrW(hwnd, DWLP_USER, LONG_PTR(lp));
-  auto* self = reinterpret_cast<OptionsDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
-  if (!self) return FALSE;
-  if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-  // Nothing is thrown into the dialog manager (and the host above it).
-  try {
-    return self->HandleMessage(hwnd, msg, wp, lp);
-  } catch (...) {
-    return FALSE;
-  }
 }
 
 INT_PTR OptionsDialog::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -33,14 +33,14 @@ class OptionsDialog {
   void Close();
   HWND window() const { return hwnd_; }
   bool IsOpen() const { return hwnd_ != nullptr; }
+  // The dialog's messages (through DialogObject).
+  INT_PTR HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   // ApplyLanguageToOptions: the language file's texts into every control.
   void ApplyLanguage();
   // The tab shown now (0..7), -1 while closed.
   int CurrentTab() const { return hwnd_ ? current_ : -1; }
 
  private:
-  static INT_PTR CALLBACK Route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  INT_PTR HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void OnInit(HWND hwnd);
   void CreateFrameControls();
   void CreatePages();

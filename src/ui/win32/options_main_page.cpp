@@ -95,9 +95,7 @@ void MainPage::CreateControls(HWND page, OptionsPageKit& kit) {
   RECT area{};
   ::GetClientRect(page, &area);
   const int width = area.right - 2 * kMargin;
-  const HWND heading =
-      kit.AddTableControl(page, L"STATIC", SS_LEFT | SS_NOPREFIX, kIdStext2, kMargin, kHeadingTop, width, kRowHeight);
-  ::SendMessageW(heading, WM_SETFONT, WPARAM(kit.boldFont()), FALSE);
+  kit.AddHeading(page, kIdStext2, kMargin, kHeadingTop, width, kRowHeight);
   for (size_t i = 0; i < std::size(kModeIds); ++i) {
     const DWORD style = BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0);
     kit.AddTableControl(page, L"BUTTON", style, kModeIds[i], kModeLeft, kModeTop + int(i) * kModeStep,

@@ -203,6 +203,12 @@ HWND OptionsPageKit::AddTableControl(HWND parent, const wchar_t* windowClass, DW
   return c;
 }
 
+HWND OptionsPageKit::AddHeading(HWND parent, int id, int left, int top, int width, int height) {
+  const HWND c = AddTableControl(parent, L"STATIC", SS_LEFT | SS_NOPREFIX, id, left, top, width, height);
+  if (c) ::SendMessageW(c, WM_SETFONT, WPARAM(boldFont()), FALSE);
+  return c;
+}
+
 void OptionsPageKit::ApplyTableTexts(HWND parent, const IUiTexts& language) {
   for (const auto& t : OptionsControlTexts()) {
     const HWND c = ::GetDlgItem(parent, t.control);

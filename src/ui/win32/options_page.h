@@ -82,6 +82,8 @@ class OptionsPageKit {
   // table (ui/options_texts.h).
   HWND AddTableControl(HWND parent, const wchar_t* windowClass, DWORD style, int id, int left, int top, int width,
                        int height, DWORD exStyle = 0);
+  // A heading of the texts table in the bold font.
+  HWND AddHeading(HWND parent, int id, int left, int top, int width, int height);
   // A white box with a vertical scroll bar over its children (the players'
   // and the others' tabs). Its children's notifications (WM_COMMAND,
   // WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM) go on to parent; a child that

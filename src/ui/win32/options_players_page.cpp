@@ -50,9 +50,7 @@ void PlayersPage::CreateControls(HWND page, OptionsPageKit& kit) {
   RECT area{};
   ::GetClientRect(page, &area);
   const int width = area.right - 2 * kMargin;
-  const HWND heading =
-      kit.AddTableControl(page, L"STATIC", SS_LEFT | SS_NOPREFIX, kIdStext1, kMargin, kHeadingTop, width, kRowHeight);
-  ::SendMessageW(heading, WM_SETFONT, WPARAM(kit.boldFont()), FALSE);
+  kit.AddHeading(page, kIdStext1, kMargin, kHeadingTop, width, kRowHeight);
   kit.AddTableControl(page, L"BUTTON", WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON | BS_NOTIFY, kIdRbAuto,
                       kRadioIndent, kAutoTop, kRadioWidth, kRowHeight);
   kit.AddTableControl(page, L"BUTTON", BS_AUTORADIOBUTTON | BS_NOTIFY, kIdRbManual, kRadioIndent, kManualTop,

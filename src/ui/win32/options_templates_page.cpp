@@ -95,9 +95,7 @@ void TemplatesPage::CreateControls(HWND page, OptionsPageKit& kit) {
   const int onlyTextTop = area.bottom - kMargin - kRowHeight;
   const int buttonsTop = onlyTextTop - kMargin - kButtonHeight;
   const int innerTabsHeight = buttonsTop - kButtonGap - kInnerTabsTop;
-  const HWND heading =
-      kit.AddTableControl(page, L"STATIC", SS_LEFT | SS_NOPREFIX, kIdStext3, kMargin, kHeadingTop, width, kRowHeight);
-  ::SendMessageW(heading, WM_SETFONT, WPARAM(kit.boldFont()), FALSE);
+  kit.AddHeading(page, kIdStext3, kMargin, kHeadingTop, width, kRowHeight);
 
   tabs_ = kit.AddControl(page, WC_TABCONTROLW, u"", WS_TABSTOP | WS_CLIPSIBLINGS, kIdXstatPageControl, kMargin,
                          kInnerTabsTop, width, innerTabsHeight);
