@@ -7,6 +7,7 @@
 //   quickinfo-cover    QuickInfo of a tagged MP3 with an embedded cover
 //   quickinfo-nocover  QuickInfo of a radio stream (the placeholder picture)
 //   options-N          the options dialog on its tab N (0..7), built-in texts
+//   options-balloon    its X-status tab with the balloon of variables
 #include <windows.h>
 #include <commctrl.h>
 
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lang/language_texts.h"
@@ -180,7 +182,19 @@ void ShowQuickInfoScene(bool withCover, int seconds) {
   tunelet::DeleteTemporaryCovers();
 }
 
-void ShowOptionsScene(int tab, int seconds) {
+BOOL CALLBACK MatchId(HWND w, LPARAM lp) {
+  auto* found = reinterpret_cast<std::pair<int, HWND>*>(lp);
+  if (::GetDlgCtrlID(w) != found->first) return TRUE;
+  found->second = w;
+  return FALSE;
+}
+HWND FindControl(HWND dialog, int id) {
+  std::pair<int, HWND> found{id, nullptr};
+  ::EnumChildWindows(dialog, MatchId, LPARAM(&found));
+  return found.second;
+}
+
+void ShowOptionsScene(int tab, bool balloon, int seconds) {
   tunelet::PluginSettings& s = tunelet::Settings();
   s.Action = 21;
   s.Refreshinterval = 5000;
@@ -206,6 +220,7 @@ void ShowOptionsScene(int tab, int seconds) {
   ::SendMessageW(tabs, TCM_SETCURSEL, tab, 0);
   NMHDR hdr{tabs, UINT_PTR(tunelet::kIdMainPageControl), UINT(TCN_SELCHANGE)};
   ::SendMessageW(dialog, WM_NOTIFY, tunelet::kIdMainPageControl, LPARAM(&hdr));
+  if (balloon) ::SendMessageW(FindControl(dialog, tunelet::kIdBtVars), BM_CLICK, 0, 0);
   PrintRects({dialog});
   RunFor(UINT(seconds) * 1000);
 }
@@ -229,8 +244,10 @@ int wmain(int argc, wchar_t** argv) {
     ShowWindowsScene(seconds);
   else if (scene == L"quickinfo-cover" || scene == L"quickinfo-nocover")
     ShowQuickInfoScene(scene == L"quickinfo-cover", seconds);
+  else if (scene == L"options-balloon")
+    ShowOptionsScene(2, true, seconds);
   else if (scene.rfind(L"options-", 0) == 0)
-    ShowOptionsScene(std::wcstol(scene.c_str() + 8, nullptr, 10), seconds);
+    ShowOptionsScene(std::wcstol(scene.c_str() + 8, nullptr, 10), false, seconds);
   else
     return 2;
   return 0;

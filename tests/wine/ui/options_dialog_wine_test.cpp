@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -588,7 +589,29 @@ TEST_F(OptionsDialogTest, PreviewDefaultsAndTheBlocksMenuTexts) {
     EXPECT_EQ(TextOf(Item(tunelet::kIdEXstatNameV)), L"Смотрю:");
     EXPECT_EQ(TextOf(Item(tunelet::kIdEXstatTextV)), L"{{%artist%=%artist% }}\"%title%\"");
   }
+  // "Шаблоны": the balloon with its title, hidden again by its timer.
   const HWND page = ::GetParent(Item(tunelet::kIdBtAddBlock));
+  Click(Item(tunelet::kIdBtVars));
+  HWND balloon = nullptr;
+  for (HWND t = nullptr; (t = ::FindWindowExW(nullptr, t, TOOLTIPS_CLASSW, nullptr)) != nullptr;)
+    if (::IsWindowVisible(t) && (::GetWindowLongW(t, GWL_STYLE) & TTS_BALLOON)) balloon = t;
+  ASSERT_TRUE(balloon);
+  wchar_t title[64] = {};
+  TTGETTITLE got{sizeof got, 0, 64, title};
+  ::SendMessageW(balloon, TTM_GETTITLE, 0, LPARAM(&got));
+  EXPECT_STREQ(title, L"Доступные шаблоны:");
+  EXPECT_EQ(got.uTitleBitmap, UINT(TTI_INFO));
+  RECT vars{}, shown{};
+  ::GetWindowRect(Item(tunelet::kIdBtVars), &vars);
+  ::GetWindowRect(balloon, &shown);
+  // Its stem points at the button's top right (Wine puts the balloon below
+  // the point, Windows above it when there is room).
+  EXPECT_LE(shown.left, vars.right);
+  EXPECT_GE(shown.right, vars.right);
+  EXPECT_TRUE(std::abs(shown.top - vars.top) < 30 || std::abs(shown.bottom - vars.top) < 30);
+  ::SendMessageW(page, WM_TIMER, 1, 0);   // its 10 s are over
+  EXPECT_FALSE(::IsWindowVisible(balloon));
+
   for (int item : {tunelet::kIdMiWtf, tunelet::kIdMiHelp}) {
     BoxWatcher watcher(w);
     ::SendMessageW(page, WM_COMMAND, item, 0);
