@@ -8,6 +8,7 @@
 //   quickinfo-nocover  QuickInfo of a radio stream (the placeholder picture)
 //   options-N          the options dialog on its tab N (0..7), built-in texts
 //   options-balloon    its X-status tab with the balloon of variables
+//   options-pictures   its main tab with the audio picture list dropped down
 #include <windows.h>
 #include <commctrl.h>
 
@@ -194,7 +195,8 @@ HWND FindControl(HWND dialog, int id) {
   return found.second;
 }
 
-void ShowOptionsScene(int tab, bool balloon, int seconds) {
+enum class OptionsExtra { None, Balloon, Pictures };
+void ShowOptionsScene(int tab, OptionsExtra extra, int seconds) {
   tunelet::PluginSettings& s = tunelet::Settings();
   s.Action = 21;
   s.Refreshinterval = 5000;
@@ -220,7 +222,8 @@ void ShowOptionsScene(int tab, bool balloon, int seconds) {
   ::SendMessageW(tabs, TCM_SETCURSEL, tab, 0);
   NMHDR hdr{tabs, UINT_PTR(tunelet::kIdMainPageControl), UINT(TCN_SELCHANGE)};
   ::SendMessageW(dialog, WM_NOTIFY, tunelet::kIdMainPageControl, LPARAM(&hdr));
-  if (balloon) ::SendMessageW(FindControl(dialog, tunelet::kIdBtVars), BM_CLICK, 0, 0);
+  if (extra == OptionsExtra::Balloon) ::SendMessageW(FindControl(dialog, tunelet::kIdBtVars), BM_CLICK, 0, 0);
+  if (extra == OptionsExtra::Pictures) ::SendMessageW(FindControl(dialog, tunelet::kIdComboXstatA), CB_SHOWDROPDOWN, TRUE, 0);
   PrintRects({dialog});
   RunFor(UINT(seconds) * 1000);
 }
@@ -245,9 +248,11 @@ int wmain(int argc, wchar_t** argv) {
   else if (scene == L"quickinfo-cover" || scene == L"quickinfo-nocover")
     ShowQuickInfoScene(scene == L"quickinfo-cover", seconds);
   else if (scene == L"options-balloon")
-    ShowOptionsScene(2, true, seconds);
+    ShowOptionsScene(2, OptionsExtra::Balloon, seconds);
+  else if (scene == L"options-pictures")
+    ShowOptionsScene(1, OptionsExtra::Pictures, seconds);
   else if (scene.rfind(L"options-", 0) == 0)
-    ShowOptionsScene(std::wcstol(scene.c_str() + 8, nullptr, 10), false, seconds);
+    ShowOptionsScene(std::wcstol(scene.c_str() + 8, nullptr, 10), OptionsExtra::None, seconds);
   else
     return 2;
   return 0;

@@ -126,10 +126,14 @@ void MainPage::CreateControls(HWND page, OptionsPageKit& kit) {
 }
 
 HWND MainPage::AddPictureList(int id, int top) {
-  const int dropped = kPictureRowHeight + 8 + kVisibleRows * kPictureRowHeight + 2;
   const HWND list = kit_->AddTableControl(
       page_, L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS, id,
-      kListLeft, top, kListWidth, dropped);
+      kListLeft, top, kListWidth, kPictureRowHeight);
+  // The height of a drop-down list is its closed field's and its list's.
+  RECT closed{};
+  ::GetWindowRect(list, &closed);
+  ::SetWindowPos(list, nullptr, 0, 0, kListWidth, closed.bottom - closed.top + kVisibleRows * kPictureRowHeight + 2,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   for (std::u16string_view name : XStatusPictureNames) {
     const std::wstring text(name.begin(), name.end());
     ::SendMessageW(list, CB_ADDSTRING, 0, LPARAM(text.c_str()));
