@@ -53,6 +53,7 @@ void OptionsDialog::Show() {
     BringDialogForward(hwnd_);
     return;
   }
+  FreeRetired();
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
                                             ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
@@ -196,8 +197,15 @@ void OptionsDialog::OnCommand(int id, int code) {
 }
 
 void OptionsDialog::bt_saveClick() {
-  for (auto& page : pages_)
-    if (!page->Validate(hwnd_)) return;
+  {
+    const PageCallScope call;
+    for (auto& page : pages_)
+      if (!page->Validate(hwnd_)) return;
+  }
+  FreeRetired();
+  // The checker's message box may have outlived the dialog (the plug-in
+  // stopped meanwhile): then nothing is saved.
+  if (!hwnd_) return;
   PluginSettings& s = Settings();
   s.PluginOn = IsChecked(::GetDlgItem(hwnd_, kIdChboxOn));
   for (auto& page : pages_) page->Store(s);
@@ -223,16 +231,28 @@ void OptionsDialog::ApplyLanguage() {
   for (auto& page : pages_) page->ApplyTexts(texts);
 }
 
+void OptionsDialog::FreeRetired() {
+  if (!PageCallScope::Active()) retired_.clear();
+}
+
 void OptionsDialog::OnDestroyed() {
   DetachDialogKeys(hwnd_);
-  // The windows are gone; now the objects that drew them.
-  for (auto& page : pages_) page.reset();
-  pageWindows_.fill(nullptr);
-  kit_.reset();
-  languageGlyph_.reset();
-  homePageGlyph_.reset();
   hwnd_ = tabs_ = nullptr;
   current_ = -1;
+  pageWindows_.fill(nullptr);
+  languageGlyph_.reset();
+  homePageGlyph_.reset();
+  // The windows are gone; now the objects that drew them, unless a page's
+  // call is still running below this one.
+  PageSet closed{std::move(kit_), std::move(pages_)};
+  if (!PageCallScope::Active()) return;  // closed frees them here
+  try {
+    retired_.push_back(std::move(closed));
+  } catch (...) {
+    // Out of memory: better lost than freed under the running call.
+    closed.kit.release();
+    for (auto& page : closed.pages) page.release();
+  }
 }
 
 }  // namespace tunelet::win32

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "platform/win32/unique_handle.h"
 #include "ui/options_texts.h"
@@ -50,13 +51,21 @@ class OptionsDialog {
   void bt_saveClick();
   void OpenHomePage();
   void OnDestroyed();
+  void FreeRetired();
 
   OptionsServices services_;
   HWND hwnd_ = nullptr;
   HWND tabs_ = nullptr;  // MainPageControl
   int current_ = -1;
+  // The pages and their kit; those of a dialog closed while a page call was
+  // running wait in retired_ until no call is.
+  struct PageSet {
+    std::unique_ptr<OptionsPageKit> kit;
+    std::array<std::unique_ptr<OptionsPage>, kOptionsTabCount> pages;
+  };
   std::unique_ptr<OptionsPageKit> kit_;
   std::array<std::unique_ptr<OptionsPage>, kOptionsTabCount> pages_;
+  std::vector<PageSet> retired_;
   std::array<HWND, kOptionsTabCount> pageWindows_{};
   UniqueGdiObject languageGlyph_, homePageGlyph_;
 };

@@ -103,6 +103,7 @@ LRESULT CALLBACK OptionsPageKit::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
   if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
   LRESULT result = 0;
   try {
+    const PageCallScope call;
     if (page && page->HandleMessage(hwnd, msg, wp, lp, &result)) return result;
   } catch (...) {
     return 0;  // nothing is thrown into the host's message loop

@@ -32,6 +32,21 @@ struct OptionsServices {
 
 class OptionsPageKit;
 
+// Marks a call into a page. A page may show a message box, whose loop runs
+// the host's messages: the plug-in's stop can close the dialog meanwhile, and
+// the page objects must then outlive the call that is still running.
+class PageCallScope {
+ public:
+  PageCallScope() { ++depth_; }
+  ~PageCallScope() { --depth_; }
+  PageCallScope(const PageCallScope&) = delete;
+  PageCallScope& operator=(const PageCallScope&) = delete;
+  static bool Active() { return depth_ > 0; }
+
+ private:
+  static inline int depth_ = 0;
+};
+
 class OptionsPage {
  public:
   virtual ~OptionsPage() = default;

@@ -524,6 +524,38 @@ TEST_F(OptionsDialogTest, ATemplateErrorBlocksTheSaveWithTheCheckersMessage) {
   }
 }
 
+// The checker's message box runs the host's messages: the plug-in's stop can
+// close the dialog under it. Nothing is saved then, and what the running
+// page call still uses stays until it returns.
+Win32UserInterface* gStopTarget = nullptr;
+void CALLBACK StopPlugin(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::KillTimer(nullptr, timer);
+  gStopTarget->CloseDialogs();
+}
+TEST_F(OptionsDialogTest, TheStopWhileTheCheckersMessageIsShownClosesWithoutSaving) {
+  const HWND w = Open();
+  ASSERT_TRUE(w);
+  SetText(Item(tunelet::kIdEXstatTextA), L"{{%artist%=");
+  SetText(Item(tunelet::kIdEXstatNameA), L"changed");
+  gStopTarget = &ui_;
+  ::SetTimer(nullptr, 0, 300, StopPlugin);
+  Click(Item(tunelet::kIdBtSave));  // back when the box went with its owner
+  EXPECT_FALSE(::IsWindow(w));
+  EXPECT_FALSE(ui_.IsOptionsDialogOpen());
+  EXPECT_EQ(store_.saves, 0);
+  EXPECT_EQ(tunelet::View(Settings().AudioTitleTemplate), u"Слушаю:");
+  // The same from a page's own box ("По умолчанию").
+  const HWND again = Open();
+  ASSERT_TRUE(again);
+  SelectTab(2);
+  ::SetTimer(nullptr, 0, 300, StopPlugin);
+  Click(Item(tunelet::kIdBtReset));
+  EXPECT_FALSE(::IsWindow(again));
+  ASSERT_TRUE(Open());
+  Click(Item(tunelet::kIdBtSave));
+  EXPECT_EQ(store_.saves, 1);
+}
+
 TEST_F(OptionsDialogTest, TheTextFieldsStopAtTheirLimitsAndEnterBreaksTheirLines) {
   const HWND w = Open();
   ASSERT_TRUE(w);
