@@ -4,12 +4,6 @@
 
 namespace tunelet {
 
-const char16_t kDefaultAudioTitleTemplate[] = u"Слушаю:";
-const char16_t kDefaultAudioTextTemplate[] = u"{{%artist%=%artist% }}\"%title%\"";
-const char16_t kDefaultVideoTitleTemplate[] = u"Смотрю:";
-const char16_t kDefaultVideoTextTemplate[] = u"{{%artist%=%artist% }}\"%title%\"";
-const char16_t kDefaultPasteTemplate[] = u"*втыкает %artist% \"%title%\"*";
-
 namespace {
 
 int HexDigit(char16_t c) {
@@ -219,6 +213,11 @@ bool StoreHostKeptOptions(IHost& host) {
     r.SavedXStatusText = Plain(s.SavedXStatusText);
   }
   return host.StoreHostKept(r);
+}
+
+void SettingsOptionsStore::SaveOptions() {
+  SaveSettings(ini_);
+  StoreHostKeptOptions(host_);
 }
 
 }  // namespace tunelet

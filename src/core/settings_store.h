@@ -12,13 +12,6 @@
 
 namespace tunelet {
 
-// Built-in default templates (used when the host record has none).
-extern const char16_t kDefaultAudioTitleTemplate[];
-extern const char16_t kDefaultAudioTextTemplate[];
-extern const char16_t kDefaultVideoTitleTemplate[];
-extern const char16_t kDefaultVideoTextTemplate[];
-extern const char16_t kDefaultPasteTemplate[];
-
 // An INI integer: decimal, or hexadecimal after "0x"/"0X" when the text is
 // longer than two characters; nullopt when the text is not a number.
 std::optional<int32_t> ParseIniInteger(std::u16string_view text);
@@ -35,5 +28,16 @@ void SaveSettings(IIniFile& ini);
 bool LoadHostKeptOptions(IHost& host);
 // ReadXStatusTitle is the host's current title (used with KeepXStatusName).
 bool StoreHostKeptOptions(IHost& host);
+
+// The options dialog's save: SaveSettings, then StoreHostKeptOptions.
+class SettingsOptionsStore final : public IOptionsStore {
+ public:
+  SettingsOptionsStore(IIniFile& ini, IHost& host) : ini_(ini), host_(host) {}
+  void SaveOptions() override;
+
+ private:
+  IIniFile& ini_;
+  IHost& host_;
+};
 
 }  // namespace tunelet

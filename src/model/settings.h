@@ -67,6 +67,14 @@ struct PluginSettings {
   TrackInfo Track;
 };
 
+// The built-in templates: what a new user gets and what the options dialog's
+// "По умолчанию" puts back.
+extern const char16_t kDefaultAudioTitleTemplate[];
+extern const char16_t kDefaultAudioTextTemplate[];
+extern const char16_t kDefaultVideoTitleTemplate[];
+extern const char16_t kDefaultVideoTextTemplate[];
+extern const char16_t kDefaultPasteTemplate[];
+
 // The global record. Tests reset it with ResetSettings().
 PluginSettings& Settings();
 inline TrackInfo& Track() { return Settings().Track; }

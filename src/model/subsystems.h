@@ -127,6 +127,14 @@ class IUpdateCheck {
   virtual void LoadButtonClicked() {}
 };
 
+// The options dialog's save: the INI keys it edits are written and the
+// record the host keeps is stored at once (errors are swallowed).
+class IOptionsStore {
+ public:
+  virtual ~IOptionsStore() = default;
+  virtual void SaveOptions() {}
+};
+
 struct Subsystems {
   IPlayerAccess* players = nullptr;
   IPublisher* publisher = nullptr;

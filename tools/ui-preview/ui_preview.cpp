@@ -6,24 +6,32 @@
 //                      the language dialog (listing the shipped addons/)
 //   quickinfo-cover    QuickInfo of a tagged MP3 with an embedded cover
 //   quickinfo-nocover  QuickInfo of a radio stream (the placeholder picture)
+//   options-N          the options dialog on its tab N (0..7), built-in texts
+//   options-balloon    its X-status tab with the balloon of variables
+//   options-pictures   its main tab with the audio picture list dropped down
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lang/language_texts.h"
 #include "lang/win32/language_win32.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
+#include "model/player_table.h"
 #include "model/settings.h"
 #include "model/ui_texts.h"
 #include "sample_track.h"
+#include "ui/options_controls.h"
 #include "ui/win32/control_window.h"
 #include "ui/win32/popup_window.h"
 #include "ui/win32/quick_info_window.h"
+#include "ui/win32/user_interface_win32.h"
 
 namespace {
 
@@ -175,6 +183,51 @@ void ShowQuickInfoScene(bool withCover, int seconds) {
   tunelet::DeleteTemporaryCovers();
 }
 
+BOOL CALLBACK MatchId(HWND w, LPARAM lp) {
+  auto* found = reinterpret_cast<std::pair<int, HWND>*>(lp);
+  if (::GetDlgCtrlID(w) != found->first) return TRUE;
+  found->second = w;
+  return FALSE;
+}
+HWND FindControl(HWND dialog, int id) {
+  std::pair<int, HWND> found{id, nullptr};
+  ::EnumChildWindows(dialog, MatchId, LPARAM(&found));
+  return found.second;
+}
+
+enum class OptionsExtra { None, Balloon, Pictures };
+void ShowOptionsScene(int tab, OptionsExtra extra, int seconds) {
+  tunelet::PluginSettings& s = tunelet::Settings();
+  s.Action = 21;
+  s.Refreshinterval = 5000;
+  s.Xstat_a = 11;
+  s.Xstat_v = 8;
+  s.CurrentPlayer = tunelet::kWinamp;
+  s.Transp = 230;
+  s.Delay = 5;
+  s.Updateonstartup = true;
+  s.PopupsOn = true;
+  tunelet::SetText(s.AudioTitleTemplate, tunelet::kDefaultAudioTitleTemplate);
+  tunelet::SetText(s.AudioTextTemplate, tunelet::kDefaultAudioTextTemplate);
+  tunelet::SetText(s.VideoTitleTemplate, tunelet::kDefaultVideoTitleTemplate);
+  tunelet::SetText(s.VideoTextTemplate, tunelet::kDefaultVideoTextTemplate);
+  tunelet::SetText(s.PasteTemplate, tunelet::kDefaultPasteTemplate);
+  tunelet::IPlayerAccess noPlayer;
+  tunelet::BuiltInUiTexts texts;
+  tunelet::win32::Win32UserInterface ui(noPlayer, texts);
+  ui.ShowOptionsDialog();
+  const HWND dialog = ui.OptionsWindow();
+  if (!dialog) return;
+  const HWND tabs = ::GetDlgItem(dialog, tunelet::kIdMainPageControl);
+  ::SendMessageW(tabs, TCM_SETCURSEL, tab, 0);
+  NMHDR hdr{tabs, UINT_PTR(tunelet::kIdMainPageControl), UINT(TCN_SELCHANGE)};
+  ::SendMessageW(dialog, WM_NOTIFY, tunelet::kIdMainPageControl, LPARAM(&hdr));
+  if (extra == OptionsExtra::Balloon) ::SendMessageW(FindControl(dialog, tunelet::kIdBtVars), BM_CLICK, 0, 0);
+  if (extra == OptionsExtra::Pictures) ::SendMessageW(FindControl(dialog, tunelet::kIdComboXstatA), CB_SHOWDROPDOWN, TRUE, 0);
+  PrintRects({dialog});
+  RunFor(UINT(seconds) * 1000);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -194,6 +247,12 @@ int wmain(int argc, wchar_t** argv) {
     ShowWindowsScene(seconds);
   else if (scene == L"quickinfo-cover" || scene == L"quickinfo-nocover")
     ShowQuickInfoScene(scene == L"quickinfo-cover", seconds);
+  else if (scene == L"options-balloon")
+    ShowOptionsScene(2, OptionsExtra::Balloon, seconds);
+  else if (scene == L"options-pictures")
+    ShowOptionsScene(1, OptionsExtra::Pictures, seconds);
+  else if (scene.rfind(L"options-", 0) == 0)
+    ShowOptionsScene(std::wcstol(scene.c_str() + 8, nullptr, 10), OptionsExtra::None, seconds);
   else
     return 2;
   return 0;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "core/settings_store.h"
 #include "core/win32/ini_file_win32.h"
 #include "hotkey/win32/hotkeys_win32.h"
 #include "lang/language_texts.h"
@@ -25,7 +26,7 @@ int gObjects = 0;
 namespace {
 class DllSubsystems final : public SubsystemSet {
  public:
-  explicit DllSubsystems(IHost& host) {
+  explicit DllSubsystems(IHost& host) : optionsStore_(ini_, host) {
     Subsystems s;
     s.players = &DllPlayerAccess();
     s.ui = ui_.get();
@@ -36,10 +37,16 @@ class DllSubsystems final : public SubsystemSet {
     view_ = WithDefaults(s);
     publisher_ = std::make_unique<XStatusPolicy>(host, *view_.ui);
     view_.publisher = publisher_.get();
+    // The options dialog reaches the subsystems made after the windows.
+    ui_->AttachOptionsServices({ui_.get(), hotKeys_.get(), language_.get(), update_.get(), &uiTexts_, &optionsStore_});
     // The MP4 reader asks the running player for its bit rate.
     SetPlayerInfoSource(view_.players);
   }
-  ~DllSubsystems() override { SetPlayerInfoSource(nullptr); }
+  ~DllSubsystems() override {
+    // The options dialog uses the subsystems below, which go before ui_.
+    ui_->CloseDialogs();
+    SetPlayerInfoSource(nullptr);
+  }
   const Subsystems& view() const override { return view_; }
 
  private:
@@ -49,6 +56,7 @@ class DllSubsystems final : public SubsystemSet {
   LanguageTexts languageTexts_;
   SelectedUiTexts uiTexts_{languageTexts_};
   ProfileIniFile ini_;
+  SettingsOptionsStore optionsStore_;  // after ini_, which it writes
   // Before publisher_, which shows popups through it and so goes first.
   std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess(), uiTexts_);
   // After ui_, whose windows the hot keys open, so it goes before them.

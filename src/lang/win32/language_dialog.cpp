@@ -6,6 +6,8 @@
 
 #include "lang/win32/language_system_win32.h"
 #include "model/settings.h"
+#include "platform/win32/dialog_keys.h"
+#include "platform/win32/dialog_template.h"
 
 namespace tunelet::win32 {
 
@@ -13,8 +15,6 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"Tunelet Plugin Localization";
 constexpr wchar_t kHeading[] = L"Choose your language / Выберете язык";
-constexpr wchar_t kFontName[] = L"MS Shell Dlg";
-constexpr WORD kFontPoints = 8;
 
 struct Column {
   const wchar_t* title;
@@ -32,63 +32,12 @@ constexpr int kBottomRowHeight = kButtonHeight + 2 * kMargin;
 
 std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
 
-// A dialog template with no controls: the controls are made in pixels when
-// it opens. DLGTEMPLATE, then menu, class, caption and font, WORD-aligned.
-std::vector<WORD> EmptyDialogTemplate() {
-  std::vector<WORD> t;
-  auto dword = [&t](DWORD v) {
-    t.push_back(LOWORD(v));
-    t.push_back(HIWORD(v));
-  };
-  auto text = [&t](const wchar_t* s) {
-    for (; *s; ++s) t.push_back(WORD(*s));
-    t.push_back(0);
-  };
-  dword(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT | DS_MODALFRAME);
-  dword(WS_EX_TOOLWINDOW);
-  t.push_back(0);  // no items
-  for (int i = 0; i < 4; ++i) t.push_back(0);  // x, y, cx, cy: set in pixels later
-  t.push_back(0);  // no menu
-  t.push_back(0);  // the system dialog class
-  text(kCaption);
-  t.push_back(kFontPoints);
-  text(kFontName);
-  return t;
-}
-
 HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id, int x, int y,
            int w, int h) {
   const HWND c = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
                                    reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
   if (c) ::SendMessageW(c, WM_SETFONT, ::SendMessageW(parent, WM_GETFONT, 0, 0), FALSE);
   return c;
-}
-
-// The host's message loop does not know the dialog: a message hook on the
-// host's thread, set while the dialog is open, gives its keys (Tab, Escape,
-// Space on a button) to the dialog manager.
-HHOOK gKeyHook = nullptr;
-HWND gKeyDialog = nullptr;
-
-LRESULT CALLBACK DialogKeys(int code, WPARAM wp, LPARAM lp) {
-  auto* m = reinterpret_cast<MSG*>(lp);
-  if (code == HC_ACTION && wp == PM_REMOVE && gKeyDialog && m->message >= WM_KEYFIRST && m->message <= WM_KEYLAST &&
-      (m->hwnd == gKeyDialog || ::IsChild(gKeyDialog, m->hwnd)) && ::IsDialogMessageW(gKeyDialog, m))
-    m->message = WM_NULL;  // handled
-  return ::CallNextHookEx(gKeyHook, code, wp, lp);
-}
-
-void HookDialogKeys(HWND dialog) {
-  if (gKeyHook) return;
-  gKeyHook = ::SetWindowsHookExW(WH_GETMESSAGE, &DialogKeys, nullptr, ::GetCurrentThreadId());
-  if (gKeyHook) gKeyDialog = dialog;
-}
-
-void UnhookDialogKeys(HWND dialog) {
-  if (!gKeyHook || gKeyDialog != dialog) return;
-  ::UnhookWindowsHookEx(gKeyHook);
-  gKeyHook = nullptr;
-  gKeyDialog = nullptr;
 }
 
 }  // namespace
@@ -100,35 +49,17 @@ LanguageDialog::~LanguageDialog() { Close(); }
 
 void LanguageDialog::Show() {
   if (hwnd_) {
-    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-    ::SetForegroundWindow(hwnd_);
+    BringDialogForward(hwnd_);
     return;
   }
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&icc);
-  const std::vector<WORD> tmpl = EmptyDialogTemplate();
-  const HWND hwnd = ::CreateDialogIndirectParamW(ThisModule(), reinterpret_cast<const DLGTEMPLATE*>(tmpl.data()),
-                                                 nullptr, &LanguageDialog::Route, LPARAM(this));
-  if (!hwnd) return;
-  ::ShowWindow(hwnd, SW_SHOW);
-  ::SetForegroundWindow(hwnd);
+  ShowNewDialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_TOOLWINDOW, kCaption,
+                &DialogObject<LanguageDialog>::Route, LPARAM(this));
 }
 
 void LanguageDialog::Close() {
   if (hwnd_) ::DestroyWindow(hwnd_);  // WM_NCDESTROY forgets the window and the list
-}
-
-INT_PTR CALLBACK LanguageDialog::Route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_INITDIALOG) ::SetWindowLongPtrW(hwnd, DWLP_USER, LONG_PTR(lp));
-  auto* self = reinterpret_cast<LanguageDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
-  if (!self) return FALSE;
-  if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-  // Nothing is thrown into the dialog manager (and the host above it).
-  try {
-    return self->HandleMessage(hwnd, msg, wp, lp);
-  } catch (...) {
-    return FALSE;
-  }
 }
 
 INT_PTR LanguageDialog::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -161,7 +92,7 @@ void LanguageDialog::OnInit(HWND hwnd) {
   CreateControls();
   AddHints();
   FillList();
-  HookDialogKeys(hwnd);
+  AttachDialogKeys(hwnd);
 }
 
 void LanguageDialog::CreateControls() {
@@ -262,7 +193,7 @@ void LanguageDialog::OnApply() {
 }
 
 void LanguageDialog::OnDestroyed() {
-  UnhookDialogKeys(hwnd_);
+  DetachDialogKeys(hwnd_);
   hwnd_ = list_ = apply_ = nullptr;
   headingFont_.reset();
   rows_.clear();

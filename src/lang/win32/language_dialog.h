@@ -31,10 +31,10 @@ class LanguageDialog {
   void Show();
   void Close();
   HWND window() const { return hwnd_; }
+  // The dialog's messages (through DialogObject).
+  INT_PTR HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
  private:
-  static INT_PTR CALLBACK Route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  INT_PTR HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void OnInit(HWND hwnd);
   void CreateControls();
   void AddHints();

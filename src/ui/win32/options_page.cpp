@@ -2,21 +2,75 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
+#include "platform/platform.h"
 #include "ui/options_texts.h"
 
 namespace tunelet::win32 {
 
 namespace {
 constexpr wchar_t kPageClass[] = L"TntTabSheet";
+constexpr wchar_t kScrollBoxClass[] = L"TntScrollBox";
+constexpr int kScrollLine = 20;  // pixels per arrow click and per wheel line
+constexpr int kWheelLines = 3;
+
+int ScrollPosition(HWND box) {
+  SCROLLINFO si{sizeof si, SIF_POS};
+  ::GetScrollInfo(box, SB_VERT, &si);
+  return si.nPos;
+}
+
+// Moves the content to pos (kept within the range) with the children.
+void ScrollBoxTo(HWND box, int pos) {
+  SCROLLINFO si{sizeof si, SIF_ALL};
+  ::GetScrollInfo(box, SB_VERT, &si);
+  const int last = std::max(0, si.nMax - std::max(int(si.nPage), 1) + 1);
+  pos = std::clamp(pos, 0, last);
+  if (pos == si.nPos) return;
+  ::ScrollWindowEx(box, 0, si.nPos - pos, nullptr, nullptr, nullptr, nullptr,
+                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+  si.fMask = SIF_POS;
+  si.nPos = pos;
+  ::SetScrollInfo(box, SB_VERT, &si, TRUE);
+}
+
+int ScrollTarget(HWND box, int request) {
+  SCROLLINFO si{sizeof si, SIF_ALL};
+  ::GetScrollInfo(box, SB_VERT, &si);
+  switch (request) {
+    case SB_LINEUP: return si.nPos - kScrollLine;
+    case SB_LINEDOWN: return si.nPos + kScrollLine;
+    case SB_PAGEUP: return si.nPos - int(si.nPage);
+    case SB_PAGEDOWN: return si.nPos + int(si.nPage);
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: return si.nTrackPos;
+    case SB_TOP: return 0;
+    case SB_BOTTOM: return si.nMax;
+    default: return si.nPos;
+  }
+}
+
+void ScrollIntoView(HWND box, HWND child) {
+  RECT view{}, r{};
+  ::GetClientRect(box, &view);
+  ::GetWindowRect(child, &r);
+  ::MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&r), 2);
+  const int pos = ScrollPosition(box);
+  if (r.top < 0)
+    ScrollBoxTo(box, pos + r.top);
+  else if (r.bottom > view.bottom)
+    ScrollBoxTo(box, pos + r.bottom - view.bottom);
+}
 }
 
 OptionsPageKit::OptionsPageKit(HWND dialog, const OptionsServices& services)
     : dialog_(dialog),
       services_(services),
       font_(reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0))),
-      pageClass_(kPageClass, &OptionsPageKit::PageProc, 0) {
+      pageClass_(kPageClass, &OptionsPageKit::PageProc, 0),
+      scrollBoxClass_(kScrollBoxClass, &OptionsPageKit::ScrollBoxProc, 0) {
   if (!font_) font_ = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
   tooltip_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
@@ -48,18 +102,76 @@ LRESULT CALLBACK OptionsPageKit::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
   auto* page = reinterpret_cast<OptionsPage*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
   LRESULT result = 0;
-  if (page && page->HandleMessage(hwnd, msg, wp, lp, &result)) return result;
-  // Controls colour themselves from the page's background; a page keeps the
-  // dialog's colour unless it says otherwise. The page paints that colour
-  // itself: its class has no brush, and a tab switch would otherwise leave
-  // the previous page's controls showing through.
-  if (msg == WM_ERASEBKGND) {
-    RECT r{};
-    ::GetClientRect(hwnd, &r);
-    ::FillRect(reinterpret_cast<HDC>(wp), &r, ::GetSysColorBrush(COLOR_BTNFACE));
-    return 1;
+  try {
+    const PageCallScope call;
+    if (page && page->HandleMessage(hwnd, msg, wp, lp, &result)) return result;
+  } catch (...) {
+    return 0;  // nothing is thrown into the host's message loop
   }
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      // Controls colour themselves from the page's background; a page keeps
+      // the dialog's colour unless it says otherwise.
+      RECT r{};
+      ::GetClientRect(hwnd, &r);
+      ::FillRect(reinterpret_cast<HDC>(wp), &r, ::GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
+    case WM_CLOSE:
+      // A multi-line edit asks its parent to close on Escape: that is the
+      // dialog's Cancel, after this message is done with the page.
+      ::PostMessageW(::GetParent(hwnd), WM_COMMAND, IDCANCEL, 0);
+      return 0;
+    default:
+      return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+LRESULT CALLBACK OptionsPageKit::ScrollBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_VSCROLL:
+      ScrollBoxTo(hwnd, ScrollTarget(hwnd, LOWORD(wp)));
+      return 0;
+    case WM_MOUSEWHEEL:
+      ScrollBoxTo(hwnd, ScrollPosition(hwnd) - GET_WHEEL_DELTA_WPARAM(wp) * kWheelLines * kScrollLine / WHEEL_DELTA);
+      return 0;
+    case WM_ERASEBKGND: {
+      RECT r{};
+      ::GetClientRect(hwnd, &r);
+      ::FillRect(reinterpret_cast<HDC>(wp), &r, ::GetSysColorBrush(COLOR_WINDOW));
+      return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      ::SetBkColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_WINDOW));
+      ::SetTextColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_WINDOWTEXT));
+      return LRESULT(::GetSysColorBrush(COLOR_WINDOW));
+    case WM_COMMAND:
+      if (HIWORD(wp) == BN_SETFOCUS && lp) ScrollIntoView(hwnd, reinterpret_cast<HWND>(lp));
+      return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+      return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
+    default:
+      return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+HWND OptionsPageKit::AddScrollBox(HWND parent, int id, int left, int top, int width, int height) {
+  if (!scrollBoxClass_.Ensure()) return nullptr;
+  return AddControl(parent, kScrollBoxClass, u"", WS_VSCROLL | WS_CLIPCHILDREN, id, left, top, width, height,
+                    WS_EX_CLIENTEDGE | WS_EX_CONTROLPARENT);
+}
+
+void SetScrollBoxContentHeight(HWND box, int height) {
+  RECT r{};
+  ::GetClientRect(box, &r);
+  SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE};
+  si.nMin = 0;
+  si.nMax = std::max(height - 1, 0);
+  si.nPage = UINT(r.bottom);
+  ::SetScrollInfo(box, SB_VERT, &si, TRUE);
 }
 
 HWND OptionsPageKit::CreatePage(HWND tabControl, const RECT& area, OptionsPage& page) {
@@ -89,6 +201,12 @@ HWND OptionsPageKit::AddTableControl(HWND parent, const wchar_t* windowClass, DW
                                      int width, int height, DWORD exStyle) {
   const HWND c = AddControl(parent, windowClass, BuiltInCaption(id), style, id, left, top, width, height, exStyle);
   SetHint(c, BuiltInHint(id));
+  return c;
+}
+
+HWND OptionsPageKit::AddHeading(HWND parent, int id, int left, int top, int width, int height) {
+  const HWND c = AddTableControl(parent, L"STATIC", SS_LEFT | SS_NOPREFIX, id, left, top, width, height);
+  if (c) ::SendMessageW(c, WM_SETFONT, WPARAM(boldFont()), FALSE);
   return c;
 }
 
@@ -127,6 +245,22 @@ std::u16string ControlText(HWND control) {
   const int got = ::GetWindowTextW(control, w.data(), n + 1);
   w.resize(got > 0 ? size_t(got) : 0);
   return std::u16string(w.begin(), w.end());
+}
+
+void InsertTabItem(HWND tabControl, int index, std::u16string_view caption) {
+  std::wstring text(caption.begin(), caption.end());
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = text.data();
+  ::SendMessageW(tabControl, TCM_INSERTITEMW, WPARAM(index), LPARAM(&item));
+}
+
+void SetTabCaptionAnsi(HWND tabControl, int index, std::u16string_view caption) {
+  std::string ansi = platform::WideToMultiByte(caption, CP_ACP);
+  TCITEMA item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = ansi.data();
+  ::SendMessageW(tabControl, TCM_SETITEMA, WPARAM(index), LPARAM(&item));
 }
 
 bool IsChecked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }

@@ -27,9 +27,25 @@ struct OptionsServices {
   ILanguage* language = nullptr;      // langbutton
   IUpdateCheck* update = nullptr;     // the About tab's buttons
   const IUiTexts* texts = nullptr;    // the texts now selected (language file or built-in)
+  IOptionsStore* options = nullptr;   // "Сохранить": the INI keys and the host's record
 };
 
 class OptionsPageKit;
+
+// Marks a call into a page. A page may show a message box, whose loop runs
+// the host's messages: the plug-in's stop can close the dialog meanwhile, and
+// the page objects must then outlive the call that is still running.
+class PageCallScope {
+ public:
+  PageCallScope() { ++depth_; }
+  ~PageCallScope() { --depth_; }
+  PageCallScope(const PageCallScope&) = delete;
+  PageCallScope& operator=(const PageCallScope&) = delete;
+  static bool Active() { return depth_ > 0; }
+
+ private:
+  static inline int depth_ = 0;
+};
 
 class OptionsPage {
  public:
@@ -81,6 +97,13 @@ class OptionsPageKit {
   // table (ui/options_texts.h).
   HWND AddTableControl(HWND parent, const wchar_t* windowClass, DWORD style, int id, int left, int top, int width,
                        int height, DWORD exStyle = 0);
+  // A heading of the texts table in the bold font.
+  HWND AddHeading(HWND parent, int id, int left, int top, int width, int height);
+  // A white box with a vertical scroll bar over its children (the players'
+  // and the others' tabs). Its children's notifications (WM_COMMAND,
+  // WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM) go on to parent; a child that
+  // takes the focus with BS_NOTIFY is scrolled into view.
+  HWND AddScrollBox(HWND parent, int id, int left, int top, int width, int height);
   // The control's hint, shown as a tooltip; an empty hint removes it.
   void SetHint(HWND control, std::u16string_view hint);
   // Every control under parent that the texts table names takes the
@@ -89,6 +112,7 @@ class OptionsPageKit {
 
  private:
   static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK ScrollBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   HWND dialog_;
   OptionsServices services_;
@@ -96,12 +120,21 @@ class OptionsPageKit {
   UniqueGdiObject boldFont_;
   UniqueWindow tooltip_;
   WindowClass pageClass_;
+  WindowClass scrollBoxClass_;
 };
+
+// How tall the scroll box's content is, in pixels from its top.
+void SetScrollBoxContentHeight(HWND box, int height);
 
 // Text helpers of the pages.
 void SetControlText(HWND control, std::u16string_view text);
 std::u16string ControlText(HWND control);
 bool IsChecked(HWND button);
 void SetChecked(HWND button, bool checked);
+// A new tab of a tab control, captioned as built in.
+void InsertTabItem(HWND tabControl, int index, std::u16string_view caption);
+// A tab's caption through the 8-bit path (TCM_SETITEMA), as language files
+// caption the tabs: characters outside the ANSI code page are lost.
+void SetTabCaptionAnsi(HWND tabControl, int index, std::u16string_view caption);
 
 }  // namespace tunelet::win32

@@ -29,7 +29,25 @@ void Win32UserInterface::CloseControlWindow() {
 void Win32UserInterface::ShowQuickInfo() {
   Guarded([&] { quickInfo_.Show(); });
 }
+void Win32UserInterface::AttachOptionsServices(OptionsServices services) {
+  if (!services.ui) services.ui = this;
+  if (!services.hotKeys) services.hotKeys = &noHotKeys_;
+  if (!services.language) services.language = &noLanguage_;
+  if (!services.update) services.update = &noUpdate_;
+  if (!services.texts) services.texts = &texts_;
+  if (!services.options) services.options = &noOptionsStore_;
+  options_.SetServices(services);
+}
+void Win32UserInterface::ShowOptionsDialog() {
+  Guarded([&] { options_.Show(); });
+}
+void Win32UserInterface::ApplyLanguageToOptions() {
+  Guarded([&] { options_.ApplyLanguage(); });
+}
 void Win32UserInterface::CloseDialogs() {
-  Guarded([&] { quickInfo_.Close(); });
+  Guarded([&] {
+    options_.Close();
+    quickInfo_.Close();
+  });
 }
 }  // namespace tunelet::win32

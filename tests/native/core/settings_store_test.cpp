@@ -201,6 +201,21 @@ TEST_F(SettingsStoreTest, StoreWritesTheSavedXStatusByTheTitleRules) {
   EXPECT_EQ(host.record.SavedXStatusTitle, u"");
 }
 
+TEST_F(SettingsStoreTest, TheOptionsDialogsSaveWritesTheIniKeysAndStoresTheRecordAtOnce) {
+  PluginSettings& s = Settings();
+  s.Action = 10;
+  s.PluginOn = true;
+  s.CurrentPlayer = 12;
+  SetText(s.VideoTextTemplate, u"%title%");
+  SettingsOptionsStore store(ini, host);
+  store.SaveOptions();
+  EXPECT_EQ(ini.writes.size(), 18u);
+  EXPECT_EQ(ini.writes.front(), u"Main/Action=10");
+  EXPECT_TRUE(host.record.PluginOn);
+  EXPECT_EQ(host.record.PlayerId, 12);
+  EXPECT_EQ(host.record.VideoTextTemplate, u"%title%");
+}
+
 TEST_F(SettingsStoreTest, MissingHostRecordIsSurvived) {
   host.hasRecord = false;
   Settings().SavedXStatusValid = true;
