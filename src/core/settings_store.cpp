@@ -220,4 +220,11 @@ void SettingsOptionsStore::SaveOptions() {
   StoreHostKeptOptions(host_);
 }
 
+void SettingsOptionsStore::SaveShowControlWindow() {
+  try {
+    WriteFlag(ini_, u"Others", u"Show_tlc", Settings().Show_tlc);
+  } catch (...) {
+  }
+}
+
 }  // namespace tunelet

@@ -34,6 +34,7 @@ class SettingsOptionsStore final : public IOptionsStore {
  public:
   SettingsOptionsStore(IIniFile& ini, IHost& host) : ini_(ini), host_(host) {}
   void SaveOptions() override;
+  void SaveShowControlWindow() override;
 
  private:
   IIniFile& ini_;

@@ -133,6 +133,10 @@ class IOptionsStore {
  public:
   virtual ~IOptionsStore() = default;
   virtual void SaveOptions() {}
+  // The control window's start-up switch alone, written when its box is
+  // clicked: the click acts at once, so a Cancel after it must not lose it
+  // at the next start.
+  virtual void SaveShowControlWindow() {}
 };
 
 struct Subsystems {

@@ -20,6 +20,7 @@ class ControlWindowPage final : public OptionsPage {
     page_ = page;
     kit_ = &kit;
     ui_ = kit.services().ui;
+    options_ = kit.services().options;
     const HWND heading = kit.AddTableControl(page, WC_STATICW, SS_LEFT, kIdTlcHeading, kLeft, 10, kWidth, 16);
     ::SendMessageW(heading, WM_SETFONT, WPARAM(kit.boldFont()), FALSE);
     constexpr DWORD kCheck = BS_AUTOCHECKBOX | WS_TABSTOP;
@@ -44,7 +45,7 @@ class ControlWindowPage final : public OptionsPage {
   bool HandleMessage(HWND, UINT msg, WPARAM wp, LPARAM, LRESULT* result) override {
     if (msg != WM_COMMAND || HIWORD(wp) != BN_CLICKED) return false;
     switch (LOWORD(wp)) {
-      case kIdChboxTlcOn: Settings().Show_tlc = IsChecked(Item(kIdChboxTlcOn)); break;
+      case kIdChboxTlcOn: StoreShowControlWindow(); break;
       case kIdBtShowHide: ToggleControlWindow(); break;
       case kIdBtResetPos: ui_->ResetControlWindowPosition(); break;
       default: return false;
@@ -56,6 +57,11 @@ class ControlWindowPage final : public OptionsPage {
  private:
   HWND Item(int id) const { return ::GetDlgItem(page_, id); }
 
+  void StoreShowControlWindow() {
+    Settings().Show_tlc = IsChecked(Item(kIdChboxTlcOn));
+    if (options_) options_->SaveShowControlWindow();
+  }
+
   void ToggleControlWindow() {
     if (ui_->IsControlWindowOpen())
       ui_->CloseControlWindow();
@@ -66,6 +72,7 @@ class ControlWindowPage final : public OptionsPage {
   HWND page_ = nullptr;
   OptionsPageKit* kit_ = nullptr;
   IUserInterface* ui_ = nullptr;
+  IOptionsStore* options_ = nullptr;
 };
 
 }  // namespace

@@ -12,65 +12,13 @@ namespace tunelet::win32 {
 
 namespace {
 constexpr wchar_t kPageClass[] = L"TntTabSheet";
-constexpr wchar_t kScrollBoxClass[] = L"TntScrollBox";
-constexpr int kScrollLine = 20;  // pixels per arrow click and per wheel line
-constexpr int kWheelLines = 3;
-
-int ScrollPosition(HWND box) {
-  SCROLLINFO si{sizeof si, SIF_POS};
-  ::GetScrollInfo(box, SB_VERT, &si);
-  return si.nPos;
-}
-
-// Moves the content to pos (kept within the range) with the children.
-void ScrollBoxTo(HWND box, int pos) {
-  SCROLLINFO si{sizeof si, SIF_ALL};
-  ::GetScrollInfo(box, SB_VERT, &si);
-  const int last = std::max(0, si.nMax - std::max(int(si.nPage), 1) + 1);
-  pos = std::clamp(pos, 0, last);
-  if (pos == si.nPos) return;
-  ::ScrollWindowEx(box, 0, si.nPos - pos, nullptr, nullptr, nullptr, nullptr,
-                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
-  si.fMask = SIF_POS;
-  si.nPos = pos;
-  ::SetScrollInfo(box, SB_VERT, &si, TRUE);
-}
-
-int ScrollTarget(HWND box, int request) {
-  SCROLLINFO si{sizeof si, SIF_ALL};
-  ::GetScrollInfo(box, SB_VERT, &si);
-  switch (request) {
-    case SB_LINEUP: return si.nPos - kScrollLine;
-    case SB_LINEDOWN: return si.nPos + kScrollLine;
-    case SB_PAGEUP: return si.nPos - int(si.nPage);
-    case SB_PAGEDOWN: return si.nPos + int(si.nPage);
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: return si.nTrackPos;
-    case SB_TOP: return 0;
-    case SB_BOTTOM: return si.nMax;
-    default: return si.nPos;
-  }
-}
-
-void ScrollIntoView(HWND box, HWND child) {
-  RECT view{}, r{};
-  ::GetClientRect(box, &view);
-  ::GetWindowRect(child, &r);
-  ::MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&r), 2);
-  const int pos = ScrollPosition(box);
-  if (r.top < 0)
-    ScrollBoxTo(box, pos + r.top);
-  else if (r.bottom > view.bottom)
-    ScrollBoxTo(box, pos + r.bottom - view.bottom);
-}
 }
 
 OptionsPageKit::OptionsPageKit(HWND dialog, const OptionsServices& services)
     : dialog_(dialog),
       services_(services),
       font_(reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0))),
-      pageClass_(kPageClass, &OptionsPageKit::PageProc, 0),
-      scrollBoxClass_(kScrollBoxClass, &OptionsPageKit::ScrollBoxProc, 0) {
+      pageClass_(kPageClass, &OptionsPageKit::PageProc, 0) {
   if (!font_) font_ = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
   tooltip_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
@@ -125,53 +73,6 @@ LRESULT CALLBACK OptionsPageKit::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     default:
       return ::DefWindowProcW(hwnd, msg, wp, lp);
   }
-}
-
-LRESULT CALLBACK OptionsPageKit::ScrollBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_VSCROLL:
-      ScrollBoxTo(hwnd, ScrollTarget(hwnd, LOWORD(wp)));
-      return 0;
-    case WM_MOUSEWHEEL:
-      ScrollBoxTo(hwnd, ScrollPosition(hwnd) - GET_WHEEL_DELTA_WPARAM(wp) * kWheelLines * kScrollLine / WHEEL_DELTA);
-      return 0;
-    case WM_ERASEBKGND: {
-      RECT r{};
-      ::GetClientRect(hwnd, &r);
-      ::FillRect(reinterpret_cast<HDC>(wp), &r, ::GetSysColorBrush(COLOR_WINDOW));
-      return 1;
-    }
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      ::SetBkColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_WINDOW));
-      ::SetTextColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_WINDOWTEXT));
-      return LRESULT(::GetSysColorBrush(COLOR_WINDOW));
-    case WM_COMMAND:
-      if (HIWORD(wp) == BN_SETFOCUS && lp) ScrollIntoView(hwnd, reinterpret_cast<HWND>(lp));
-      return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
-    case WM_NOTIFY:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-      return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
-    default:
-      return ::DefWindowProcW(hwnd, msg, wp, lp);
-  }
-}
-
-HWND OptionsPageKit::AddScrollBox(HWND parent, int id, int left, int top, int width, int height) {
-  if (!scrollBoxClass_.Ensure()) return nullptr;
-  return AddControl(parent, kScrollBoxClass, u"", WS_VSCROLL | WS_CLIPCHILDREN, id, left, top, width, height,
-                    WS_EX_CLIENTEDGE | WS_EX_CONTROLPARENT);
-}
-
-void SetScrollBoxContentHeight(HWND box, int height) {
-  RECT r{};
-  ::GetClientRect(box, &r);
-  SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE};
-  si.nMin = 0;
-  si.nMax = std::max(height - 1, 0);
-  si.nPage = UINT(r.bottom);
-  ::SetScrollInfo(box, SB_VERT, &si, TRUE);
 }
 
 HWND OptionsPageKit::CreatePage(HWND tabControl, const RECT& area, OptionsPage& page) {

@@ -99,11 +99,6 @@ class OptionsPageKit {
                        int height, DWORD exStyle = 0);
   // A heading of the texts table in the bold font.
   HWND AddHeading(HWND parent, int id, int left, int top, int width, int height);
-  // A white box with a vertical scroll bar over its children (the players'
-  // and the others' tabs). Its children's notifications (WM_COMMAND,
-  // WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM) go on to parent; a child that
-  // takes the focus with BS_NOTIFY is scrolled into view.
-  HWND AddScrollBox(HWND parent, int id, int left, int top, int width, int height);
   // The control's hint, shown as a tooltip; an empty hint removes it.
   void SetHint(HWND control, std::u16string_view hint);
   // Every control under parent that the texts table names takes the
@@ -112,7 +107,6 @@ class OptionsPageKit {
 
  private:
   static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK ScrollBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   HWND dialog_;
   OptionsServices services_;
@@ -120,11 +114,7 @@ class OptionsPageKit {
   UniqueGdiObject boldFont_;
   UniqueWindow tooltip_;
   WindowClass pageClass_;
-  WindowClass scrollBoxClass_;
 };
-
-// How tall the scroll box's content is, in pixels from its top.
-void SetScrollBoxContentHeight(HWND box, int height);
 
 // Text helpers of the pages.
 void SetControlText(HWND control, std::u16string_view text);

@@ -7,6 +7,7 @@
 #include "ui/options_rules.h"
 #include "ui/win32/options_art.h"
 #include "ui/win32/options_pages.h"
+#include "ui/win32/options_scroll_box.h"
 
 namespace tunelet::win32 {
 namespace {
@@ -40,7 +41,7 @@ class PlayersPage final : public OptionsPage {
 
   OptionsPageKit* kit_ = nullptr;
   HWND page_ = nullptr;
-  HWND box_ = nullptr;
+  ScrollBox box_;
   std::vector<PlayerRow> rows_;
 };
 
@@ -56,16 +57,16 @@ void PlayersPage::CreateControls(HWND page, OptionsPageKit& kit) {
   kit.AddTableControl(page, L"BUTTON", BS_AUTORADIOBUTTON | BS_NOTIFY, kIdRbManual, kRadioIndent, kManualTop,
                       kRadioWidth, kRowHeight);
 
-  box_ = kit.AddScrollBox(page, kIdPlayerBox, kMargin, kBoxTop, width, area.bottom - kBoxTop - kMargin);
-  if (!box_) return;
+  const HWND box = box_.Create(page, kIdPlayerBox, kMargin, kBoxTop, width, area.bottom - kBoxTop - kMargin);
+  if (!box) return;
   RECT inside{};
-  ::GetClientRect(box_, &inside);
+  ::GetClientRect(box, &inside);
   const int columnWidth = (inside.right - 2 * kBoxPadding) / 2;  // the client area leaves out the scroll bar
   rows_.reserve(kPlayerButtonsLeft.size() + kPlayerButtonsRight.size());
-  AddColumn(box_, kPlayerButtonsLeft.data(), kPlayerButtonsLeft.size(), kBoxPadding, columnWidth, true);
-  AddColumn(box_, kPlayerButtonsRight.data(), kPlayerButtonsRight.size(), kBoxPadding + columnWidth, columnWidth,
+  AddColumn(box, kPlayerButtonsLeft.data(), kPlayerButtonsLeft.size(), kBoxPadding, columnWidth, true);
+  AddColumn(box, kPlayerButtonsRight.data(), kPlayerButtonsRight.size(), kBoxPadding + columnWidth, columnWidth,
             false);
-  SetScrollBoxContentHeight(box_, int(kPlayerButtonsLeft.size()) * kPlayerRowHeight + 2 * kBoxPadding);
+  box_.SetContentHeight(int(kPlayerButtonsLeft.size()) * kPlayerRowHeight + 2 * kBoxPadding);
 }
 
 void PlayersPage::AddColumn(HWND box, const PlayerId* players, size_t count, int left, int width, bool first) {

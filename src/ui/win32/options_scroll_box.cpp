@@ -133,7 +133,9 @@ LRESULT ScrollBox::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (IsFocusNotification(HIWORD(wp)) && lp) ScrollIntoView(reinterpret_cast<HWND>(lp));
       return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
-    case WM_NOTIFY: return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM: return ::SendMessageW(::GetParent(hwnd), msg, wp, lp);
     default: break;
   }
   return ::DefWindowProcW(hwnd, msg, wp, lp);

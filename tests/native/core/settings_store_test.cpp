@@ -216,6 +216,18 @@ TEST_F(SettingsStoreTest, TheOptionsDialogsSaveWritesTheIniKeysAndStoresTheRecor
   EXPECT_EQ(host.record.VideoTextTemplate, u"%title%");
 }
 
+// The control window's start-up box acts at once: its key alone is written,
+// nothing is sent to the host, so a Cancel afterwards keeps it.
+TEST_F(SettingsStoreTest, TheControlWindowsStartUpSwitchIsWrittenAlone) {
+  SettingsOptionsStore store(ini, host);
+  Settings().Show_tlc = true;
+  store.SaveShowControlWindow();
+  Settings().Show_tlc = false;
+  store.SaveShowControlWindow();
+  EXPECT_EQ(ini.writes, (std::vector<std::u16string>{u"Others/Show_tlc=1", u"Others/Show_tlc=0"}));
+  EXPECT_TRUE(host.log.empty());
+}
+
 TEST_F(SettingsStoreTest, MissingHostRecordIsSurvived) {
   host.hasRecord = false;
   Settings().SavedXStatusValid = true;
