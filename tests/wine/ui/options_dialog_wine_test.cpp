@@ -251,7 +251,9 @@ TEST_F(OptionsDialogTest, OpensOnceCentredWithTheFrameAndEightSwitchableTabs) {
     EXPECT_EQ(r.top, c.r.top) << c.id;
     EXPECT_EQ(r.right, c.r.right) << c.id;
     EXPECT_EQ(r.bottom, c.r.bottom) << c.id;
-    if (c.text) EXPECT_EQ(TextOf(h), c.text) << c.id;
+    if (c.text) {
+      EXPECT_EQ(TextOf(h), c.text) << c.id;
+    }
   }
   EXPECT_TRUE(::IsDlgButtonChecked(w, tunelet::kIdChboxOn));
 
@@ -378,8 +380,12 @@ TEST_F(OptionsDialogTest, EverySettingOfTheFirstThreeTabsIsShownAndStoredBack) {
   for (int player = 0; player < tunelet::kPlayerCount; ++player) {
     const HWND b = Item(tunelet::kIdPlayerButtonBase + player);
     ASSERT_EQ(b != nullptr, tunelet::HasPlayerButton(player)) << player;
-    if (b) EXPECT_EQ(Checked(b), player == tunelet::kAimp2) << player;
-    if (b) EXPECT_TRUE(::IsWindowEnabled(b)) << player;
+    if (b) {
+      EXPECT_EQ(Checked(b), player == tunelet::kAimp2) << player;
+    }
+    if (b) {
+      EXPECT_TRUE(::IsWindowEnabled(b)) << player;
+    }
   }
   EXPECT_FALSE(Checked(Item(tunelet::kIdRbToOther)));
   EXPECT_TRUE(Checked(Item(tunelet::kIdRbPlusAny)));
@@ -718,7 +724,9 @@ TEST_F(OptionsDialogTest, TenOpenAndCloseCyclesLeaveNoWindowGdiObjectOrHook) {
     ASSERT_TRUE(Open());
     SelectTab(i % 3);
     ::UpdateWindow(ui_.OptionsWindow());
-    if (i == 0) EXPECT_GT(WindowsOfThisThread(), windowsBefore + 50);  // the count sees the dialog
+    if (i == 0) {
+      EXPECT_GT(WindowsOfThisThread(), windowsBefore + 50);  // the count sees the dialog
+    }
     if (i % 2) {
       Click(Item(tunelet::kIdBtSave));
     } else {
