@@ -26,4 +26,20 @@ esac
 export WINEPREFIX="$prefix" WINEARCH="$arch" WINESERVER="$server"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-exec "$loader" "$@"
+
+# A Wine process whose wineserver goes away ends at once, silently and with
+# status 0 (seen once in CI: a test "ran" for 0.02 s and printed nothing).
+# Every program run here prints something, so a run that printed nothing at
+# all is Wine failing to start it: say so and run it once more (a new
+# wineserver starts on its own). A run that printed anything stands.
+log=$(mktemp) status=$(mktemp)
+trap 'rm -f "$log" "$status"' EXIT
+run_once() {
+  { "$loader" "$@" 2>&1; echo $? >"$status"; } | tee "$log"
+}
+run_once "$@"
+if [ ! -s "$log" ]; then
+  echo "wine-run.sh: $1 ended with status $(cat "$status") before printing anything; running it once more"
+  run_once "$@"
+fi
+exit "$(cat "$status")"
