@@ -19,7 +19,7 @@ enum OptionsControlId : int {
   kIdRbAuto,
   kIdRbManual,
   kIdPlayerBox,  // the white scroll box holding the player buttons
-  // The player buttons: kIdPlayerButtonBase + PlayerId (model/player_table.h);
+  // The player buttons: PlayerButtonId(PlayerId of model/player_table.h);
   // the two extra foobar2000 rows have none.
   kIdPlayerButtonBase = 1120,
 
@@ -116,5 +116,7 @@ enum OptionsControlId : int {
   kIdBtLoadUp,
 };
 
+// The button of a player on the players' tab.
+constexpr int PlayerButtonId(int player) { return static_cast<int>(kIdPlayerButtonBase) + player; }
 
 }  // namespace tunelet

@@ -3,7 +3,6 @@
 #include "ui/win32/options_about_page.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <functional>
@@ -14,6 +13,7 @@
 #include "common/text.h"
 #include "model/maker_site.h"
 #include "model/update_view.h"
+#include "platform/win32/shell_open.h"
 #include "platform/win32/unique_handle.h"
 #include "ui/options_about.h"
 #include "ui/options_controls.h"
@@ -273,9 +273,7 @@ class AboutPage final : public OptionsPage, public IUpdateView {
   std::optional<CreditsBox> credits_;
 };
 
-void ShellOpenWebPage(HWND owner, const std::u16string& url) {
-  ::ShellExecuteW(owner, nullptr, W(url.c_str()), nullptr, nullptr, SW_SHOWNORMAL);
-}
+void ShellOpenWebPage(HWND owner, const std::u16string& url) { OpenInShell(owner, url); }
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 #include "ui/win32/options_dialog.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <string>
 
@@ -9,6 +8,7 @@
 #include "model/settings.h"
 #include "platform/win32/dialog_keys.h"
 #include "platform/win32/dialog_template.h"
+#include "platform/win32/shell_open.h"
 #include "ui/options_controls.h"
 #include "ui/win32/options_art.h"
 #include "ui/win32/options_pages.h"
@@ -216,9 +216,7 @@ void OptionsDialog::bt_saveClick() {
 }
 
 void OptionsDialog::OpenHomePage() {
-  const std::u16string url = MakerHomePageUrl();
-  const std::wstring wide(url.begin(), url.end());
-  ::ShellExecuteW(hwnd_, nullptr, wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  OpenInShell(hwnd_, MakerHomePageUrl());
 }
 
 void OptionsDialog::ApplyLanguage() {

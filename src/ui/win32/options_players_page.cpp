@@ -79,7 +79,7 @@ void PlayersPage::AddColumn(HWND box, const PlayerId* players, size_t count, int
     // One group for all the players, entered with Tab at its first button.
     const DWORD style = BS_AUTORADIOBUTTON | BS_NOTIFY | (first && i == 0 ? WS_GROUP | WS_TABSTOP : 0);
     const int buttonLeft = left + kIconSize + kIconToButton;
-    row.button = kit_->AddTableControl(box, L"BUTTON", style, kIdPlayerButtonBase + player, buttonLeft,
+    row.button = kit_->AddTableControl(box, L"BUTTON", style, PlayerButtonId(player), buttonLeft,
                                        top + (kPlayerRowHeight - kRowHeight) / 2, width - (buttonLeft - left),
                                        kRowHeight);
     rows_.push_back(std::move(row));

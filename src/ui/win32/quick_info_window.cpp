@@ -1,11 +1,11 @@
 #include "ui/win32/quick_info_window.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <utility>
 
 #include "model/settings.h"
+#include "platform/win32/shell_open.h"
 #include "platform/win32/unique_handle.h"
 #include "ui/win32/paint.h"
 
@@ -84,8 +84,7 @@ ScreenRect WorkArea() {
 }
 
 void OpenWithShell(const std::u16string& path) {
-  // Errors (no program for the type, a folder gone) are the shell's to show.
-  ::ShellExecuteW(nullptr, nullptr, W(path.c_str()), nullptr, nullptr, SW_SHOWNORMAL);
+  OpenInShell(nullptr, path);
 }
 
 // The hint of the file name. The tooltip window is owned by the card and

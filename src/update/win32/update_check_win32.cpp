@@ -1,6 +1,5 @@
 #include "update/win32/update_check_win32.h"
 
-#include <shellapi.h>
 #include <wininet.h>
 
 #include <functional>
@@ -8,6 +7,7 @@
 #include <optional>
 
 #include "model/settings.h"
+#include "platform/win32/shell_open.h"
 #include "update/update_check.h"
 
 namespace tunelet::win32 {
@@ -238,9 +238,9 @@ void Win32UpdateCheck::CheckButtonClicked() {
 }
 
 void Win32UpdateCheck::LoadButtonClicked() {
-  const std::wstring url = WidenAscii(DownloadPageUrl());
+  const std::string url = DownloadPageUrl();
   const HWND owner = view_ ? reinterpret_cast<HWND>(view_->OwnerWindow()) : nullptr;
-  ::ShellExecuteW(owner, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  OpenInShell(owner, std::u16string(url.begin(), url.end()));
   if (view_) ShowDownloadStarted(*view_, texts_);
 }
 

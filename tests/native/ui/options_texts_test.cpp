@@ -23,14 +23,18 @@ TEST(OptionsTexts, EveryControlAppearsOnceAndEveryKeyIsALanguageKey) {
   for (const auto& t : OptionsControlTexts()) {
     EXPECT_TRUE(seen.insert(t.control).second) << t.control;
     EXPECT_FALSE(t.caption.empty() && t.hint.empty() && t.hintKey.empty()) << t.control;
-    if (!t.captionKey.empty()) EXPECT_FALSE(english.Text(t.captionKey).empty()) << t.control;
-    if (!t.hintKey.empty() && t.hintKey != kClearedHint) EXPECT_FALSE(english.Text(t.hintKey).empty()) << t.control;
+    if (!t.captionKey.empty()) {
+      EXPECT_FALSE(english.Text(t.captionKey).empty()) << t.control;
+    }
+    if (!t.hintKey.empty() && t.hintKey != kClearedHint) {
+      EXPECT_FALSE(english.Text(t.hintKey).empty()) << t.control;
+    }
   }
   // Nineteen player buttons; the two extra foobar2000 rows have none.
   int players = 0;
-  for (int id = 0; id < kPlayerCount; ++id) players += FindOptionsControlText(kIdPlayerButtonBase + id) != nullptr;
+  for (int id = 0; id < kPlayerCount; ++id) players += FindOptionsControlText(PlayerButtonId(id)) != nullptr;
   EXPECT_EQ(players, 19);
-  EXPECT_EQ(FindOptionsControlText(kIdPlayerButtonBase + kFoobar2000Alt1), nullptr);
+  EXPECT_EQ(FindOptionsControlText(PlayerButtonId(kFoobar2000Alt1)), nullptr);
 }
 
 TEST(OptionsTexts, LanguageFileReplacesOnlyWhatHasAKey) {
@@ -40,7 +44,7 @@ TEST(OptionsTexts, LanguageFileReplacesOnlyWhatHasAKey) {
   EXPECT_EQ(*LanguageHint(kIdChboxOn, file), u"<CB_ON_HINT>");
   // "Блоки" and the player names have no key.
   EXPECT_FALSE(LanguageCaption(kIdBtAddBlock, file));
-  EXPECT_FALSE(LanguageCaption(kIdPlayerButtonBase + kWinamp, file));
+  EXPECT_FALSE(LanguageCaption(PlayerButtonId(kWinamp), file));
   // The video fields keep their built-in hints; the audio ones take the file's.
   EXPECT_EQ(*LanguageHint(kIdEXstatTextA, file), u"<XSTAT_TEXT_HINT>");
   EXPECT_FALSE(LanguageHint(kIdEXstatTextV, file));

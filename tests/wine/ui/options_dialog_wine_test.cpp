@@ -378,7 +378,7 @@ TEST_F(OptionsDialogTest, EverySettingOfTheFirstThreeTabsIsShownAndStoredBack) {
   EXPECT_FALSE(Checked(Item(tunelet::kIdRbAuto)));
   EXPECT_TRUE(Checked(Item(tunelet::kIdRbManual)));
   for (int player = 0; player < tunelet::kPlayerCount; ++player) {
-    const HWND b = Item(tunelet::kIdPlayerButtonBase + player);
+    const HWND b = Item(tunelet::PlayerButtonId(player));
     ASSERT_EQ(b != nullptr, tunelet::HasPlayerButton(player)) << player;
     if (b) {
       EXPECT_EQ(Checked(b), player == tunelet::kAimp2) << player;
@@ -403,7 +403,7 @@ TEST_F(OptionsDialogTest, EverySettingOfTheFirstThreeTabsIsShownAndStoredBack) {
   EXPECT_TRUE(Checked(Item(tunelet::kIdChboxOnlyText)));
 
   Click(Item(tunelet::kIdChboxOn));
-  Click(Item(tunelet::kIdPlayerButtonBase + tunelet::kITunes));
+  Click(Item(tunelet::PlayerButtonId(tunelet::kITunes)));
   Click(Item(tunelet::kIdRbAuto));
   Click(Item(tunelet::kIdRbFromAny));
   ::SendMessageW(Item(tunelet::kIdComboXstatA), CB_SETCURSEL, 19, 0);
@@ -436,7 +436,7 @@ TEST_F(OptionsDialogTest, TheModeAndTheChoiceOfPlayerEnableTheirControls) {
   Settings().CurrentPlayer = tunelet::kGom;
   ASSERT_TRUE(Open());
   // Automatic detection: the buttons are greyed but show the stored player.
-  const HWND gom = Item(tunelet::kIdPlayerButtonBase + tunelet::kGom);
+  const HWND gom = Item(tunelet::PlayerButtonId(tunelet::kGom));
   EXPECT_FALSE(::IsWindowEnabled(gom));
   EXPECT_TRUE(Checked(gom));
   Click(Item(tunelet::kIdRbManual));

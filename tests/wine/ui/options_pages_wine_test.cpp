@@ -431,7 +431,7 @@ TEST_F(OptionsPages, OthersBoxScrollsItsControlsIntoView) {
   EXPECT_FALSE(inView(tunelet::kIdStext7));
   ::SendMessageW(box, WM_VSCROLL, SB_TOP, 0);
   EXPECT_TRUE(inView(tunelet::kIdStext7));
-  ::SendMessageW(box, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA * 5), 0);
+  ::SendMessageW(box, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA * 5)), 0);
   EXPECT_TRUE(inView(tunelet::kIdRbDirect));
 }
 
