@@ -27,19 +27,30 @@ export WINEPREFIX="$prefix" WINEARCH="$arch" WINESERVER="$server"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# Wine's own tools (wineboot, reg, cmd) are run as they are.
+[ -f "$1" ] || exec "$loader" "$@"
+
 # A Wine process whose wineserver goes away ends at once, silently and with
 # status 0 (seen once in CI: a test "ran" for 0.02 s and printed nothing).
-# Every program run here prints something, so a run that printed nothing at
+# Every program of ours prints something, so a run that printed nothing at
 # all is Wine failing to start it: say so and run it once more (a new
 # wineserver starts on its own). A run that printed anything stands.
-log=$(mktemp) status=$(mktemp)
-trap 'rm -f "$log" "$status"' EXIT
+# The output goes through a file, not a pipe: Wine's helper processes
+# started with a new server inherit it and would hold a pipe open for good.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 run_once() {
-  { "$loader" "$@" 2>&1; echo $? >"$status"; } | tee "$log"
+  : >"$log"
+  "$loader" "$@" >"$log" 2>&1 &
+  pid=$!
+  tail -s 0.1 -n +1 -f --pid=$pid "$log" &
+  wait $pid
+  status=$?
+  wait
 }
 run_once "$@"
 if [ ! -s "$log" ]; then
-  echo "wine-run.sh: $1 ended with status $(cat "$status") before printing anything; running it once more"
+  echo "wine-run.sh: $1 ended with status $status before printing anything; running it once more"
   run_once "$@"
 fi
-exit "$(cat "$status")"
+exit $status
