@@ -12,9 +12,17 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 JOBS="${JOBS:-$(nproc)}"
 builds=("$@"); [ ${#builds[@]} -eq 0 ] && builds=(native win32 win64 fuzz)
 
+# Debian's compiler cache, when installed, with its cache outside the clone
+# (ccache's default under $HOME), so a second clone on this machine reuses it.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Absolute paths differ between clones; hash them relative to the tree.
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+fi
 configure() {  # dir, extra args...
   local dir=$1; shift
-  [ -f "$BUILD_DIR/$dir/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "$@" >/dev/null
+  [ -f "$BUILD_DIR/$dir/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
 }
 for b in "${builds[@]}"; do
   case $b in

@@ -12,7 +12,7 @@ need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for p in cmake ninja-build g++ clang libclang-rt-14-dev googletest zlib1g-dev python3 \
          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev \
-         wine64 xvfb xauth; do
+         wine64 xvfb xauth ccache; do
   have_pkg "$p" || need+=("$p")
 done
 runs_32bit=""
