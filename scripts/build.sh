@@ -6,6 +6,9 @@
 #   build/win64   the same sources for x86_64, run under 64-bit Wine
 #   build/fuzz    libFuzzer targets (clang)
 # Usage: scripts/build.sh [native|win32|win64|fuzz ...]   (default: all four)
+# TARGETS="a b" builds only those targets of each tree (the demo's few);
+# BUILD_PROGRESS=1 prints a short progress line every few seconds instead of
+# every compiler step (errors and warnings still show in full).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
@@ -24,6 +27,18 @@ configure() {  # dir, extra args...
   local dir=$1; shift
   [ -f "$BUILD_DIR/$dir/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
 }
+# Ninja's "[N/M] step" lines become one "build: TREE: N of M steps" line at
+# most every 5 seconds and at the end; every other line (errors) passes.
+show_progress() {  # tree
+  awk -v tree="$1" '
+    /^\[[0-9]+\/[0-9]+\]/ {
+      split(substr($1, 2), nm, "/"); n = nm[1]; m = nm[2] + 0
+      if (systime() - shown >= 5) { printf "build: %s: %d of %d steps\n", tree, n, m; fflush(); shown = systime() }
+      next
+    }
+    { print; fflush() }
+    END { if (m) printf "build: %s: %d of %d steps, done\n", tree, n, m }'
+}
 for b in "${builds[@]}"; do
   case $b in
     native) configure native ;;
@@ -32,6 +47,12 @@ for b in "${builds[@]}"; do
     fuzz)   configure fuzz -DTUNELET_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ;;
     *) echo "unknown build $b" >&2; exit 2 ;;
   esac
-  echo "build: $b"
-  cmake --build "$BUILD_DIR/$b" -j "$JOBS"
+  target_args=()
+  for t in ${TARGETS:-}; do target_args+=(--target "$t"); done
+  echo "build: $b${TARGETS:+ ($TARGETS)}"
+  if [ "${BUILD_PROGRESS:-}" = 1 ]; then
+    cmake --build "$BUILD_DIR/$b" -j "$JOBS" "${target_args[@]}" | show_progress "$b"
+  else
+    cmake --build "$BUILD_DIR/$b" -j "$JOBS" "${target_args[@]}"
+  fi
 done

@@ -16,6 +16,10 @@ else
   tree=win64 why="this machine cannot run 32-bit programs, so the x86_64 build of the same sources, under 64-bit Wine"
 fi
 echo "demo: build/$tree/bin/Tunelet.dll: $why"
+echo "demo: checking the packages the build needs (the first time this installs them: a few minutes)"
 "$ROOT/scripts/setup.sh"
-"$ROOT/scripts/build.sh" "$tree" >/dev/null
+# Only what the demo runs: the DLL, the simulated host and the simulated player.
+echo "demo: building Tunelet.dll, the simulated host and the simulated player"
+TARGETS="Tunelet talkeo-sim fake-player" BUILD_PROGRESS=1 "$ROOT/scripts/build.sh" "$tree"
+echo "demo: starting Wine and the simulated host (the first time Wine makes its prefix: about 10 s)"
 "$ROOT/tools/demo/run-demo.sh" "$BUILD_DIR/$tree" "$@"  # sets up Wine for the tree itself
