@@ -1,11 +1,13 @@
 // Writes the seed corpora of the fuzz targets, built with the unit tests'
 // byte builders: make_seeds DIR creates DIR/<target>/seed-N for each target.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "entry_input.h"
 #include "metadata/builders.h"
 #include "metadata/builders_containers.h"
 
@@ -117,6 +119,116 @@ std::vector<Bytes> MonkeySeeds() {
           tb::Cat({tb::Id3v2Tag(3, tb::Latin1("TIT2", "x")), descriptor, Bytes(64, 0)})};
 }
 
+
+// The reader seeds under their extensions (and a few under others), with
+// names for the file-name fallback and the settings byte varied.
+std::vector<Bytes> EntrySeeds() {
+  using tunelet::fuzz::MakeEntryInput;
+  constexpr uint8_t kNameFromFile = 1, kCyrillic = 2, kWinamp = 8 << 2, kAimp2 = 12 << 2, kITunes = 14 << 2;
+  const std::vector<Bytes> tags = TagSeeds(), ogg = OggSeeds(), asf = AsfSeeds(), monkey = MonkeySeeds(),
+                           riff = RiffSeeds(), mp4 = Mp4Seeds(), flac = FlacSeeds();
+  return {
+      MakeEntryInput(0, kNameFromFile | kWinamp, 0, "03_-_Band_-_Song", tags[0]),
+      MakeEntryInput(0, kCyrillic | kWinamp, 0, "01 - A - T", tags[3]),
+      MakeEntryInput(0, kNameFromFile, 0, "2Pac - Song", tags[4]),
+      MakeEntryInput(1, kNameFromFile | kCyrillic, 0, "Song", ogg[1]),
+      MakeEntryInput(2, kNameFromFile, 0, "a-b", asf[0]),
+      MakeEntryInput(3, kNameFromFile | kCyrillic, 0, "x", monkey[1]),
+      MakeEntryInput(4, 0, 0, "wave", riff[1]),
+      MakeEntryInput(5, kNameFromFile, 0, "pack", riff[2]),
+      MakeEntryInput(6, kNameFromFile | kWinamp, 320, "m", mp4[0]),
+      MakeEntryInput(7, kAimp2, -1, "v", mp4[2]),
+      MakeEntryInput(6, kITunes, INT32_MIN, "i", mp4[3]),
+      MakeEntryInput(8, kNameFromFile, 0, "f", flac[1]),
+      MakeEntryInput(9, 0, 0, "01 clip", Bytes(64, 0)),
+      MakeEntryInput(14, kNameFromFile, 0, "a - b - c", tags[0]),
+      MakeEntryInput(16, kNameFromFile, 0, "other", tags[0]),
+  };
+}
+
+// NUL-separated parts (the parts may hold NULs of their own: pass them with
+// the sv suffix).
+Bytes Parts(std::initializer_list<std::string_view> parts) {
+  Bytes out;
+  bool first = true;
+  for (std::string_view p : parts) {
+    if (!first) out.push_back(0);
+    first = false;
+    out.insert(out.end(), p.begin(), p.end());
+  }
+  return out;
+}
+
+Bytes WithNumbers(Bytes parts, std::initializer_list<uint32_t> numbers) {
+  parts.push_back(0);
+  for (uint32_t n : numbers)
+    for (int shift = 0; shift < 32; shift += 8) parts.push_back(uint8_t(n >> shift));
+  return parts;
+}
+
+std::vector<Bytes> TemplateSeeds() {
+  const std::initializer_list<uint32_t> numbers = {6'250'000, 229, 44'100, 217, 3};
+  return {
+      WithNumbers(Parts({"{{%artist%=%artist% }}\"%title%\"", "Artist", "Title", "Album", "Rock", "2007", "Winamp",
+                         "C:\\m\\a.mp3"}),
+                  numbers),
+      WithNumbers(Parts({"{{%album%=[%album%] }}{{%#%=%#%. }}%title% %time% %size% %khz% %bitrate% %ft% %player%",
+                         "%title%", "%album%", "", "", "", "", "x.flac"}),
+                  numbers),
+      Parts({"{{%year%=({{%genre%=%genre%}})}} {{}} {{=}} {{%x%=y}}", "a"}),
+      Parts({"}}{{%artist%=", "a"}),
+  };
+}
+
+std::vector<Bytes> SettingsSeeds() {
+  // The INI keys in the target's order, the record's texts, then its flags
+  // and numbers.
+  const Bytes values = Parts({"31", "1", "7000", "0", "12", "9", "1", "1", "0", "200", "1", "3", "0", "0", "1", "0",
+                              "1", "0", "1", "english.lng", "Title:", "%artist% - %title%", "Video:", "%title%",
+                              "/me %title%", "Away", "Back soon"});
+  Bytes withRecord = values;
+  withRecord.push_back(0);
+  for (uint8_t b : {0xFF, 0x00, 0x08, 0, 0, 0, 0x10, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF, 0x05, 0x80, 0, 0}) withRecord.push_back(b);
+  return {withRecord, Parts({"0x15", "-1", "0x7FFFFFFF", "+1", " 11 ", "x", "2"}), Parts({"", "", "", ""})};
+}
+
+std::vector<Bytes> HotKeySeeds() {
+  auto slot = [](std::string_view text) {
+    Bytes s(31, 0);
+    s[0] = uint8_t(text.size());
+    std::copy(text.begin(), text.end(), s.begin() + 1);
+    return s;
+  };
+  const Bytes file = tb::Cat({slot("Ctrl+Shift+F5"), slot("Alt+Page Up"), slot(""), slot("Win+Num +"), slot("Ctrl+F1")});
+  Bytes damaged = file;
+  damaged[31] = 0xFF;  // a length past the slot
+  return {file, tb::Cat({damaged, tb::Str("\n--\nCtrl+Alt+Delete\nShift+\nCtrl+Ctrl+A\nF13\n")}),
+          tb::Cat({Bytes(40, 0x1E), tb::Str("\n--\nCtrl+Shift+Alt+Win+Backspace\n")})};
+}
+
+std::vector<Bytes> LanguageSeeds() {
+  // A selector byte (1 LNG_LANG, 2 LNG_AUTHOR, 3 LNG_INFO, then the keys),
+  // then the value.
+  return {Parts({"\x01" "English", "\x02" "Someone", "\x03" "A note", "\x04" "Plugin on", "\x05", "\x06" "x&y"}),
+          Parts({"\x02", "\x01" "Deutsch", "\x10" "%s %d", "\x20" "\r\n", "\x30" "a very long text to cut"})};
+}
+
+// The players' answers are read off the input as they are asked for; any
+// bytes do, so the seeds are a few reproducible byte strings.
+std::vector<Bytes> PlayerSeeds() {
+  std::vector<Bytes> seeds;
+  uint32_t state = 12345;
+  for (size_t length : {64, 256, 1024, 2048}) {
+    Bytes s(length);
+    for (uint8_t& b : s) {
+      state = state * 1103515245 + 12345;
+      b = uint8_t(state >> 16);
+    }
+    seeds.push_back(std::move(s));
+  }
+  return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,5 +244,11 @@ int main(int argc, char** argv) {
   Write(root / "fuzz_riff", RiffSeeds());
   Write(root / "fuzz_ogg", OggSeeds());
   Write(root / "fuzz_monkey", MonkeySeeds());
+  Write(root / "fuzz_entry", EntrySeeds());
+  Write(root / "fuzz_templates", TemplateSeeds());
+  Write(root / "fuzz_settings", SettingsSeeds());
+  Write(root / "fuzz_hotkeys", HotKeySeeds());
+  Write(root / "fuzz_language", LanguageSeeds());
+  Write(root / "fuzz_players", PlayerSeeds());
   return 0;
 }
