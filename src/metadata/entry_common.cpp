@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "model/file_kind.h"
 #include "model/player_table.h"
+#include "model/track_caps.h"
 
 namespace tunelet {
 
@@ -95,6 +96,7 @@ int RunEntryPoint(std::u16string_view path, const std::function<void(TrackInfo&)
   }
   SetText(t.PlayerName, PlayerDisplayName(Settings().CurrentPlayer));
   ApplyNameFallback(t, path, fallback);
+  CapTrackValues(t);
   return 1;
 }
 

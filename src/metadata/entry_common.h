@@ -20,7 +20,8 @@ enum class NameFallback {
 
 // The common skeleton: ClearTrackInfo (and clean-up of the previous track's
 // temporary cover), LastReadPath := path, readers(Track()), PlayerName from
-// the current player, the name fallback. Returns 1, as every entry point does.
+// the current player, the name fallback, the caps of CapTrackValues. Returns
+// 1, as every entry point does.
 // A reader that throws stops there; what it wrote stays.
 int RunEntryPoint(std::u16string_view path, const std::function<void(TrackInfo&)>& readers,
                   NameFallback fallback = NameFallback::kTagged);

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "common/text.h"
+#include "model/track_caps.h"
 
 namespace tunelet {
 
@@ -35,8 +36,9 @@ bool ReadFoobar2000TrackFrom(const TitleFormatter& format, const FileSizeQuery& 
   if (!path) return false;
   const auto title = format(u"[%title%]");
   if (!title) return false;
-  // A new title under the same path (a stream) makes a new track.
-  if (!EqualsIgnoreCase(*title, View(track.Title))) Forget(track.LastReadPath);
+  // A new title under the same path (a stream) makes a new track. The record
+  // keeps the title capped, so the capped title is what is compared.
+  if (!EqualsIgnoreCase(CappedTrackValue(*title), View(track.Title))) Forget(track.LastReadPath);
   if (EqualsIgnoreCase(*path, View(track.LastReadPath))) return false;
 
   SetText(track.FilePath, *path);
@@ -54,7 +56,7 @@ bool ReadFoobar2000TrackFrom(const TitleFormatter& format, const FileSizeQuery& 
   for (const TextField& f : kTextFields) {
     const auto text = format(f.format);
     if (!text) return false;
-    SetText(track.*f.field, *text);
+    SetText(track.*f.field, CappedTrackValue(*text));
   }
 
   struct NumberField {

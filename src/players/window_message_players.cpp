@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "model/settings.h"
 #include "model/player_table.h"
+#include "model/track_caps.h"
 
 namespace tunelet {
 
@@ -85,6 +86,7 @@ void WriteStreamTrack(std::u16string_view windowTitle, std::u16string_view url, 
   SetText(s.Track.FilePath, url);
   SetText(s.Track.Title, title);
   SetText(s.Track.PlayerName, PlayerDisplayName(player));
+  CapTrackValues(s.Track);
 }
 
 }  // namespace

@@ -63,18 +63,29 @@ BlockExpansion ExpandBlocks(std::u16string& text, bool live);
 // stopped the expansion; blocks before it stay expanded).
 uint8_t ExpandConditionalBlocks(std::u16string& text, ITemplateErrorReporter* owner, bool live);
 
-// Replace every variable, ignoring case and in table order, by its live or
-// its sample value. Each variable works on the text as the earlier ones left
-// it, so a value holding a later variable's name has that name replaced too.
-void SubstituteVariables(std::u16string& text);
+// The longest text a substitution makes; what would go beyond is dropped.
+constexpr size_t kMaxSubstitutedChars = 32768;
+
+// Replace every variable, ignoring case, by its live or its sample value, in
+// one pass from left to right. A value is inserted as it is and never read
+// again, so a tag that holds variable names shows them literally. Live values
+// are put on one line: line breaks, tabs and other control characters in
+// them become a space (the template's own text keeps them).
+void SubstituteVariables(std::u16string& text, size_t maxChars = kMaxSubstitutedChars);
 void SubstituteSampleValues(std::u16string& text);
 
 // The options dialog's preview of an X-status text: the check, then the
 // sample values; nothing when the check fails (owner has been told why).
 std::optional<std::u16string> PreviewTemplateText(std::u16string text, ITemplateErrorReporter* owner);
 
+// The longest line the paste types; the direct paste posts one message per
+// character, and a thread's message queue holds some ten thousand.
+constexpr size_t kMaxPasteTextChars = 4096;
+
 // The line the paste hot key types: the paste template with live values.
-// Blocks are not expanded there; they are pasted as written.
+// Blocks are not expanded there; they are pasted as written. An empty
+// artist takes the space after it along, so the line neither starts with a
+// space nor has two in a row where the artist would be.
 std::u16string PasteText();
 // The paste template preview: the given (possibly unsaved) template with the
 // sample values.

@@ -1,5 +1,6 @@
 #include "templates/xstatus_policy.h"
 
+#include "common/text_bounds.h"
 #include "model/settings.h"
 #include "model/file_kind.h"
 #include "templates/template_engine.h"
@@ -56,12 +57,15 @@ std::optional<XStatusContent> BuildXStatusContent() {
   XStatusContent content;
   content.picture = PublishedPicture(s, video);
   content.title = PublishedTitle(s, video);
+  // The host's own title goes back as it was; a stored template is cut to
+  // what the host takes.
+  if (!s.KeepXStatusName) TruncateText(content.title, kMaxXStatusTitleChars);
   if (IsEmpty(content.title)) content.title.reset();
   content.text = TextTemplate(s, video);
   // A block error still publishes: what precedes it is expanded, the rest
   // stays as written.
   ExpandConditionalBlocks(content.text, nullptr, true);
-  SubstituteVariables(content.text);
+  SubstituteVariables(content.text, kMaxXStatusTextChars);
   return content;
 }
 

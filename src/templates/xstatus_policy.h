@@ -8,6 +8,7 @@
 // Reads the settings, the saved X-status and the track from Settings().
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,11 @@ constexpr uint8_t kModeFromMusic = 11;    // rb_frommusic
 constexpr uint8_t kModeReplaceAny = 21;   // rb_fromany
 constexpr uint8_t kModeAppendToUser = 31; // rb_plusany
 constexpr int32_t kMusicPicture = 11;
+
+// The longest X-status title and text the host takes: the limits of its
+// X-status fields, which the options dialog applies to the templates too.
+constexpr size_t kMaxXStatusTitleChars = 20;
+constexpr size_t kMaxXStatusTextChars = 510;
 
 // What one publish sends with MSG_SET_XSTATUS.
 struct XStatusContent {

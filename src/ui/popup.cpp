@@ -27,7 +27,8 @@ std::u16string ClockText(std::u16string_view longTime) {
 
 std::u16string TrackPopupText(const TrackInfo& track) {
   std::u16string text(View(track.Artist));
-  text += u" \"";
+  if (!text.empty()) text += u' ';  // no artist: the quoted title starts the text
+  text += u'"';
   text += View(track.Title);
   text += u'"';
   if (track.Duration > 0) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "model/settings.h"
@@ -53,6 +54,21 @@ TEST(PasteText, VariablesAreReplacedAndBlocksPastedAsWritten) {
   SetText(Track().Title, u"Звезда");
   SetText(Track().Album, u"Группа крови");
   EXPECT_EQ(PasteText(), u"*втыкает Кино \"Звезда\"*{{Группа крови= from Группа крови}}");
+  ResetSettings();
+}
+
+TEST(PasteText, ControlCharactersOfTagsAreNeverTypedButTheTemplatesLineBreakIs) {
+  ResetSettings();
+  SetText(Settings().PasteTemplate, u"%artist% \"%title%\"\r");
+  SetText(Track().Artist, u"A\tB");
+  SetText(Track().Title, u"Nice song\r\n/quit see you\x1B");
+  const std::u16string text = PasteText();
+  EXPECT_EQ(text, u"A B \"Nice song /quit see you \"\r");
+  for (const bool unicode : {true, false}) {
+    const std::vector<uint32_t> codes = CharMessageCodes(text, unicode, 1251);
+    EXPECT_EQ(std::count_if(codes.begin(), codes.end(), [](uint32_t c) { return c < 0x20; }), 1) << unicode;
+    EXPECT_EQ(codes.back(), uint32_t('\r'));  // the Enter the user wrote
+  }
   ResetSettings();
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "model/settings.h"
+#include "model/track_caps.h"
 #include "templates/template_engine.h"
 
 using namespace tunelet;
@@ -158,6 +160,127 @@ TEST_F(TemplateEngine, StrayClosingWithAVariableBeforeItIsAnErrorNotAnEdit) {
   EXPECT_EQ(text, u" %title%=y}}");
 }
 
+// The expansion rule step by step, as the text reads: every pass searches the
+// whole current text for the first "{{", the first "=" after it and the first
+// "}}" after it, and deletes from the string. Slow, and plainly right.
+BlockExpansion StepwiseExpansion(std::u16string& text, bool live) {
+  // 1-based positions, 0 for none.
+  auto find = [&](std::u16string_view marker, size_t from) -> size_t {
+    const size_t p = text.find(marker, from == 0 ? 0 : from - 1);
+    return p == std::u16string::npos ? 0 : p + 1;
+  };
+  auto count = [&](std::u16string_view marker) {
+    size_t n = 0;
+    for (size_t p = text.find(marker); p != std::u16string::npos; p = text.find(marker, p + 1)) ++n;
+    return n;
+  };
+  auto failed = [](std::u16string caption, std::u16string message) {
+    return BlockExpansion{kBlocksFailed, TemplateError{std::move(caption), std::move(message)}};
+  };
+  const size_t openings = count(u"{{");
+  if (openings == 0) return {kNoBlocks, std::nullopt};
+  if (count(u"}}") != openings)
+    return failed(u"Ошибка в условных блоках", u"Количество тэгов {{ несоответствует количеству тэгов }}");
+  for (size_t pass = 1; pass <= openings; ++pass) {
+    const std::u16string caption = u"Ошибка в условном блоке #" + ToU16(uint32_t(pass));
+    const size_t o = find(u"{{", 1), s = find(u"=", o + 1), c = find(u"}}", o + 2);
+    if (s > c) return failed(caption, u"Ожидался = но }} был найден");
+    if (s == 0) return failed(caption, u"Отсутствует =");
+    if (s == o + 2) return failed(caption, u"Отсутствует тэг между {{ и =");
+    if (c == s + 1) return failed(caption, u"Отсутствует тэг между = и }}");
+    if (o == 0) return failed(caption, u"Ожидался = но }} был найден");
+    const std::u16string tag = text.substr(o + 1, s - o - 2);
+    const std::optional<size_t> index = FindTemplateVariable(tag);
+    if (!index) return failed(caption, u"Неопределённый шаблон \"" + tag + u"\"");
+    if (!live || TemplateVariableHolds(*index)) {
+      text.erase(c - 1, 2);
+      text.erase(o - 1, s - o + 1);
+    } else {
+      text.erase(o - 1, c + 2 - o);
+    }
+  }
+  return {kBlocksExpanded, std::nullopt};
+}
+
+// Random templates: blocks nested in blocks with now and then a piece left out
+// or a stray brace, "=" or undefined tag thrown in, so that every rule and
+// every error is met, and braces that a deletion brings together too.
+class TemplateGenerator {
+ public:
+  std::u16string Make() {
+    std::u16string text;
+    Items(text, 0);
+    return text;
+  }
+
+ private:
+  bool Chance(int percent) { return std::uniform_int_distribution<int>(0, 99)(random_) < percent; }
+  template <size_t N>
+  std::u16string_view Pick(const std::u16string_view (&from)[N]) {
+    return from[std::uniform_int_distribution<size_t>(0, N - 1)(random_)];
+  }
+  void Items(std::u16string& text, int depth) {
+    static constexpr std::u16string_view kPlain[] = {u"x", u" ", u"=", u"{", u"}", u"}}", u"{{", u"%artist%"};
+    static constexpr std::u16string_view kTags[] = {u"%artist%", u"%album%", u"%artist%", u"%album%",
+                                                    u"%artist%", u"%album%", u"%bogus%",  u""};
+    for (int n = std::uniform_int_distribution<int>(depth == 0 ? 1 : 0, 3)(random_); n > 0; --n) {
+      if (depth > 2 || Chance(40)) {
+        text += Chance(92) ? kPlain[0] : Pick(kPlain);
+        continue;
+      }
+      if (!Chance(2)) text += u"{{";
+      text += Pick(kTags);
+      if (!Chance(2)) text += u"=";
+      Items(text, depth + 1);
+      if (!Chance(2)) text += u"}}";
+    }
+  }
+  std::mt19937 random_{20240611};
+};
+
+TEST_F(TemplateEngine, BlockExpansionFollowsTheStepwiseRuleOnEveryKindOfText) {
+  Track().Artist = u"A";  // holds; the album does not
+  TemplateGenerator generator;
+  int expanded = 0, failed = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const std::u16string text = generator.Make();
+    const bool live = i % 2 == 0;
+    std::u16string expected = text, actual = text;
+    const BlockExpansion want = StepwiseExpansion(expected, live);
+    const BlockExpansion got = ExpandBlocks(actual, live);
+    const std::string shown(text.begin(), text.end());  // the pieces are ASCII
+    ASSERT_EQ(got.result, want.result) << shown;
+    ASSERT_EQ(actual, expected) << shown;
+    ASSERT_EQ(got.error.has_value(), want.error.has_value()) << shown;
+    if (want.error) {
+      ASSERT_EQ(got.error->caption, want.error->caption) << shown;
+      ASSERT_EQ(got.error->text, want.error->text) << shown;
+    }
+    if (want.result == kBlocksExpanded) ++expanded;
+    if (want.result == kBlocksFailed) ++failed;
+  }
+  // Both ends are reached often enough to matter.
+  EXPECT_GT(expanded, 1000);
+  EXPECT_GT(failed, 2000);
+}
+
+TEST_F(TemplateEngine, LongTemplatesExpandWholly) {
+  Track().Artist = u"A";
+  // 10,000 blocks in a row, half of them dropped.
+  std::u16string row;
+  for (int i = 0; i < 5000; ++i) row += u"{{%artist%=a}}{{%album%=b}}";
+  EXPECT_EQ(ExpandConditionalBlocks(row, nullptr, true), kBlocksExpanded);
+  EXPECT_EQ(row, std::u16string(5000, u'a'));
+  // 10,000 blocks nested under holding ones: each pass closes the next inner
+  // block with the outer closing.
+  std::u16string nested;
+  for (int i = 0; i < 10000; ++i) nested += u"{{%artist%=";
+  nested += u"x";
+  for (int i = 0; i < 10000; ++i) nested += u"}} ";
+  EXPECT_EQ(ExpandConditionalBlocks(nested, nullptr, true), kBlocksExpanded);
+  EXPECT_EQ(nested, u"x" + std::u16string(10000, u' '));
+}
+
 TEST_F(TemplateEngine, CheckModeKeepsEveryBlockAndNeverReportsInLiveMode) {
   std::u16string text = u"{{%artist%=%artist% }}{{%#%=#%#% }}{{%album%=(%album%)}}";
   RecordingReporter reporter;
@@ -214,20 +337,69 @@ TEST_F(TemplateEngine, LiveValuesComeFromTheTrack) {
   EXPECT_EQ(text, u"[][0][][][]");
 }
 
-TEST_F(TemplateEngine, SubstitutionRunsInIndexOrderOnTheTextSoFar) {
+TEST_F(TemplateEngine, ValuesAreInsertedOnceAndNeverSearchedAgain) {
   Track().Title = u"Best of %ALBUM%";
   Track().Album = u"Wolves %title%";
-  // The title's %ALBUM% is replaced (album comes later); the album's %title%
-  // is not (title came earlier).
-  std::u16string text = u"%title%";
-  SubstituteVariables(text);
-  EXPECT_EQ(text, u"Best of Wolves %title%");
-
-  // A value holding its own variable's name is not searched again.
   Track().Artist = u"%artist%%artist%";
-  text = u"%artist%!";
+  std::u16string text = u"%title% / %album% / %artist%!";
   SubstituteVariables(text);
-  EXPECT_EQ(text, u"%artist%%artist%!");
+  EXPECT_EQ(text, u"Best of %ALBUM% / Wolves %title% / %artist%%artist%!");
+
+  // A value ending in part of a name does not complete a name with the
+  // template text after it.
+  Track().Title = u"50%";
+  text = u"%title%artist%";
+  SubstituteVariables(text);
+  EXPECT_EQ(text, u"50%artist%");
+
+  // A stray percent sign of the template stays; names overlapping it are found.
+  text = u"100% %%title%%";
+  SubstituteVariables(text);
+  EXPECT_EQ(text, u"100% %50%%");
+}
+
+TEST_F(TemplateEngine, ControlCharactersOfValuesBecomeOneSpaceButTheTemplatesOwnStay) {
+  Track().Artist = u"\tBand\x7F";
+  Track().Title = u"Nice song\r\n/quit see you\x85\u2028end";
+  std::u16string text = u"%artist%\r\n%title%\t!";
+  SubstituteVariables(text);
+  EXPECT_EQ(text, u" Band \r\nNice song /quit see you end\t!");
+  // Previews show the sample values as they are.
+  EXPECT_EQ(PastePreviewText(u"a\nb %#%"), u"a\nb 3");
+}
+
+TEST_F(TemplateEngine, SubstitutionStopsAtItsCapWithoutSplittingAPair) {
+  Track().Title = std::u16string(kMaxTrackValueChars, u't');
+  std::u16string many;
+  for (int i = 0; i < 20; ++i) many += u"%title%";
+  SubstituteVariables(many);
+  EXPECT_EQ(many, std::u16string(kMaxSubstitutedChars, u't'));
+
+  Track().Title = u"ab\U0001F3B5";  // a, b and one surrogate pair
+  std::u16string text = u"%title%";
+  SubstituteVariables(text, 3);
+  EXPECT_EQ(text, u"ab");
+  text = u"%title%";
+  SubstituteVariables(text, 4);
+  EXPECT_EQ(text, u"ab\U0001F3B5");
+  text = u"xyz%title%";
+  SubstituteVariables(text, 2);
+  EXPECT_EQ(text, u"xy");
+}
+
+TEST_F(TemplateEngine, PasteTextDropsTheSpaceAfterAnEmptyArtistOnly) {
+  Track().Title = u"holiday clip";
+  Settings().PasteTemplate = u"%artist% \"%title%\"";
+  EXPECT_EQ(PasteText(), u"\"holiday clip\"");
+  Settings().PasteTemplate = u"*втыкает %artist% \"%title%\"*";
+  EXPECT_EQ(PasteText(), u"*втыкает \"holiday clip\"*");
+  Track().Artist = u"";  // present but empty
+  EXPECT_EQ(PasteText(), u"*втыкает \"holiday clip\"*");
+  // Other empty values keep the spaces the user wrote.
+  Settings().PasteTemplate = u"%album% %artist%  %title%";
+  EXPECT_EQ(PasteText(), u"  holiday clip");
+  Track().Artist = u"A";
+  EXPECT_EQ(PasteText(), u" A  holiday clip");
 }
 
 TEST_F(TemplateEngine, PasteTextSubstitutesButLeavesBlocksAsWritten) {

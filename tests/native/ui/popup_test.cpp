@@ -58,8 +58,14 @@ TEST(PopupTexts, TrackTextQuotesTheTitleAndAddsTheKnownDuration) {
   EXPECT_EQ(TrackPopupText(t), u"Кино \"Звезда\" [3:45]");
   t.Duration = 3601;
   EXPECT_EQ(TrackPopupText(t), u"Кино \"Звезда\" [60:01]");
+  // Without an artist the quoted title starts the text.
+  TrackInfo noArtist;
+  SetText(noArtist.Title, u"holiday clip");
+  EXPECT_EQ(TrackPopupText(noArtist), u"\"holiday clip\"");
+  noArtist.Artist = u"";  // present but empty, as an 8-bit tag stores it
+  EXPECT_EQ(TrackPopupText(noArtist), u"\"holiday clip\"");
   TrackInfo none;
-  EXPECT_EQ(TrackPopupText(none), u" \"\"");
+  EXPECT_EQ(TrackPopupText(none), u"\"\"");
 }
 
 TEST(PopupTexts, TitlesAndStateTexts) {

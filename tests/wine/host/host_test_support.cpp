@@ -76,17 +76,26 @@ int WindowsOfModuleOnThisThread(HMODULE module) {
 std::wstring Bstr(BSTR b) { return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring(); }
 
 namespace {
+// ID3v2.3 frame: identifier, 32-bit size, two flag bytes, body.
+std::string Frame(const char* id, const std::string& body) {
+  const uint32_t n = uint32_t(body.size());
+  return std::string(id, 4) + char(n >> 24) + char(n >> 16) + char(n >> 8) + char(n) + std::string(2, '\0') + body;
+}
 // ID3v2.3 text frame, UTF-16 with a byte-order mark (encoding 1).
 std::string TextFrame(const char* id, const std::wstring& text) {
   std::string body = "\x01\xFF\xFE";
   for (wchar_t c : text) body += {char(c & 0xFF), char(c >> 8)};
-  const uint32_t n = uint32_t(body.size());
-  return std::string(id, 4) + char(n >> 24) + char(n >> 16) + char(n >> 8) + char(n) + std::string(2, '\0') + body;
+  return Frame(id, body);
 }
 }  // namespace
 
+std::string Latin1TextFrame(const char* id, const std::string& text) { return Frame(id, '\0' + text); }
+
 void WriteTaggedMp3(const std::wstring& path, const std::wstring& artist, const std::wstring& title) {
-  const std::string frames = TextFrame("TPE1", artist) + TextFrame("TIT2", title);
+  WriteMp3WithFrames(path, TextFrame("TPE1", artist) + TextFrame("TIT2", title));
+}
+
+void WriteMp3WithFrames(const std::wstring& path, const std::string& frames) {
   const uint32_t n = uint32_t(frames.size());  // synchsafe, 7 bits a byte
   std::string file = std::string("ID3\x03\x00\x00", 6) + char((n >> 21) & 0x7F) + char((n >> 14) & 0x7F) +
                      char((n >> 7) & 0x7F) + char(n & 0x7F) + frames;

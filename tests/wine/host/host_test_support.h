@@ -43,6 +43,10 @@ std::wstring Bstr(BSTR b);
 // A tagged MP3: an ID3v2.3 tag with the artist and title in UTF-16, then a few
 // MPEG-1 Layer III frames of 128 kbit/s at 44100 Hz.
 void WriteTaggedMp3(const std::wstring& path, const std::wstring& artist, const std::wstring& title);
+// An ID3v2.3 text frame with 8-bit text (encoding 0).
+std::string Latin1TextFrame(const char* id, const std::string& text);
+// The same MP3 with an ID3v2.3 tag of the given frames.
+void WriteMp3WithFrames(const std::wstring& path, const std::string& frames);
 
 // Pumps the host's messages until done() holds, at most boundMs; true when it did.
 bool PumpUntil(talkeo_sim::SimHost& host, const std::function<bool()>& done, uint32_t boundMs);

@@ -219,6 +219,34 @@ TEST_F(HotKeys, TheDirectPasteSendsOneCharacterMessagePerUtf16Unit) {
   EXPECT_EQ(target.Text(), line);
 }
 
+// A title with a line break in its tag would send the chat line at the break
+// and type the rest as a command.
+TEST_F(HotKeys, ALineBreakInATagIsPastedAsASpaceByBothMethods) {
+  tunelet::SetText(tunelet::Track().Title, u"Nice song\r\n/quit see you");
+  const std::wstring line = L"*втыкает Кино \"Nice song /quit see you\"*";
+  hotKeys_.CreateHotKeyWindow();
+  KnowAFile();
+  {
+    tunelet::Settings().Directpaste = true;
+    PasteTarget target(PasteTarget::Kind::UnicodeEdit);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == target.frame(); }, 2000));
+    PressHotKey(kPaste);
+    EXPECT_TRUE(PumpUntil([&] { return target.chars() >= int(line.size()); }, 3000));
+    PumpFor(100);
+    EXPECT_EQ(target.lineBreaks(), 0);
+    EXPECT_EQ(target.chars(), int(line.size()));
+    EXPECT_EQ(target.Text(), line);
+  }
+  {
+    tunelet::Settings().Directpaste = false;
+    PasteTarget target(PasteTarget::Kind::UnicodeEdit);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == target.frame(); }, 2000));
+    PressHotKey(kPaste);
+    EXPECT_TRUE(PumpUntil([&] { return target.Text() == line; }, 3000)) << target.keys();
+    EXPECT_EQ(ClipboardText(), line);
+  }
+}
+
 TEST_F(HotKeys, AnEightBitWindowGetsWindows1251BytesWhenAUIsOne) {
   tunelet::Settings().a_u = 1;
   tunelet::SetText(tunelet::Settings().PasteTemplate, u"%artist%!");

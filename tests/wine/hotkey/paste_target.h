@@ -68,6 +68,8 @@ class PasteTarget {
     return buf;
   }
   int chars() const { return chars_; }
+  // Character messages of a line break (Enter types '\r').
+  int lineBreaks() const { return lineBreaks_; }
   int ctrlV() const { return ctrlV_; }
   int keys() const { return keys_; }
   std::vector<unsigned> bytes() const {
@@ -84,6 +86,7 @@ class PasteTarget {
   static LRESULT CALLBACK EditHook(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     PasteTarget* t = Self();
     if (msg == WM_CHAR) ++t->chars_;
+    if (msg == WM_CHAR && (wp == '\r' || wp == '\n')) ++t->lineBreaks_;
     if (msg == WM_KEYDOWN && wp == 'V' && (::GetKeyState(VK_CONTROL) & 0x8000)) ++t->ctrlV_;
     if (msg == WM_KEYDOWN || msg == WM_KEYUP) ++t->keys_;
     return ::CallWindowProcW(t->editProc_, h, msg, wp, lp);
@@ -142,7 +145,7 @@ class PasteTarget {
   std::atomic<bool> ended_{false};
   HWND frame_ = nullptr, input_ = nullptr;
   WNDPROC editProc_ = nullptr;
-  std::atomic<int> chars_{0}, ctrlV_{0}, keys_{0}, byteCount_{0};
+  std::atomic<int> chars_{0}, ctrlV_{0}, keys_{0}, byteCount_{0}, lineBreaks_{0};
   unsigned bytes_[256] = {};
 };
 

@@ -184,6 +184,30 @@ TEST_F(Road, TaggedMp3IsPublishedAfterTheClearAndTheUsersOwnComesBackAfterTheSto
   EXPECT_EQ(host_.Sent().size(), 0u);
 }
 
+// Each tag value names the next variable thirty times (1,175 bytes of tag):
+// the X-status shows the names as written, at once.
+TEST_F(Road, TagsThatNameVariablesArePublishedAsWritten) {
+  auto repeat = [](const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  const std::wstring track = MediaFile(L"crafted.mp3");
+  host_test::WriteMp3WithFrames(track, host_test::Latin1TextFrame("TPE1", repeat("%title%", 30)) +
+                                           host_test::Latin1TextFrame("TIT2", repeat("%album%", 30)) +
+                                           host_test::Latin1TextFrame("TALB", repeat("%genre%", 30)) +
+                                           host_test::Latin1TextFrame("TCON", repeat("%year%", 30)) +
+                                           host_test::Latin1TextFrame("TYER", std::string(300, 'y')));
+  const std::string text = repeat("%title%", 30) + " \"" + repeat("%album%", 30) + "\"";
+  const XStatus published{11, L"Слушаю:", std::wstring(text.begin(), text.end())};
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(track));
+  ASSERT_TRUE(host_.Start());
+  ASSERT_TRUE(PumpUntilShown(published)) << ShownText().substr(0, 300);
+  ExpectClearThen(published);
+}
+
 TEST_F(Road, VideoGetsTheVideoPictureAndTitleAndClosingThePlayerRestores) {
   const std::wstring clip = MediaFile(L"Клип - Лето.mkv");
   std::ofstream(std::filesystem::path(clip), std::ios::binary)
