@@ -2,6 +2,7 @@
 
 #include "model/settings.h"
 #include "metadata/cover.h"
+#include "metadata/stream_values.h"
 #include "platform/platform.h"
 #include "model/file_kind.h"
 #include "model/player_table.h"
@@ -94,6 +95,7 @@ int RunEntryPoint(std::u16string_view path, const std::function<void(TrackInfo&)
   } catch (...) {
     // A reader that fails keeps what it had written; the fallback still runs.
   }
+  DropImpossibleStreamValues(t);
   SetText(t.PlayerName, PlayerDisplayName(Settings().CurrentPlayer));
   ApplyNameFallback(t, path, fallback);
   CapTrackValues(t);

@@ -206,6 +206,29 @@ class FrameWalker {
     SetText(field, DecodeFrameText(enc, data.subspan(textPos)));
   }
 
+  // COMM: the plain comment (empty description) is the user's; a described
+  // one stands in only until a plain one comes. Players write their own
+  // housekeeping into described comments ("iTunNORM", "iTunes_CDDB_1", ...):
+  // numbers that are no comment at all.
+  void Comment(ByteSpan data) {
+    if (data.size() < 5) return;
+    const uint8_t enc = data[0];
+    const size_t descriptionEnd = FindTerminator(data, 4, enc);
+    const std::u16string description = DecodeFrameText(enc, data.subspan(4, descriptionEnd - 4));
+    const bool plain = description.empty();
+    if (!plain && IsPlayerHousekeeping(description)) return;
+    if (info_.Comment && !(plain && commentIsDescribed_)) return;
+    OptText text;
+    SetText(text, DecodeFrameText(enc, data.subspan(SkipTerminated(data, 4, enc))));
+    if (!text) return;
+    info_.Comment = std::move(text);
+    commentIsDescribed_ = !plain;
+  }
+
+  static bool IsPlayerHousekeeping(std::u16string_view description) {
+    return description.starts_with(u"iTun");
+  }
+
   // SYLT: encoding, language, time-stamp format, content type (1 = lyrics),
   // description, then pieces of text each followed by its terminator and a
   // 4-byte time stamp; the pieces are joined.
@@ -287,7 +310,7 @@ class FrameWalker {
       if (!info_.Genre && data.size() >= 2) info_.Genre = GenreFromText(DecodeFrameText(data[0], data.subspan(1)));
       if (info_.Genre && info_.Genre->empty()) info_.Genre.reset();
     }
-    else if (id == "COMM") CommentLike(info_.Comment, data);
+    else if (id == "COMM") Comment(data);
     else if (id == "USLT") CommentLike(info_.Lyrics, data);
     else if (id == "SYLT") SynchronisedLyrics(data);
     else if (id == "TXXX") UserTextLyrics(data);
@@ -297,6 +320,7 @@ class FrameWalker {
   TrackInfo& info_;
   uint8_t major_;
   int bestTitle_ = 0, bestArtist_ = 0, bestAlbum_ = 0;
+  bool commentIsDescribed_ = false;  // Comment came from a described COMM frame
 };
 
 // The tag bytes after the header, read into memory (at most the cap).

@@ -170,35 +170,71 @@ bool ReadWaveChunks(platform::ReadableFile& file, uint64_t pos, Format& fmt, std
   return true;
 }
 
-// Sample rate from the flags of a WavPack block header (bits 23..26), for
-// files packed without a RIFF header; 0 for a custom rate.
-uint32_t WavPackSampleRate(ByteSpan blockHeader) {
-  static constexpr uint32_t kRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050, 24000,
-                                          32000, 44100, 48000, 64000, 88200, 96000, 192000};
-  const uint32_t index = (LoadU32le(blockHeader, 24) >> 23) & 0x0F;
-  return index < 15 ? kRates[index] : 0;
-}
+// A sub-block of a WavPack block: <id byte: 0x80 large, 0x40 odd size, low 6
+// bits the kind><size in 16-bit words: 1 byte, or 3 when large><data>.
+struct WavPackSubBlock {
+  uint64_t dataPos = 0;   // in the file
+  uint64_t dataSize = 0;  // bytes
+};
 
-// Where the packed file's RIFF header starts. Older packers put it in the
-// first sub-block; newer ones may put others (such as the file's original
-// extension) before it, so the first block's sub-blocks are searched:
-// <id byte: 0x80 large, 0x40 odd size, low 6 bits the kind><size in 16-bit
-// words: 1 byte, or 3 when large><data>. 0x21 is the RIFF header.
-uint64_t WavPackRiffHeaderOffset(platform::ReadableFile& file, ByteSpan blockHeader) {
-  constexpr uint64_t kDefault = kWavPackBlockHeaderSize + kWavPackSubBlockHeaderSize;
-  constexpr uint8_t kRiffHeaderId = 0x21;
+// The first sub-block of that kind in the first block, read from the file.
+std::optional<WavPackSubBlock> FindWavPackSubBlock(platform::ReadableFile& file, ByteSpan blockHeader, uint8_t kind) {
+  constexpr uint8_t kLarge = 0x80, kOddSize = 0x40, kKindMask = 0x3F;
   const uint64_t blockEnd = uint64_t(LoadU32le(blockHeader, 4)) + 8;
   uint64_t pos = kWavPackBlockHeaderSize;
   for (int n = 0; n < kMaxRiffChunks && pos < blockEnd; ++n) {
     uint8_t h[4];
     if (file.ReadAt(pos, h, sizeof h) != sizeof h) break;
-    const bool large = h[0] & 0x80;
+    const bool large = h[0] & kLarge;
     const uint64_t words = large ? (h[1] | uint32_t(h[2]) << 8 | uint32_t(h[3]) << 16) : h[1];
     const uint64_t header = large ? 4 : 2;
-    if ((h[0] & 0x3F) == kRiffHeaderId) return pos + header;
+    if ((h[0] & kKindMask) == kind) {
+      const uint64_t size = words * 2 - ((h[0] & kOddSize) && words ? 1 : 0);
+      return WavPackSubBlock{pos + header, size};
+    }
     pos += header + words * 2;
   }
-  return kDefault;
+  return std::nullopt;
+}
+
+// Where the packed file's RIFF header starts. Older packers put it in the
+// first sub-block; newer ones may put others (such as the file's original
+// extension) before it, so the first block's sub-blocks are searched.
+uint64_t WavPackRiffHeaderOffset(platform::ReadableFile& file, ByteSpan blockHeader) {
+  constexpr uint64_t kDefault = kWavPackBlockHeaderSize + kWavPackSubBlockHeaderSize;
+  constexpr uint8_t kRiffHeader = 0x21;
+  const auto riff = FindWavPackSubBlock(file, blockHeader, kRiffHeader);
+  return riff ? riff->dataPos : kDefault;
+}
+
+// Sample rate of a file packed without a RIFF header: the index in the block
+// header's flags (bits 23..26), or, for index 15, the rate sub-block (24 bits,
+// with a fourth byte holding 7 more). DSD audio (flag bit 31) counts bytes of
+// eight 1-bit samples, and its rate is the header's rate shifted left by the
+// first byte of the DSD sub-block: DSD64 is stored as 88200 shifted by 2,
+// 352800 bytes a second. 0 when the rate cannot be told.
+uint32_t WavPackSampleRate(platform::ReadableFile& file, ByteSpan blockHeader) {
+  static constexpr uint32_t kRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050, 24000,
+                                          32000, 44100, 48000, 64000, 88200, 96000, 192000};
+  constexpr uint8_t kRateSubBlock = 0x27, kDsdSubBlock = 0x0E;
+  constexpr uint32_t kDsdFlag = 0x80000000u;
+  constexpr uint8_t kMaxDsdShift = 31;
+  const uint32_t flags = LoadU32le(blockHeader, 24);
+  const uint32_t index = (flags >> 23) & 0x0F;
+  uint64_t rate = index < 15 ? kRates[index] : 0;
+  const auto custom = index == 15 ? FindWavPackSubBlock(file, blockHeader, kRateSubBlock) : std::nullopt;
+  if (custom && (custom->dataSize == 3 || custom->dataSize == 4)) {
+    uint8_t b[4] = {};
+    if (file.ReadAt(custom->dataPos, b, size_t(custom->dataSize)) == custom->dataSize)
+      rate = b[0] | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3] & 0x7F) << 24;
+  }
+  if (flags & kDsdFlag) {
+    const auto dsd = FindWavPackSubBlock(file, blockHeader, kDsdSubBlock);
+    uint8_t shift = 0;
+    if (!dsd || dsd->dataSize == 0 || file.ReadAt(dsd->dataPos, &shift, 1) != 1 || shift > kMaxDsdShift) return 0;
+    rate <<= shift;
+  }
+  return FittingU32(rate);
 }
 
 }  // namespace
@@ -235,7 +271,7 @@ bool ReadRiffInfo(platform::ReadableFile& file, TrackInfo& info) {
       // data amount is then that of the PCM the block header counts.
       const ByteSpan block(head, sizeof head);
       const uint32_t flags = LoadU32le(block, 24);
-      fmt.sampleRate = WavPackSampleRate(block);
+      fmt.sampleRate = WavPackSampleRate(file, block);
       fmt.channels = (flags & 0x04) ? 1 : 2;
       fmt.bitsPerSample = uint16_t(((flags & 0x03) + 1) * 8);
       if (totalSamples) dataAmount = *totalSamples * fmt.channels * fmt.bitsPerSample / 8;

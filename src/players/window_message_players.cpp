@@ -78,16 +78,20 @@ bool IsLastWindowTitle(std::u16string_view title) {
 }
 
 // Writes a stream track taken from the player's window title.
-void WriteStreamTrack(std::u16string_view windowTitle, std::u16string_view url, std::u16string_view title,
+void WriteStreamTrack(std::u16string_view windowTitle, std::u16string_view url, std::u16string_view song,
                       int player) {
   PluginSettings& s = Settings();
   ClearTrackInfo(s.Track);
   SetText(s.LastWindowTitle, windowTitle);
   SetText(s.Track.FilePath, url);
-  SetText(s.Track.Title, title);
+  const StreamSong parts = SplitStreamSong(song);
+  SetText(s.Track.Artist, parts.artist);
+  SetText(s.Track.Title, parts.title);
   SetText(s.Track.PlayerName, PlayerDisplayName(player));
   CapTrackValues(s.Track);
 }
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 }  // namespace
 
@@ -112,16 +116,35 @@ PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
   return system.AnsiToWide(TextBeforeNul(*bytes));
 }
 
+std::u16string_view DropPlaylistNumber(std::u16string_view text) {
+  // Digits, a full stop and blanks: "1. ", "012. ". "2Pac - X" or "1.5 X" are
+  // part of the song.
+  size_t at = 0;
+  while (at < text.size() && IsDigit(text[at])) ++at;
+  if (at == 0 || at + 1 >= text.size() || text[at] != u'.' || text[at + 1] != u' ') return text;
+  ++at;
+  while (at < text.size() && text[at] == u' ') ++at;
+  return text.substr(at);
+}
+
+StreamSong SplitStreamSong(std::u16string_view song) {
+  constexpr std::u16string_view kSeparator = u" - ";
+  const size_t at = song.find(kSeparator);
+  if (at == std::u16string_view::npos || at == 0 || at + kSeparator.size() == song.size())
+    return {std::u16string(), std::u16string(song)};
+  return {std::u16string(song.substr(0, at)), std::u16string(song.substr(at + kSeparator.size()))};
+}
+
 std::optional<std::u16string> WinampTitleToTrackTitle(std::u16string_view windowTitle) {
   if (windowTitle.find(kWinampSuffix) == std::u16string_view::npos) return std::nullopt;
   // Winamp shows "%]" in its title while it scrolls or reports a status text.
   if (windowTitle.find(u"%]") != std::u16string_view::npos) return std::nullopt;
-  return RemoveFirst(windowTitle, kWinampSuffix);
+  return std::u16string(DropPlaylistNumber(RemoveFirst(windowTitle, kWinampSuffix)));
 }
 
 std::optional<std::u16string> Aimp2TitleToTrackTitle(std::u16string_view windowTitle) {
   if (windowTitle.find(kWinampSuffix) == std::u16string_view::npos) return std::nullopt;
-  return RemoveFirst(windowTitle.substr(std::min<size_t>(4, windowTitle.size())), kWinampSuffix);
+  return std::u16string(DropPlaylistNumber(RemoveFirst(windowTitle, kWinampSuffix)));
 }
 
 bool ReadWinampStreamTitle(IPlayerSystem& system, uintptr_t playerHandle, std::u16string_view url) {

@@ -30,12 +30,24 @@ constexpr size_t kAimp2RecordBytes = 2048;
 // the bytes given.
 std::u16string Aimp2PathFromRecord(std::span<const uint8_t> record);
 
-// The track title in a Winamp window title ("Artist - Song - Winamp"), or
-// nothing when the title is not one of a playing track.
+// The song in a Winamp window title ("1. Artist - Song - Winamp": the
+// playlist number, when Winamp shows it, and the suffix dropped), or nothing
+// when the title is not one of a playing track.
 std::optional<std::u16string> WinampTitleToTrackTitle(std::u16string_view windowTitle);
 // The same for the title of AIMP2's Winamp-compatible window ("01. Artist -
-// Song - Winamp": a 4-character playlist number first).
+// Song - Winamp").
 std::optional<std::u16string> Aimp2TitleToTrackTitle(std::u16string_view windowTitle);
+
+// A playlist number at the start ("12. Song" gives "Song"); other text as it is.
+std::u16string_view DropPlaylistNumber(std::u16string_view text);
+
+// A station's song text split at its first " - " into artist and title; a
+// text without two non-empty sides is all title, with no artist.
+struct StreamSong {
+  std::u16string artist;  // empty: none
+  std::u16string title;
+};
+StreamSong SplitStreamSong(std::u16string_view song);
 
 // The text before the first NUL.
 std::string_view TextBeforeNul(std::span<const uint8_t> bytes);

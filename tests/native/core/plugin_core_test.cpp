@@ -134,11 +134,14 @@ TEST_F(PluginCoreTest, SameFileIsNotNewAndTheNextTrackDoesNotSaveAgain) {
   Fire(CoreTimer::Apply);
   host.TakeLog();
 
-  core->OnTimer(CoreTimer::Poll);  // same file, different case of nothing: not new
+  core->OnTimer(CoreTimer::Poll);  // the same file again: not new
   EXPECT_TRUE(host.TakeLog().empty());
-  players.playing = u"c:\\music\\A.MP3";  // same path ignoring case
+  // The same path in other letters names the same file (file names ignore case).
+  players.playing = u"c:\\music\\A.MP3";
+  players.existing.push_back(*players.playing);
   core->OnTimer(CoreTimer::Poll);
   EXPECT_TRUE(host.TakeLog().empty());
+  EXPECT_EQ(players.classified.size(), 1u);
 
   Play(kSongB);
   core->OnTimer(CoreTimer::Poll);

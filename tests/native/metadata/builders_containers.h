@@ -233,6 +233,21 @@ inline Bytes DataHeader(uint32_t n, size_t present = 0) { return B().str("data")
 // total samples at 12, block index, block samples, flags at 24, crc), a
 // 2-byte sub-block header, then the packed file's RIFF header.
 // extraSubBlock goes before the RIFF header's sub-block when given.
+// A WavPack block of sub-blocks (each id byte, size in 16-bit words, data;
+// see WavPackSubBlock) and nothing else.
+inline Bytes WavPackBlock(uint32_t totalSamples, uint32_t flags, std::initializer_list<Bytes> subBlocks) {
+  B body;
+  for (const auto& sub : subBlocks) body.add(sub);
+  return B().str("wvpk").u32le(24 + body.b.size()).u16le(0x410).u8(0).u8(0).u32le(totalSamples).u32le(0)
+      .u32le(totalSamples).u32le(flags).u32le(0).add(body).b;
+}
+// A small sub-block: kind (0x40 added when the data are of odd length), size
+// in words, the data padded to an even length.
+inline Bytes WavPackSubBlock(uint8_t kind, const Bytes& data) {
+  Bytes padded = data;
+  if (data.size() % 2) padded.push_back(0);
+  return B().u8(kind | (data.size() % 2 ? 0x40 : 0)).u8(uint8_t(padded.size() / 2)).add(padded).b;
+}
 inline Bytes WavPack(uint32_t totalSamples, const Bytes& riffHeader, uint32_t flags = 0,
                      const Bytes& extraSubBlock = {}) {
   return B().str("wvpk").u32le(24 + extraSubBlock.size() + 2 + riffHeader.size()).u16le(0x410).u8(0).u8(0)

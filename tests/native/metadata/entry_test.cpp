@@ -12,6 +12,7 @@
 #include "model/settings.h"
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
+#include "metadata/stream_values.h"
 #include "model/player_table.h"
 #include "platform/platform.h"
 
@@ -208,6 +209,57 @@ TEST_F(EntryTest, ApeTagThenId3v2ThenStream) {
   EXPECT_EQ(T().SampleRate, 44100u);
   EXPECT_EQ(T().Bitrate, uint32_t(std::lround((file.size() - id3.size() - ape.size()) * 8 / seconds / 1000)));
   EXPECT_EQ(T().FileSize, file.size());
+}
+
+// Old-layout Monkey's Audio header (version 3970, 294912 blocks a frame),
+// 16-bit stereo, then audio bytes.
+Bytes MonkeyFile(uint32_t sampleRate, uint32_t frames, uint32_t finalBlocks, size_t audioBytes) {
+  return Cat({Str("MAC "), Le(3970, 2), Le(2000, 2), Le(0, 2), Le(2, 2), Le(sampleRate, 4), Le(0, 4), Le(0, 4),
+              Le(frames, 4), Le(finalBlocks, 4), Le(0, 4), Bytes(audioBytes, 0)});
+}
+
+TEST_F(EntryTest, StreamValuesNoRealFileHoldsAreNotShown) {
+  // A rate of 2734688000 Hz (a damaged header): no rate, no duration, no bit rate.
+  TempFile rate("tl_rate.ape", MonkeyFile(2734688000u, 2, 1000, 50000));
+  ReadApeInfo(rate.path());
+  EXPECT_EQ(T().SampleRate, 0u);
+  EXPECT_EQ(T().Duration, 0u);
+  EXPECT_EQ(T().Bitrate, 0u);
+  EXPECT_EQ(T().FileSize, 50036u);  // the size is the file system's: it stays
+  // 10000 frames at 8000 Hz: 2948826088 samples, 368603 s, beyond 100 hours.
+  TempFile longest("tl_long.ape", MonkeyFile(8000, 10000, 1000, 50000));
+  ReadApeInfo(longest.path());
+  EXPECT_EQ(T().Duration, 0u);
+  EXPECT_EQ(T().SampleRate, 0u);
+  // One block at 44100 Hz in 50 KB: 17.6 million kbit/s.
+  TempFile shortest("tl_short.ape", MonkeyFile(44100, 1, 1, 50000));
+  ReadApeInfo(shortest.path());
+  EXPECT_EQ(T().Bitrate, 0u);
+  EXPECT_EQ(T().SampleRate, 0u);
+  // The highest real rate is shown: 11502568 samples at 768000 Hz, 50036 bytes in 14.977 s.
+  TempFile real("tl_real.ape", MonkeyFile(768000, 40, 1000, 50000));
+  ReadApeInfo(real.path());
+  EXPECT_EQ(T().SampleRate, 768000u);
+  EXPECT_EQ(T().Duration, 14u);
+  EXPECT_EQ(T().Bitrate, 27u);
+}
+
+TEST(StreamValueLimits, EachValueAtItsLimitStaysAndOneBeyondDropsAll) {
+  const auto after = [](uint32_t rate, uint32_t seconds, uint32_t kbps) {
+    TrackInfo t;
+    t.FileSize = 1234;
+    t.SampleRate = rate;
+    t.Duration = seconds;
+    t.Bitrate = kbps;
+    DropImpossibleStreamValues(t);
+    EXPECT_EQ(t.FileSize, 1234u);
+    return std::to_string(t.SampleRate) + "/" + std::to_string(t.Duration) + "/" + std::to_string(t.Bitrate);
+  };
+  EXPECT_EQ(after(768000, 360000, 100000), "768000/360000/100000");
+  EXPECT_EQ(after(768001, 10, 128), "0/0/0");
+  EXPECT_EQ(after(44100, 360001, 128), "0/0/0");
+  EXPECT_EQ(after(44100, 10, 100001), "0/0/0");
+  EXPECT_EQ(after(0, 0, 0), "0/0/0");
 }
 
 TEST_F(EntryTest, PreviousCoverIsDeletedByTheNextReadAndAtStop) {

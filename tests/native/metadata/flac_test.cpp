@@ -121,6 +121,20 @@ TEST_F(FlacTest, StreamReaderAcceptsPictureBlocksAndRejectsReservedOnes) {
   EXPECT_EQ(flac.Bitrate(), 0u);
 }
 
+// The bit rate is that of the audio frames: the bytes after the last
+// metadata block (here 100000 bytes in 10 s, 80 kbit/s), not the whole file
+// with its 50000 bytes of padding (120 kbit/s).
+TEST_F(FlacTest, BitRateCountsOnlyTheAudioAfterTheMetadata) {
+  const Bytes file = Cat({Flac({FlacBlock(0, FlacStreamInfoBody(44100, 2, 16, 441000)),
+                                FlacBlock(1, B().zeros(50000), true)}),
+                          Bytes(100000, 0x55)});
+  TFLACfile flac;
+  MemoryFile f(file);
+  ASSERT_TRUE(flac.LoadFromStream(f));
+  EXPECT_EQ(flac.Bitrate(), 80u);
+  EXPECT_EQ(ReadBytes(file, ReadFlac).Bitrate, 80u);  // the provisional value too
+}
+
 TEST_F(FlacTest, StreamValuesBeyondTheRecordsRangeGiveUnknown) {
   // 1 Hz and 2^36 - 1 samples: 68719476735 s does not fit 32 bits.
   const Bytes longest = Cat({Flac({FlacBlock(0, FlacStreamInfoBody(1, 2, 16, 0xF'FFFF'FFFFull), true)}),

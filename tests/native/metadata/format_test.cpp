@@ -41,6 +41,10 @@ TEST(FormatTest, TrackValues) {
 TEST(FormatTest, Durations) {
   EXPECT_EQ(FormatDuration(0), u"0:00");
   EXPECT_EQ(FormatDuration(5), u"0:05");
+  EXPECT_EQ(FormatDuration(9), u"0:09");
+  EXPECT_EQ(FormatDuration(10), u"0:10");  // two digits from 10 on
+  EXPECT_EQ(FormatDuration(60), u"1:00");
+  EXPECT_EQ(FormatDuration(610), u"10:10");
   EXPECT_EQ(FormatDuration(65), u"1:05");
   EXPECT_EQ(FormatDuration(217), u"3:37");
   EXPECT_EQ(FormatDuration(3600), u"60:00");

@@ -150,10 +150,36 @@ TEST_F(Id3v2Test, LengthAndLyingSizes) {
   for (size_t n = 0; n < full.size(); ++n) ReadTag(Bytes(full.begin(), full.begin() + ptrdiff_t(n)));
 }
 
+// COMM: encoding, language, description (terminated in the encoding's width), text.
+Bytes Comm(int version, std::string_view description, std::string_view text) {
+  return Frame(version, version == 2 ? "COM" : "COMM", Cat({Bytes{0}, Str("eng"), Str(description), Bytes{0}, Str(text)}));
+}
+Bytes WideComm(std::u16string_view description, std::u16string_view text) {
+  return Frame(3, "COMM", Cat({Bytes{1}, Str("eng"), Utf16(description), Bytes{0, 0}, Utf16(text)}));
+}
+
+TEST_F(Id3v2Test, PlainCommentWinsAndPlayerHousekeepingIsNoComment) {
+  auto comment = [](const Bytes& frames, int version = 3) { return Str16(ReadTag(Id3v2Tag(version, frames)).info.Comment); };
+  // The frames a tagging player writes before the user's comment.
+  const Bytes housekeeping = Cat({Comm(3, "iTunes_CDDB_TrackNumber", "3"),
+                                  Comm(3, "iTunNORM", " 00000253 0000022B 00001D1E"),
+                                  WideComm(u"iTunSMPB", u" 00000000 00000210"), Comm(3, "iTunPGAP", "0"),
+                                  Comm(3, "iTunes_CDDB_1", "7F0A5A09+123")});
+  EXPECT_EQ(comment(Cat({housekeeping, Comm(3, "", "Live at the club")})), u"Live at the club");
+  EXPECT_EQ(comment(housekeeping), u"<absent>");
+  EXPECT_EQ(comment(Cat({Comm(2, "iTunNORM", "1"), Comm(2, "", "old tag")}), 2), u"old tag");
+  // A described comment stands in until a plain one comes, and never replaces it.
+  EXPECT_EQ(comment(Comm(3, "Notes", "described")), u"described");
+  EXPECT_EQ(comment(Cat({Comm(3, "Notes", "described"), WideComm(u"", u"plain")})), u"plain");
+  EXPECT_EQ(comment(Cat({Comm(3, "", "plain"), Comm(3, "Notes", "described"), Comm(3, "", "second plain")})),
+            u"plain");
+  // A plain frame with no text leaves room for a described one.
+  EXPECT_EQ(comment(Cat({Comm(3, "", ""), Comm(3, "Notes", "described")})), u"described");
+}
+
 TEST_F(Id3v2Test, CommentLyricsAndUserText) {
   const Read r = ReadTag(Id3v2Tag(3, Cat({
       Frame(3, "COMM", Cat({Bytes{0}, Str("eng"), Str("desc"), Bytes{0}, Str("the comment")})),
-      Frame(3, "COMM", Cat({Bytes{0}, Str("eng"), Bytes{0}, Str("second")})),
       Frame(3, "USLT", Cat({Bytes{1}, Str("eng"), Utf16(u"d"), Bytes{0, 0}, Utf16(u"la la")})),
   })));
   EXPECT_EQ(Str16(r.info.Comment), u"the comment");

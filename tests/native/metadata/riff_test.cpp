@@ -90,6 +90,52 @@ TEST(Riff, WavPackWithoutRiffHeaderStillGivesTagsAndLength) {
   EXPECT_EQ(t.Bitrate, 100u);  // 100000 bytes over 8 s
 }
 
+// DSD WavPack: bit 31 of the flags; the header's rate index times 2 to the
+// power of the DSD sub-block's (0x0E) first byte is the rate in bytes of
+// eight 1-bit samples. DSD64 (2822400 bit/s) is 88200 (index 12) << 2.
+TEST(Riff, DsdWavPackRateComesFromTheHeaderShiftedByItsDsdSubBlock) {
+  constexpr uint32_t kDsd = 0x80000000u, kRate88200 = 12u << 23;
+  const auto dsd = [&](uint32_t seconds, uint8_t shift, size_t fileSize) {
+    const uint32_t rate = 88200u << shift;
+    Bytes file = WavPackBlock(rate * seconds, kDsd | kRate88200,
+                              {WavPackSubBlock(0x23, B().str("DSD ").zeros(8)), WavPackSubBlock(0x0E, Bytes{shift, 0, 0})});
+    file.resize(fileSize, 0);
+    return ReadBytes(file, ReadRiff);
+  };
+  const TrackInfo dsd64 = dsd(10, 2, 100000);
+  EXPECT_EQ(dsd64.SampleRate, 352800u);
+  EXPECT_EQ(dsd64.Duration, 10u);
+  EXPECT_EQ(dsd64.Bitrate, 80u);  // 100000 bytes over 10 s
+  const TrackInfo dsd128 = dsd(3, 3, 30000);
+  EXPECT_EQ(dsd128.SampleRate, 705600u);
+  EXPECT_EQ(dsd128.Duration, 3u);
+
+  // Without its DSD sub-block, or with a shift no rate survives, the rate is not known.
+  const TrackInfo noSubBlock = ReadBytes(WavPackBlock(352800, kDsd | kRate88200, {WavPackSubBlock(0x23, Bytes(8, 0))}), ReadRiff);
+  EXPECT_EQ(noSubBlock.SampleRate, 0u);
+  EXPECT_EQ(noSubBlock.Duration, 0u);
+  EXPECT_EQ(ReadBytes(WavPackBlock(352800, kDsd | kRate88200, {WavPackSubBlock(0x0E, Bytes{32})}), ReadRiff).SampleRate,
+            0u);
+  // The same header without the DSD flag is PCM at 88200 Hz: the sub-block plays no part.
+  EXPECT_EQ(ReadBytes(WavPackBlock(88200, kRate88200, {WavPackSubBlock(0x0E, Bytes{2})}), ReadRiff).SampleRate,
+            88200u);
+}
+
+// Index 15: the rate is in its own sub-block (0x27), 3 bytes little-endian, or
+// 4 with 7 more bits in the last.
+TEST(Riff, WavPackCustomRateFromItsRateSubBlock) {
+  constexpr uint32_t kCustom = 15u << 23;
+  const auto rate = [&](const Bytes& data) {
+    return ReadBytes(WavPackBlock(37800 * 4, kCustom | 0x01, {WavPackSubBlock(0x27, data)}), ReadRiff);
+  };
+  const TrackInfo t = rate(Bytes{0xA8, 0x93, 0x00});  // 37800
+  EXPECT_EQ(t.SampleRate, 37800u);
+  EXPECT_EQ(t.Duration, 4u);
+  EXPECT_EQ(rate(Bytes{0x00, 0x00, 0x00, 0x81}).SampleRate, 0x01000000u);  // the top bit of byte 4 is not rate
+  EXPECT_EQ(rate(Bytes{0xA8, 0x93}).SampleRate, 0u);                         // too short to be a rate
+  EXPECT_EQ(ReadBytes(WavPackBlock(100, kCustom, {}), ReadRiff).SampleRate, 0u);
+}
+
 TEST(Riff, NotWaveOrTruncated) {
   bool ok = true;
   ReadBytes(B().str("RIFF").u32le(4).str("AVI "), ReadRiff, &ok);

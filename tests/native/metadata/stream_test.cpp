@@ -195,6 +195,29 @@ TEST(OggVorbisTest, HeadersCommentsAndLastGranule) {
   EXPECT_EQ(o.Genre, u"Folk");
 }
 
+// 200000 bytes of audio in four pages of 50000 (197 segments each), then a
+// last page of 100 bytes with the granule: 201132 bytes in all.
+Bytes LongOggFile(uint8_t channels, uint32_t nominalBitRate, uint64_t lastGranule) {
+  Bytes file = Cat({OggPage(VorbisId(channels, 44100, nominalBitRate), 0, 0, 2), OggPage(VorbisComments({}), 0, 1)});
+  for (uint32_t page = 0; page < 4; ++page) file = Cat({file, OggPage(Bytes(50000, 0x33), 0, 2 + page)});
+  return Cat({file, OggPage(Bytes(100, 0x44), lastGranule, 6, 4)});
+}
+
+// The bit rate is the stream's bytes over its length in kilobits a second
+// (bytes / seconds / 125): 201132 bytes in 10 s are 161 kbit/s (not 157).
+// Without a last granule the length comes from the nominal rate, (bytes /
+// 96 / 1 / 125 * 2 s for 96 kbit/s mono), and the bit rate from the length:
+// 48 kbit/s (not 47).
+TEST(OggVorbisTest, BitRateIsKilobitsOverTheLength) {
+  const Bytes file = LongOggFile(2, 128000, 441000);
+  ASSERT_EQ(file.size(), 201132u);  // 58 + 50 + 4 * (27 + 197 + 50000) + (27 + 1 + 100)
+  EXPECT_DOUBLE_EQ(Ogg(file).Duration(), 10.0);
+  EXPECT_EQ(Ogg(file).BitRate(), 161u);
+  const TOggVorbis nominal = Ogg(LongOggFile(1, 96000, 0));
+  EXPECT_DOUBLE_EQ(nominal.Duration(), 201132.0 / 6000);
+  EXPECT_EQ(nominal.BitRate(), 48u);
+}
+
 TEST(OggVorbisTest, CommentPacketOverSeveralPages) {
   const Bytes packet = VorbisComments({"DESCRIPTION=" + std::string(600, 'd'), "ARTIST=Across", "TITLE=Pages"});
   const size_t firstPart = 2 * 255;
@@ -274,6 +297,11 @@ TEST(MonkeyTest, VersionLayouts) {
   EXPECT_EQ(m.Bits, 16);
   EXPECT_DOUBLE_EQ(m.Duration, 295912.0 / 44100);
   EXPECT_DOUBLE_EQ(m.BitRate, file.size() * 8 / (m.Duration / 1000));
+  // The frame grew to 294912 blocks with version 3950; 3900..3949 have 73728.
+  EXPECT_EQ(Monkey(OldMac(3949, 2000, 0, 3, 10)).Samples, 2u * 73728 + 10);
+  EXPECT_EQ(Monkey(OldMac(3950, 2000, 0, 3, 10)).Samples, 2u * 294912 + 10);
+  EXPECT_EQ(Monkey(OldMac(3899, 4000, 0, 3, 10)).Samples, 2u * 73728 + 10);
+  EXPECT_EQ(Monkey(OldMac(3899, 3000, 0, 3, 10)).Samples, 2u * 9216 + 10);
   EXPECT_EQ(Monkey(OldMac(3970, 2000, 0x01, 2, 1)).Bits, 8);
   EXPECT_EQ(Monkey(OldMac(3970, 2000, 0x08, 2, 1)).Bits, 24);
 

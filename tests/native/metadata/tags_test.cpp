@@ -107,6 +107,8 @@ TEST(Id3v1Test, DirectReaderFillsOnlyAbsentFields) {
   TrackInfo ape;
   ape.TrackNumber = 40;
   EXPECT_EQ(DirectId3v1(Id3v1("t", "a", "", "", 3, 0), ape).TrackNumber, 0u);
+  EXPECT_EQ(DirectId3v1(Id3v1("t", "a", "", "", 31, 0)).TrackNumber, 31u);
+  EXPECT_EQ(DirectId3v1(Id3v1("t", "a", "", "", 32, 0)).TrackNumber, 0u);  // a blank of ID3v1.0 comment text
   // Genre index 255: no genre.
   EXPECT_FALSE(DirectId3v1(Id3v1("t", "a", "", "", 3, 255)).Genre);
 }

@@ -65,8 +65,10 @@ TEST(Aimp2Record, LengthsThatLieGiveNoPath) {
   EXPECT_EQ(Aimp2PathFromRecord(tiny), u"");
 }
 
-TEST(StreamTitles, WinampTitleLosesItsSuffixAndRejectsStatusTexts) {
+TEST(StreamTitles, WinampTitleLosesItsNumberAndSuffixAndRejectsStatusTexts) {
   EXPECT_EQ(WinampTitleToTrackTitle(u"Artist - Song - Winamp"), u"Artist - Song");
+  EXPECT_EQ(WinampTitleToTrackTitle(u"1. Аквариум - Город золотой - Winamp"), u"Аквариум - Город золотой");
+  EXPECT_EQ(WinampTitleToTrackTitle(u"1234. Song - Winamp"), u"Song");
   EXPECT_EQ(WinampTitleToTrackTitle(u"A - Winamp - B - Winamp"), u"A - B - Winamp");  // first occurrence only
   EXPECT_EQ(WinampTitleToTrackTitle(u"Winamp 5.5"), std::nullopt);
   EXPECT_EQ(WinampTitleToTrackTitle(u"Song - winamp"), std::nullopt);  // the suffix is case-sensitive
@@ -75,8 +77,31 @@ TEST(StreamTitles, WinampTitleLosesItsSuffixAndRejectsStatusTexts) {
 
 TEST(StreamTitles, Aimp2TitleLosesPlaylistNumberAndSuffix) {
   EXPECT_EQ(Aimp2TitleToTrackTitle(u"12. Artist - Song - Winamp"), u"Artist - Song");
+  EXPECT_EQ(Aimp2TitleToTrackTitle(u"123. Artist - Song - Winamp"), u"Artist - Song");
   EXPECT_EQ(Aimp2TitleToTrackTitle(u"12. [50%] - Winamp"), u"[50%]");  // no "%]" rule for AIMP2
   EXPECT_EQ(Aimp2TitleToTrackTitle(u"12. Artist - Song"), std::nullopt);
+}
+
+TEST(StreamTitles, OnlyANumberWithAFullStopAndABlankIsAPlaylistNumber) {
+  EXPECT_EQ(DropPlaylistNumber(u"07. Song"), u"Song");
+  EXPECT_EQ(DropPlaylistNumber(u"2Pac - Song"), u"2Pac - Song");
+  EXPECT_EQ(DropPlaylistNumber(u"1.5 Degrees"), u"1.5 Degrees");
+  EXPECT_EQ(DropPlaylistNumber(u"99 Luftballons"), u"99 Luftballons");
+  EXPECT_EQ(DropPlaylistNumber(u". Song"), u". Song");
+  EXPECT_EQ(DropPlaylistNumber(u"12."), u"12.");
+}
+
+TEST(StreamTitles, SongSplitsAtItsFirstSeparatorIntoArtistAndTitle) {
+  auto split = [](std::u16string_view song) {
+    const StreamSong s = SplitStreamSong(song);
+    return s.artist + u"|" + s.title;
+  };
+  EXPECT_EQ(split(u"Аквариум - Город золотой"), u"Аквариум|Город золотой");
+  EXPECT_EQ(split(u"A - B - C"), u"A|B - C");
+  EXPECT_EQ(split(u"Station jingle"), u"|Station jingle");
+  EXPECT_EQ(split(u"Up-Tempo"), u"|Up-Tempo");  // a hyphen without blanks is part of a name
+  EXPECT_EQ(split(u" - Song"), u"| - Song");    // one side empty: no split
+  EXPECT_EQ(split(u"Artist - "), u"|Artist - ");
 }
 
 TEST_F(WindowMessagePlayers, WinampPathIsReadFromItsMemoryAsAnsiText) {
@@ -141,22 +166,23 @@ TEST_F(WindowMessagePlayers, WinampStreamMakesANewTrackOnlyWhenTheTitleChanges) 
   SetText(Track().Artist, u"old artist");
   SetText(Track().LastReadPath, u"C:\\old.mp3");
   Track().Bitrate = 128;
-  sys.SetTitle(player, u"Radio - Song - Winamp");
+  sys.SetTitle(player, u"3. Radio - Song - Winamp");
   EXPECT_TRUE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
-  EXPECT_EQ(*Track().Title, u"Radio - Song");
+  EXPECT_EQ(*Track().Artist, u"Radio");
+  EXPECT_EQ(*Track().Title, u"Song");
   EXPECT_EQ(*Track().FilePath, u"http://radio/stream");
   EXPECT_EQ(*Track().PlayerName, u"Winamp");
-  EXPECT_FALSE(Track().Artist.has_value());
   EXPECT_FALSE(Track().LastReadPath.has_value());
   EXPECT_EQ(Track().Bitrate, 0u);
-  EXPECT_EQ(*Settings().LastWindowTitle, u"Radio - Song - Winamp");
+  EXPECT_EQ(*Settings().LastWindowTitle, u"3. Radio - Song - Winamp");
 
   EXPECT_FALSE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
-  sys.SetTitle(player, u"RADIO - SONG - Winamp");  // the same title in other case
+  sys.SetTitle(player, u"3. RADIO - SONG - Winamp");  // the same title in other case
   EXPECT_FALSE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
-  sys.SetTitle(player, u"Radio - Next - Winamp");
+  sys.SetTitle(player, u"3. Jingle - Winamp");  // no artist in it: the old one does not stay
   EXPECT_TRUE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
-  EXPECT_EQ(*Track().Title, u"Radio - Next");
+  EXPECT_FALSE(Track().Artist.has_value());
+  EXPECT_EQ(*Track().Title, u"Jingle");
 
   sys.SetTitle(player, u"[Buffering: 10%] - Winamp");
   EXPECT_FALSE(ReadWinampStreamTitle(sys, player, u"http://radio/stream"));
@@ -187,7 +213,8 @@ TEST_F(WindowMessagePlayers, Aimp2StreamTitleComesFromItsWinampWindow) {
   Aimp2State(remote, 1);
   sys.SetTitle(player, u"07. DJ - Mix - Winamp");
   EXPECT_TRUE(ReadAimp2StreamTitle(sys, remote, u"http://x/y"));
-  EXPECT_EQ(*Track().Title, u"DJ - Mix");
+  EXPECT_EQ(*Track().Artist, u"DJ");
+  EXPECT_EQ(*Track().Title, u"Mix");
   EXPECT_EQ(*Track().PlayerName, u"AIMP2");
   EXPECT_FALSE(ReadAimp2StreamTitle(sys, remote, u"http://x/y"));
 

@@ -66,6 +66,8 @@ TEST_F(TemplateEngine, BlockConditionsOfTheNumericAndAlwaysTrueVariables) {
   EXPECT_EQ(Publish(numbered), u"0. T");  // an unknown track number passes (below 100)
   Track().TrackNumber = 99;
   EXPECT_EQ(Publish(numbered), u"99. T");
+  Track().TrackNumber = 100;
+  EXPECT_EQ(Publish(numbered), u"T");
   Track().TrackNumber = 120;
   EXPECT_EQ(Publish(numbered), u"T");
 

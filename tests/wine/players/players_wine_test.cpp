@@ -122,12 +122,13 @@ TEST_F(PlayersUnderWine, Aimp2StreamTitleComesFromItsWinampWindow) {
   Settings().PlayerHandle = H(aimp.Window("remote"));
   ASSERT_EQ(aimp.Run("title winamp \"01. Radio - Song - Winamp\""), 0);
   EXPECT_TRUE(access.ReadAimp2StreamTitle(u"http://radio/live"));
-  EXPECT_EQ(View(Track().Title), u"Radio - Song");
+  EXPECT_EQ(View(Track().Artist), u"Radio");
+  EXPECT_EQ(View(Track().Title), u"Song");
   EXPECT_EQ(View(Track().PlayerName), u"AIMP2");
   EXPECT_FALSE(access.ReadAimp2StreamTitle(u"http://radio/live"));
   ASSERT_EQ(aimp.Run("title winamp \"02. Radio - Next - Winamp\""), 0);
   EXPECT_TRUE(access.ReadAimp2StreamTitle(u"http://radio/live"));
-  EXPECT_EQ(View(Track().Title), u"Radio - Next");
+  EXPECT_EQ(View(Track().Title), u"Next");
 }
 
 TEST_F(PlayersUnderWine, ManualChoiceFindsOnlyTheChosenPlayer) {
@@ -176,18 +177,20 @@ TEST_F(PlayersUnderWine, WinampStreamTitleChanges) {
   FakePlayer winamp(L"WINAMP.EXE");
   ASSERT_TRUE(winamp.ready());
   ScriptWinamp(winamp, "http://radio.example/stream");
-  ASSERT_EQ(winamp.Run("title main \"DJ - First - Winamp\""), 0);
+  ASSERT_EQ(winamp.Run("title main \"12. DJ - First - Winamp\""), 0);
   const std::u16string url = Poll();
   ASSERT_EQ(url, u"http://radio.example/stream");
   EXPECT_TRUE(access.ReadWinampStreamTitle(url));
-  EXPECT_EQ(View(Track().Title), u"DJ - First");
+  EXPECT_EQ(View(Track().Artist), u"DJ");
+  EXPECT_EQ(View(Track().Title), u"First");
   EXPECT_EQ(View(Track().FilePath), url);
   EXPECT_FALSE(access.ReadWinampStreamTitle(url));  // same title: no new track
   ASSERT_EQ(winamp.Run("title main \"[Connecting 50%] - Winamp\""), 0);
   EXPECT_FALSE(access.ReadWinampStreamTitle(url));
   ASSERT_EQ(winamp.Run("title main \"DJ - Second - Winamp\""), 0);
   EXPECT_TRUE(access.ReadWinampStreamTitle(url));
-  EXPECT_EQ(View(Track().Title), u"DJ - Second");
+  EXPECT_EQ(View(Track().Artist), u"DJ");
+  EXPECT_EQ(View(Track().Title), u"Second");
 }
 
 TEST_F(PlayersUnderWine, PlayerInfoFromWinamp) {

@@ -304,8 +304,9 @@ TEST_F(Road, WinampRadioSongsComeFromTheWindowTitleThenAFileFromThePlaylist) {
   ASSERT_NO_FATAL_FAILURE(StartWinampRadio("http://radio.example:8000/rock", L"1. Кино - Группа крови - Winamp"));
   ASSERT_TRUE(host_.Start());
 
-  // A stream has no tags: the whole title before " - Winamp" is the title.
-  const XStatus first{kUsersOwn.picture, L"Слушаю:", L"\"1. Кино - Группа крови\""};
+  // A stream has no tags: the window title without Winamp's playlist number
+  // and suffix gives the artist and the title.
+  const XStatus first{kUsersOwn.picture, L"Слушаю:", L"Кино \"Группа крови\""};
   ASSERT_TRUE(PumpUntilShown(first)) << ShownText();
   EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kGet, kSet, kSet}));
   ExpectClearThen(first);
@@ -318,7 +319,7 @@ TEST_F(Road, WinampRadioSongsComeFromTheWindowTitleThenAFileFromThePlaylist) {
 
   // The station plays the next song.
   ASSERT_NO_FATAL_FAILURE(SetWinampTitle(L"2. Ария - Беспечный ангел - Winamp"));
-  const XStatus second{kUsersOwn.picture, L"Слушаю:", L"\"2. Ария - Беспечный ангел\""};
+  const XStatus second{kUsersOwn.picture, L"Слушаю:", L"Ария \"Беспечный ангел\""};
   ASSERT_TRUE(PumpUntilShown(second)) << ShownText();
   EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
   ExpectClearThen(second);
@@ -327,7 +328,7 @@ TEST_F(Road, WinampRadioSongsComeFromTheWindowTitleThenAFileFromThePlaylist) {
   // over it at the next poll.
   host_.ClearLogs();
   host_.UserSetsXStatus(kCoffee.picture, kCoffee.title, kCoffee.text);
-  const XStatus over{kCoffee.picture, L"Слушаю:", L"\"2. Ария - Беспечный ангел\""};
+  const XStatus over{kCoffee.picture, L"Слушаю:", L"Ария \"Беспечный ангел\""};
   ASSERT_TRUE(PumpUntilShown(over)) << ShownText();
   ExpectClearThen(over);
 
