@@ -68,7 +68,7 @@ TEST(PictureSize, AbsentForUnknownCutShortOrZeroSizedHeaders) {
   };
   const Cut cuts[] = {
       {SolidPng(3, 2, 0), 8 + 4 + 4 + 8},                      // signature, length, "IHDR", width and height
-      {Jpeg(800, 600, {App(1, 100)}), 2 + 18 + 104 + 15},      // SOI, APP0, APP1, SOF0
+      {Jpeg(800, 600, {App(1, 100)}), 2 + 18 + 104 + 13},      // SOI, APP0, APP1, SOF0 with one component
       {Gif(10, 20, 0, 0, 10, 20), 6 + 7 + 6 + 9},              // header, screen, table, image descriptor
       {BmpInfoHeader(120, 80), 14 + 4 + 8},                    // file header, header size, width and height
       {BmpCoreHeader(16, 9), 14 + 4 + 4},
