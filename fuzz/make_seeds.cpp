@@ -8,6 +8,7 @@
 
 #include "metadata/builders.h"
 #include "metadata/builders_containers.h"
+#include "metadata/picture_builders.h"
 
 namespace fs = std::filesystem;
 namespace cb = container_builders;
@@ -117,6 +118,16 @@ std::vector<Bytes> MonkeySeeds() {
           tb::Cat({tb::Id3v2Tag(3, tb::Latin1("TIT2", "x")), descriptor, Bytes(64, 0)})};
 }
 
+std::vector<Bytes> PictureSeeds() {
+  namespace pb = picture_builders;
+  return {pb::SolidPng(3, 2, 0xFF0000),
+          pb::Jpeg(800, 600, {pb::JpegSegment(0xE1, Bytes(40, 0)), pb::JpegSegment(0xDB, Bytes(65, 0))}),
+          pb::Gif(10, 20, 0, 0, 10, 20, {pb::GifExtension(0xF9, {4})}),
+          pb::BmpInfoHeader(120, -80),
+          pb::BmpCoreHeader(16, 9),
+          pb::Tiff(true, {{256, 4, 300}, {257, 3, 200}})};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,5 +143,6 @@ int main(int argc, char** argv) {
   Write(root / "fuzz_riff", RiffSeeds());
   Write(root / "fuzz_ogg", OggSeeds());
   Write(root / "fuzz_monkey", MonkeySeeds());
+  Write(root / "fuzz_picture_size", PictureSeeds());
   return 0;
 }
