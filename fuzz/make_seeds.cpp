@@ -10,6 +10,7 @@
 #include "entry_input.h"
 #include "metadata/builders.h"
 #include "metadata/builders_containers.h"
+#include "metadata/picture_builders.h"
 
 namespace fs = std::filesystem;
 namespace cb = container_builders;
@@ -227,6 +228,14 @@ std::vector<Bytes> PlayerSeeds() {
     seeds.push_back(std::move(s));
   }
   return seeds;
+std::vector<Bytes> PictureSeeds() {
+  namespace pb = picture_builders;
+  return {pb::SolidPng(3, 2, 0xFF0000),
+          pb::Jpeg(800, 600, {pb::JpegSegment(0xE1, Bytes(40, 0)), pb::JpegSegment(0xDB, Bytes(65, 0))}),
+          pb::Gif(10, 20, 0, 0, 10, 20, {pb::GifExtension(0xF9, {4})}),
+          pb::BmpInfoHeader(120, -80),
+          pb::BmpCoreHeader(16, 9),
+          pb::Tiff(true, {{256, 4, 300}, {257, 3, 200}})};
 }
 
 }  // namespace
@@ -250,5 +259,6 @@ int main(int argc, char** argv) {
   Write(root / "fuzz_hotkeys", HotKeySeeds());
   Write(root / "fuzz_language", LanguageSeeds());
   Write(root / "fuzz_players", PlayerSeeds());
+  Write(root / "fuzz_picture_size", PictureSeeds());
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "metadata/picture_size.h"
 #include "platform/win32/unique_handle.h"
 
 namespace tunelet::win32 {
@@ -13,6 +14,8 @@ namespace {
 namespace gp = Gdiplus::DllExports;
 
 constexpr wchar_t kPlaceholderResource[] = L"NOCOVER";
+
+unsigned imageFilesLoaded = 0;
 
 struct ImageDeleter {
   void operator()(Gdiplus::GpImage* p) const { gp::GdipDisposeImage(p); }
@@ -43,6 +46,7 @@ bool GdiplusSession::Ensure() {
 }
 
 bool DrawImageFileStretched(HDC dc, const std::u16string& path, int width, int height) {
+  if (!CoverFileAllowed(path)) return false;
   Gdiplus::GpGraphics* rawGraphics = nullptr;
   if (gp::GdipCreateFromHDC(dc, &rawGraphics) != Gdiplus::Ok) return false;
   const UniqueGraphics graphics(rawGraphics);
@@ -50,6 +54,7 @@ bool DrawImageFileStretched(HDC dc, const std::u16string& path, int width, int h
   gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
   gp::GdipSetPixelOffsetMode(graphics.get(), Gdiplus::PixelOffsetModeHighQuality);
   Gdiplus::GpImage* rawImage = nullptr;
+  ++imageFilesLoaded;
   if (gp::GdipLoadImageFromFile(W(path.c_str()), &rawImage) != Gdiplus::Ok) return false;
   const UniqueImage image(rawImage);
   UINT imageWidth = 0, imageHeight = 0;
@@ -66,6 +71,8 @@ bool DrawImageFileStretched(HDC dc, const std::u16string& path, int width, int h
                                     INT(imageHeight), Gdiplus::UnitPixel, attributes.get(), nullptr,
                                     nullptr) == Gdiplus::Ok;
 }
+
+unsigned ImageFilesLoaded() { return imageFilesLoaded; }
 
 bool DrawPlaceholderCover(HDC dc) {
   // From the module this code is linked into (the DLL), not the host's.

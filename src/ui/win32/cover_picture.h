@@ -30,8 +30,13 @@ class GdiplusSession {
 // filtering; false when the file cannot be loaded or drawn (nothing is
 // drawn then). Drawn straight from the picture rather than through a GDI+
 // thumbnail, which may be a JPEG's small embedded preview and blends its
-// edges with the transparent border.
+// edges with the transparent border. GDI+ never sees a file whose header is
+// not a known picture format within the cover limit
+// (metadata/picture_size.h): the size a header claims is what decoding
+// costs, whatever the file's length.
 bool DrawImageFileStretched(HDC dc, const std::u16string& path, int width, int height);
+// Image files handed to GDI+ to load so far (for tests).
+unsigned ImageFilesLoaded();
 // Draws the NOCOVER bitmap of this module's resources at (0, 0) of dc;
 // false when it is missing.
 bool DrawPlaceholderCover(HDC dc);

@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "model/settings.h"
+#include "platform/platform.h"
 #include "platform/win32/shell_open.h"
 #include "platform/win32/unique_handle.h"
 #include "ui/win32/paint.h"
@@ -65,8 +67,14 @@ UniqueGdiObject MakeFont(const FontSpec& f) {
 }
 
 // The cover's canvas: a 99 x 99 bitmap of its own, so that a picture is
-// loaded once per refresh, not at every paint.
-UniqueGdiObject MakeCanvas() { return CreateDib32(kCoverSize, kCoverSize); }
+// decoded and scaled once per track, never at a paint.
+constexpr size_t kCanvasPixels = size_t(kCoverSize) * kCoverSize;
+UniqueGdiObject MakeCanvas(uint32_t*& pixels) {
+  void* bits = nullptr;
+  UniqueGdiObject canvas = CreateDib32(kCoverSize, kCoverSize, &bits);
+  pixels = static_cast<uint32_t*>(bits);
+  return canvas;
+}
 
 // CS_DROPSHADOW on XP (NT 5.1) and later, whatever the popups' setting says.
 UINT QuickInfoClassStyle() {
@@ -114,16 +122,17 @@ POINT PointOf(LPARAM lp) { return {short(LOWORD(lp)), short(HIWORD(lp))}; }
 struct QuickInfoWindow::Card {
   UniqueGdiObject fonts[kFontCount];
   UniqueGdiObject canvas;
+  uint32_t* canvasPixels = nullptr;  // kCanvasPixels, owned by canvas
   QuickInfoTexts texts;
-  bool placeholder = true;  // NOCOVER is shown (no cover file)
+  bool placeholder = true;  // NOCOVER is shown: no cover file, or one refused or not loaded
   bool coverPressed = false;
   UINT intervalMs = kQuickInfoFirstIntervalMs;
 
   bool Prepare() {
     for (int i = 0; i < kFontCount; ++i)
       if (!(fonts[i] = MakeFont(kFonts[i]))) return false;
-    canvas = MakeCanvas();
-    return bool(canvas);
+    canvas = MakeCanvas(canvasPixels);
+    return canvas && canvasPixels;
   }
 };
 
@@ -185,22 +194,34 @@ std::vector<HGDIOBJ> QuickInfoWindow::GdiObjects() const {
 }
 
 // The track's cover file, a folder picture, or NOCOVER, drawn into the
-// canvas. The canvas is cleared to the frame first, so a picture with
-// transparent parts never shows the previous track's cover through them.
+// canvas once per track and cover file; showing the same again copies the
+// pixels drawn before. The canvas is cleared to the frame first, so a
+// picture with transparent parts never shows the previous track's cover
+// through them.
 void QuickInfoWindow::DrawCover() {
+  TrackInfo& track = Track();
+  const bool hasFile = EnsureCoverFile(track);
+  const std::u16string trackPath(View(track.FilePath));
+  const std::u16string file = hasFile ? *track.CoverFile : std::u16string();
+  const uint32_t fileBytes = hasFile ? platform::FileSizeFromDirectory(file) : 0;
+  uint32_t* const canvas = card_->canvasPixels;
+  if (drawn_.pixels.size() == kCanvasPixels && drawn_.track == trackPath && drawn_.file == file &&
+      drawn_.fileBytes == fileBytes) {
+    ::GdiFlush();  // nothing of GDI's may still be writing to the canvas
+    std::copy(drawn_.pixels.begin(), drawn_.pixels.end(), canvas);
+    card_->placeholder = drawn_.placeholder;
+    return;
+  }
   const UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
   if (!dc) return;
   const HGDIOBJ old = ::SelectObject(dc.get(), card_->canvas.get());
   FillVerticalGradient(dc.get(), {0, 0, kCoverSize, kCoverSize}, kFrameTop, kFrameBottom);
-  TrackInfo& track = Track();
-  card_->placeholder = !EnsureCoverFile(track);
-  if (card_->placeholder) {
-    DrawPlaceholderCover(dc.get());
-  } else if (gdiplus_.Ensure()) {
-    // A file that cannot be loaded leaves the cleared canvas.
-    DrawImageFileStretched(dc.get(), *track.CoverFile, kCoverSize, kCoverSize);
-  }
+  // A picture that cannot be loaded, or is refused for its size, shows NOCOVER.
+  card_->placeholder = !(hasFile && gdiplus_.Ensure() && DrawImageFileStretched(dc.get(), file, kCoverSize, kCoverSize));
+  if (card_->placeholder) DrawPlaceholderCover(dc.get());
   ::SelectObject(dc.get(), old);
+  ::GdiFlush();
+  drawn_ = {trackPath, file, fileBytes, card_->placeholder, std::vector<uint32_t>(canvas, canvas + kCanvasPixels)};
 }
 
 void QuickInfoWindow::Paint() {
@@ -271,7 +292,8 @@ void QuickInfoWindow::OnButton(UINT msg, LPARAM lp) {
       }
       break;
     case WM_LBUTTONUP:
-      if (std::exchange(card_->coverPressed, false) && onCover) OpenCoverFile();
+      // The placeholder opens nothing, also in place of a refused picture.
+      if (std::exchange(card_->coverPressed, false) && onCover && !card_->placeholder) OpenCoverFile();
       break;
     case WM_RBUTTONUP:
       if (!onFileName && !onCover) Close();

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,6 +50,15 @@ class QuickInfoWindow {
 
  private:
   struct Card;
+  // The last cover drawn into a canvas: which track and file it shows and
+  // its pixels. It outlives the card, so that showing the same track again
+  // decodes nothing; it holds memory only, no GDI object.
+  struct DrawnCover {
+    std::u16string track, file;
+    uint32_t fileBytes = 0;
+    bool placeholder = true;
+    std::vector<uint32_t> pixels;  // kCoverSize rows from the top, B G R A
+  };
   void Paint();
   void DrawCover();
   void Timer1Tick();
@@ -60,6 +70,7 @@ class QuickInfoWindow {
   GdiplusSession gdiplus_;  // before the card, which draws with it
   HWND hwnd_ = nullptr;
   std::unique_ptr<Card> card_;  // what the open window holds
+  DrawnCover drawn_;
   ShellOpen shellOpen_;
 };
 
