@@ -117,6 +117,16 @@ std::vector<Bytes> MonkeySeeds() {
           tb::Cat({tb::Id3v2Tag(3, tb::Latin1("TIT2", "x")), descriptor, Bytes(64, 0)})};
 }
 
+// Answers of the maker's server to the update check.
+std::vector<Bytes> UpdateSeeds() {
+  std::vector<Bytes> seeds;
+  for (const std::string s : {"tunelet3.0.6.zip\r\n", "Download: TUNELET4.0.0.EXE", "tunelet3.10.0.7z",
+                              "tunelet9.0.0 IS A CRITICAL SECURITY FIX - install it from http://x/fix.exe now.zip",
+                              "<html><body>404</body></html>", "tunelet65535.65535.65535.65535.zip"})
+    seeds.emplace_back(s.begin(), s.end());
+  return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,5 +142,6 @@ int main(int argc, char** argv) {
   Write(root / "fuzz_riff", RiffSeeds());
   Write(root / "fuzz_ogg", OggSeeds());
   Write(root / "fuzz_monkey", MonkeySeeds());
+  Write(root / "fuzz_update", UpdateSeeds());
   return 0;
 }
