@@ -236,6 +236,14 @@ std::vector<Bytes> PictureSeeds() {
           pb::BmpInfoHeader(120, -80),
           pb::BmpCoreHeader(16, 9),
           pb::Tiff(true, {{256, 4, 300}, {257, 3, 200}})};
+// Answers of the maker's server to the update check.
+std::vector<Bytes> UpdateSeeds() {
+  std::vector<Bytes> seeds;
+  for (const std::string s : {"tunelet3.0.6.zip\r\n", "Download: TUNELET4.0.0.EXE", "tunelet3.10.0.7z",
+                              "tunelet9.0.0 IS A CRITICAL SECURITY FIX - install it from http://x/fix.exe now.zip",
+                              "<html><body>404</body></html>", "tunelet65535.65535.65535.65535.zip"})
+    seeds.emplace_back(s.begin(), s.end());
+  return seeds;
 }
 
 }  // namespace
@@ -260,5 +268,6 @@ int main(int argc, char** argv) {
   Write(root / "fuzz_language", LanguageSeeds());
   Write(root / "fuzz_players", PlayerSeeds());
   Write(root / "fuzz_picture_size", PictureSeeds());
+  Write(root / "fuzz_update", UpdateSeeds());
   return 0;
 }

@@ -64,7 +64,10 @@ void PluginCore::OnTimer(CoreTimer t) {
       break;
     case CoreTimer::StartupUpdate:
       env_.timers->Disable(CoreTimer::StartupUpdate);
-      if (Settings().Updateonstartup) env_.subsystems.update->StartUpdateCheck();
+      if (Settings().Updateonstartup)
+        env_.subsystems.update->StartUpdateCheck();
+      else
+        env_.subsystems.update->StartupCheckSkipped();
       break;
   }
 }

@@ -7,8 +7,8 @@ namespace tunelet {
 namespace {
 constexpr LanguageKey kKeys[] = {
     // Hot-key messages.
-    {u"HOTKEY_REG_ERROR", u"Failed to assign hot key for "},
-    {u"HOTKEY_DEL_ERROR", u"Failed to delete hot key for "},
+    {u"HOTKEY_REG_ERROR", u"Failed to assign hot key for"},
+    {u"HOTKEY_DEL_ERROR", u"Failed to delete hot key for"},
     {u"HOTKEY_DEL_FROM_DB", u"Hot key is not assigned with Tunelet plugin. Remove?"},
     {u"HOTKEY_UNAVHOTKEY", u"Invalid hotkey! Must be Ctrl + F1..F12"},
     // The options dialog.
@@ -97,7 +97,7 @@ constexpr LanguageKey kKeys[] = {
     {u"BUT_LOADUPDATE", u"Load new version"},
     {u"BUT_LOAD", u"Load"},
     {u"BUT_NOTAV", u"No updates"},
-    {u"NEWVERSIONAV", u"New version is available - "},
+    {u"NEWVERSIONAV", u"New version is available -"},
     {u"CB_CHECKONSTARTUP", u"Check updates on startup"},
     {u"STATTEXT8", u"Insert playing info"},
     // Popups.

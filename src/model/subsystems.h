@@ -125,6 +125,10 @@ class IUpdateCheck {
   virtual void CheckButtonClicked() {}
   // btloadupClick: opens the download page.
   virtual void LoadButtonClicked() {}
+  // The start-up check will not run (Updateonstartup was switched off
+  // meanwhile): the "checking" state that loading the settings set goes,
+  // unless a check the user started is still under way.
+  virtual void StartupCheckSkipped() {}
 };
 
 // The options dialog's save: the INI keys it edits are written and the

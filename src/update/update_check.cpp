@@ -1,5 +1,7 @@
 #include "update/update_check.h"
 
+#include <algorithm>
+
 #include "model/settings.h"
 #include "platform/platform.h"
 
@@ -37,8 +39,10 @@ std::optional<int> DigitAt(std::string_view s, size_t pos) {
 std::u16string Widen(std::string_view eightBit) { return platform::MultiByteToWide(eightBit, 0); }
 
 std::u16string WithVersion(const IUiTexts& texts, std::u16string_view key) {
-  return texts.Text(key) + u" " + Widen(Settings().NewVersionText);
+  return JoinWithSpace(texts.Text(key), Widen(Settings().NewVersionText));
 }
+
+bool IsVersionChar(char c) { return (c >= '0' && c <= '9') || c == '.'; }
 
 }  // namespace
 
@@ -67,12 +71,27 @@ bool IsNewerVersion(std::string_view remote, std::string_view own) {
 }
 
 std::string RemoteVersionText(std::string_view remote) {
-  std::optional<std::string> r = AfterKeyword(remote);
+  const std::optional<std::string> r = AfterKeyword(remote);
   if (!r) return {};
-  // The extension runs from the last "." on; the keyword itself has none.
-  const size_t dot = r->rfind('.');
-  if (dot != std::string::npos) r->resize(dot);
-  return *r;
+  // Whatever follows the run (an extension, a sentence) is never shown.
+  std::string_view run(*r);
+  run = run.substr(0, std::find_if_not(run.begin(), run.end(), IsVersionChar) - run.begin());
+  while (!run.empty() && run.back() == '.') run.remove_suffix(1);
+  if (run.empty() || run.size() > kMaxVersionTextLength) return {};
+  return std::string(run);
+}
+
+std::optional<std::string> NewerVersionIn(std::string_view answer, std::string_view own) {
+  if (!IsNewerVersion(answer, own)) return std::nullopt;
+  std::string version = RemoteVersionText(answer);
+  if (version.empty()) return std::nullopt;
+  return version;
+}
+
+std::u16string JoinWithSpace(std::u16string_view text, std::u16string_view value) {
+  std::u16string out(text);
+  if (out.empty() || out.back() != u' ') out += u' ';
+  return out.append(value);
 }
 
 void StoreUpdateResult(bool newer, std::string_view newVersionText) {

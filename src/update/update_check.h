@@ -20,6 +20,8 @@ inline constexpr char kDownloadPageObject[] = "/files/plugins/download.htm";
 inline constexpr char kUserAgentPrefix[] = "Tunelet Plugin ";
 // Only this much of the version file counts.
 inline constexpr size_t kVersionFileMaxBytes = 256;
+// The longest version text shown ("65535.65535.65535.65535").
+inline constexpr size_t kMaxVersionTextLength = 23;
 
 std::string UpdateUserAgent(std::string_view pluginVersion);
 std::string DownloadPageUrl();
@@ -35,9 +37,15 @@ std::string_view VersionFileText(std::string_view received);
 // character read there that is not a digit (or missing) makes it "not
 // newer", as does an empty answer.
 bool IsNewerVersion(std::string_view remote, std::string_view own);
-// The remote version without its extension ("3.0.6"); empty without the
-// keyword.
+// The remote version ("3.0.6"): the run of digits and dots right after the
+// keyword, without the dot that starts the extension. Empty without the
+// keyword, when the run is empty, or when it is longer than
+// kMaxVersionTextLength: such an answer names no update.
 std::string RemoteVersionText(std::string_view remote);
+
+// The whole decision on the version file's answer: the newer version's text,
+// or nothing when the answer names no newer version.
+std::optional<std::string> NewerVersionIn(std::string_view answer, std::string_view own);
 
 // A finished check, on the user-interface thread: the result goes into
 // Settings() (UpdateAvailable, NewVersionText, UpdateCheckPending cleared).
@@ -48,6 +56,10 @@ struct UpdateNotice {
   std::u16string title;
   std::u16string text;
 };
+
+// A text followed by one space and a value; a text that already ends in a
+// space (a language file's quoted value) gets no second one.
+std::u16string JoinWithSpace(std::u16string_view text, std::u16string_view value);
 
 // ReportUpdateResult: shows the stored result on the open options dialog
 // (view, or null when it is closed) and returns the message box to show, if

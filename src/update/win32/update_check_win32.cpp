@@ -2,9 +2,11 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "model/settings.h"
 #include "platform/win32/shell_open.h"
@@ -16,6 +18,7 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"TTuneletUpdateCheck";
 constexpr UINT kCheckFinishedMessage = WM_APP + 1;  // wParam: the check's id
+constexpr UINT_PTR kDeadlineTimer = 1;
 
 std::wstring WidenAscii(std::string_view s) { return std::wstring(s.begin(), s.end()); }
 
@@ -68,99 +71,64 @@ void ShowNotice(UpdateNotice notice) {
 
 }  // namespace
 
-// --- the request's handles, which another thread may close to abort it
+// --- the request
 
-class UpdateRequest {
+// The request's WinINet handles, closed in reverse order when it goes. Only
+// the update thread owns one: closing a request may drain the server's body.
+class VersionFileRequest {
  public:
-  enum Slot { kSession, kConnection, kRequest, kSlots };
+  VersionFileRequest(const std::string& userAgent, const UpdateTimeouts& timeouts)
+      : userAgent_(userAgent), timeouts_(timeouts) {}
+  ~VersionFileRequest() {
+    for (HINTERNET h : {request_, connection_, session_})
+      if (h) ::InternetCloseHandle(h);
+  }
+  VersionFileRequest(const VersionFileRequest&) = delete;
+  VersionFileRequest& operator=(const VersionFileRequest&) = delete;
 
-  // Keeps h in its slot; false when h is null or the request was aborted (h
-  // is closed then).
-  bool Keep(Slot slot, HINTERNET h) {
-    if (!h) return false;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!aborted_) {
-        handles_[slot] = h;
-        return true;
-      }
-    }
-    ::InternetCloseHandle(h);
-    return false;
-  }
-  bool Aborted() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return aborted_;
-  }
-  // From any thread: closes what is kept, in reverse order. WinINet returns
-  // from a blocking call on a handle that another thread closes.
-  void Abort() {
-    HINTERNET taken[kSlots];
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      aborted_ = true;
-      TakeAll(taken);
-    }
-    CloseReverse(taken);
-  }
-  // The request's own thread, when done: closes what nobody closed yet.
-  void CloseKept() {
-    HINTERNET taken[kSlots];
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      TakeAll(taken);
-    }
-    CloseReverse(taken);
+  // The version file's text; empty on any failure.
+  std::string Fetch() {
+    const std::wstring agent = WidenAscii(userAgent_);
+    const std::wstring host = WidenAscii(kMakerHost), object = WidenAscii(kVersionFileObject);
+    session_ = ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!session_) return {};
+    SetTimeouts(session_);  // the handles below inherit them on Windows
+    connection_ = ::InternetConnectW(session_, host.c_str(), INTERNET_DEFAULT_HTTP_PORT, nullptr, nullptr,
+                                     INTERNET_SERVICE_HTTP, 0, 0);
+    if (!connection_) return {};
+    // A redirect is not followed: its answer is no answer.
+    request_ = ::HttpOpenRequestW(connection_, L"GET", object.c_str(), nullptr, nullptr, nullptr,
+                                  INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+    if (!request_) return {};
+    SetTimeouts(request_);  // Wine keeps its own on each request handle
+    if (!::HttpSendRequestW(request_, nullptr, 0, nullptr, 0)) return {};
+    // An error page or a redirect is no answer, whatever it says.
+    DWORD status = 0, size = sizeof(status);
+    if (!::HttpQueryInfoW(request_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status < 200 || status > 299)
+      return {};
+    char buffer[kVersionFileMaxBytes];
+    DWORD received = 0;
+    if (!::InternetReadFile(request_, buffer, DWORD(sizeof(buffer)), &received) || received == 0) return {};
+    return std::string(VersionFileText(std::string_view(buffer, std::min<size_t>(received, sizeof(buffer)))));
   }
 
  private:
-  void TakeAll(HINTERNET (&out)[kSlots]) {
-    for (int i = 0; i < kSlots; ++i) out[i] = std::exchange(handles_[i], nullptr);
-  }
-  static void CloseReverse(HINTERNET (&h)[kSlots]) {
-    for (int i = kSlots - 1; i >= 0; --i)
-      if (h[i]) ::InternetCloseHandle(h[i]);
+  void SetTimeouts(HINTERNET h) const {
+    const std::pair<DWORD, DWORD> options[] = {{INTERNET_OPTION_CONNECT_TIMEOUT, timeouts_.connectMs},
+                                               {INTERNET_OPTION_SEND_TIMEOUT, timeouts_.sendMs},
+                                               {INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts_.receiveMs}};
+    for (auto [option, ms] : options) ::InternetSetOptionW(h, option, &ms, sizeof(ms));
   }
 
-  std::mutex mutex_;
-  bool aborted_ = false;
-  HINTERNET handles_[kSlots] = {};
+  const std::string& userAgent_;
+  const UpdateTimeouts& timeouts_;
+  HINTERNET session_ = nullptr, connection_ = nullptr, request_ = nullptr;
 };
 
-std::string FetchVersionFile(const std::string& userAgent, UpdateRequest* abort) {
-  UpdateRequest own;
-  UpdateRequest& r = abort ? *abort : own;
-  struct Closer {
-    UpdateRequest& r;
-    ~Closer() { r.CloseKept(); }
-  } closer{r};
-
-  const std::wstring agent = WidenAscii(userAgent);
-  const std::wstring host = WidenAscii(kMakerHost), object = WidenAscii(kVersionFileObject);
-  // A handle is used only while the request is not aborted (an abort in
-  // between makes the call fail on the closed handle).
-  HINTERNET session = ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  if (!r.Keep(UpdateRequest::kSession, session)) return {};
-  HINTERNET connection = r.Aborted() ? nullptr
-                                     : ::InternetConnectW(session, host.c_str(), INTERNET_DEFAULT_HTTP_PORT, nullptr,
-                                                          nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-  if (!r.Keep(UpdateRequest::kConnection, connection)) return {};
-  HINTERNET request = r.Aborted() ? nullptr
-                                  : ::HttpOpenRequestW(connection, L"GET", object.c_str(), nullptr, nullptr, nullptr,
-                                                       INTERNET_FLAG_KEEP_CONNECTION, 0);
-  if (!r.Keep(UpdateRequest::kRequest, request)) return {};
-  if (r.Aborted() || !::HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return {};
-  // An error page is no answer, whatever it says.
-  DWORD status = 0, size = sizeof(status);
-  if (r.Aborted() ||
-      !::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
-      status < 200 || status > 299)
-    return {};
-  char buffer[kVersionFileMaxBytes];
-  DWORD received = 0;
-  if (r.Aborted() || !::InternetReadFile(request, buffer, DWORD(sizeof(buffer)), &received) || received == 0)
-    return {};
-  return std::string(VersionFileText(std::string_view(buffer, std::min<size_t>(received, sizeof(buffer)))));
+std::string FetchVersionFile(const std::string& userAgent, const UpdateTimeouts& timeouts) {
+  VersionFileRequest request(userAgent, timeouts);
+  return request.Fetch();
 }
 
 // --- one check, shared by the user-interface thread and the update thread
@@ -169,7 +137,7 @@ struct Win32UpdateCheck::Check {
   uintptr_t id = 0;
   HWND replyTo = nullptr;
   std::string userAgent, ownVersion;
-  UpdateRequest request;
+  UpdateTimeouts timeouts;
   UniqueKernelHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
   std::mutex mutex;  // guards what follows
@@ -181,37 +149,42 @@ struct Win32UpdateCheck::Check {
   void Run() {
     bool isNewer = false;
     std::string version;
-    try {
-      const std::string answer = FetchVersionFile(userAgent, &request);
-      isNewer = IsNewerVersion(answer, ownVersion);
-      if (isNewer) version = RemoteVersionText(answer);
-    } catch (...) {
-      isNewer = false;  // any failure counts as no newer version
-    }
     {
-      std::lock_guard<std::mutex> lock(mutex);
-      newer = isNewer;
-      newVersionText.swap(version);
-      // Posted under the lock: once Abandon() returns, nothing reaches the
-      // window, which may be destroyed next. A failed post is harmless.
-      if (!abandoned) ::PostMessageW(replyTo, kCheckFinishedMessage, WPARAM(id), 0);
+      VersionFileRequest request(userAgent, timeouts);
+      try {
+        if (std::optional<std::string> v = NewerVersionIn(request.Fetch(), ownVersion)) {
+          isNewer = true;
+          version = std::move(*v);
+        }
+      } catch (...) {
+        isNewer = false;  // any failure counts as no newer version
+      }
+      // The result goes out before the handles close: closing may take as
+      // long as the server keeps sending.
+      Post(isNewer, std::move(version));
     }
     ::SetEvent(done.get());
   }
 
+  void Post(bool isNewer, std::string version) {
+    std::lock_guard<std::mutex> lock(mutex);
+    newer = isNewer;
+    newVersionText.swap(version);
+    // Posted under the lock: once Abandon() returns, nothing reaches the
+    // window, which may be destroyed next. A failed post is harmless.
+    if (!abandoned) ::PostMessageW(replyTo, kCheckFinishedMessage, WPARAM(id), 0);
+  }
+
   void Abandon() {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      abandoned = true;
-    }
-    request.Abort();
+    std::lock_guard<std::mutex> lock(mutex);
+    abandoned = true;
   }
 };
 
 // --- the subsystem
 
-Win32UpdateCheck::Win32UpdateCheck(const IUiTexts& texts)
-    : texts_(texts), windowClass_(kWindowClass, &WindowObject<Win32UpdateCheck>::Route, 0) {}
+Win32UpdateCheck::Win32UpdateCheck(const IUiTexts& texts, UpdateTimeouts timeouts)
+    : texts_(texts), timeouts_(timeouts), windowClass_(kWindowClass, &WindowObject<Win32UpdateCheck>::Route, 0) {}
 
 Win32UpdateCheck::~Win32UpdateCheck() { AbandonCheck(); }
 
@@ -223,10 +196,12 @@ void Win32UpdateCheck::StartUpdateCheck() {
     check->id = nextId_++;
     check->userAgent = UpdateUserAgent(Settings().PluginVersion);
     check->ownVersion = Settings().PluginVersion;
+    check->timeouts = timeouts_;
     if (!check->done || !EnsureWindow()) return ReportNow();
     check->replyTo = window_.get();
     if (!RunOnOwnThread([check] { check->Run(); })) return ReportNow();
     check_ = std::move(check);
+    ::SetTimer(window_.get(), kDeadlineTimer, timeouts_.overallMs, nullptr);
   } catch (...) {
     check_.reset();
   }
@@ -244,9 +219,19 @@ void Win32UpdateCheck::LoadButtonClicked() {
   if (view_) ShowDownloadStarted(*view_, texts_);
 }
 
+void Win32UpdateCheck::StartupCheckSkipped() {
+  if (check_ || !Settings().UpdateCheckPending) return;  // a check under way clears it when it ends
+  Settings().UpdateCheckPending = false;
+  if (view_) {
+    view_->SetCheckButton(true);
+    view_->SetCheckCaption(texts_.Text(u"BUT_CHECKUPDATES"));
+  }
+}
+
 void Win32UpdateCheck::AbandonCheck() {
   if (!check_) return;
   std::shared_ptr<Check> check = std::move(check_);
+  if (window_) ::KillTimer(window_.get(), kDeadlineTimer);
   check->Abandon();
   ::WaitForSingleObject(check->done.get(), kAbandonWaitMs);
 }
@@ -257,8 +242,19 @@ void Win32UpdateCheck::ReportNow() {
   if (std::optional<UpdateNotice> notice = ReportUpdateResult(view_, texts_)) ShowNotice(std::move(*notice));
 }
 
+// The check outlasted its bound: it ends as "no answer" now, and its thread
+// ends by its time-outs without being waited for.
+void Win32UpdateCheck::OnDeadline() {
+  ::KillTimer(window_.get(), kDeadlineTimer);
+  if (!check_) return;
+  const std::shared_ptr<Check> check = std::move(check_);
+  check->Abandon();
+  ReportNow();
+}
+
 void Win32UpdateCheck::OnCheckFinished(uintptr_t id) {
   if (!check_ || check_->id != id) return;  // abandoned meanwhile
+  ::KillTimer(window_.get(), kDeadlineTimer);
   const std::shared_ptr<Check> check = std::move(check_);
   bool newer = false;
   std::string version;
@@ -272,9 +268,12 @@ void Win32UpdateCheck::OnCheckFinished(uintptr_t id) {
 }
 
 LRESULT Win32UpdateCheck::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == kCheckFinishedMessage) {
+  if (msg == kCheckFinishedMessage || (msg == WM_TIMER && wp == kDeadlineTimer)) {
     try {
-      OnCheckFinished(uintptr_t(wp));
+      if (msg == WM_TIMER)
+        OnDeadline();
+      else
+        OnCheckFinished(uintptr_t(wp));
     } catch (...) {
       // Nothing may escape into the host's message loop.
     }

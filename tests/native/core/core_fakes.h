@@ -128,8 +128,9 @@ class FakePlayers : public IPlayerAccess {
 
 class FakeUpdate : public IUpdateCheck {
  public:
-  int started = 0;
+  int started = 0, skipped = 0;
   void StartUpdateCheck() override { ++started; }
+  void StartupCheckSkipped() override { ++skipped; }
 };
 
 class FakeUi : public IUserInterface {

@@ -422,11 +422,25 @@ TEST_F(PluginCoreTest, StartUpTimerChecksForUpdatesOnlyWhenAsked) {
   Fire(CoreTimer::StartupUpdate);
   EXPECT_FALSE(timers.IsEnabled(CoreTimer::StartupUpdate));  // one-shot
   EXPECT_EQ(update.started, 0);
+  EXPECT_EQ(update.skipped, 1);
 
   ini.Set(u"Main", u"Updateonstartup", u"1");
   core->HandleHostMessage(MSG_ENABLED, 0, nullptr);
   Fire(CoreTimer::StartupUpdate);
   EXPECT_EQ(update.started, 1);
+  EXPECT_EQ(update.skipped, 1);
+}
+
+// Loading set the "checking" state; the options dialog switched the check
+// off before the timer came, so the update subsystem is told to drop it.
+TEST_F(PluginCoreTest, AStartUpCheckSwitchedOffMeanwhileIsReportedSkipped) {
+  ini.Set(u"Main", u"Updateonstartup", u"1");
+  core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+  EXPECT_TRUE(Settings().UpdateCheckPending);
+  Settings().Updateonstartup = false;  // the options dialog's save
+  Fire(CoreTimer::StartupUpdate);
+  EXPECT_EQ(update.started, 0);
+  EXPECT_EQ(update.skipped, 1);
 }
 
 TEST_F(PluginCoreTest, FirstStartResetsAndShowTlcShowsTheControlWindow) {

@@ -24,10 +24,14 @@ TEST(LanguageKeysTest, EveryKeyOnceInTheLoadersOrder) {
   EXPECT_EQ(LanguageKeyIndex(u"NO_SUCH_KEY"), kUnknownLanguageKey);
 }
 
-TEST(LanguageKeysTest, DefaultsKeepTheirQuotesSpacesAndLineBreak) {
+TEST(LanguageKeysTest, DefaultsKeepTheirQuotesAndLineBreak) {
   LanguageTexts texts;
-  EXPECT_EQ(texts.Text(u"HOTKEY_REG_ERROR"), u"Failed to assign hot key for ");
-  EXPECT_EQ(texts.Text(u"NEWVERSIONAV"), u"New version is available - ");
+  // The messages that the caller follows with " " and a value end without
+  // a space of their own.
+  for (std::u16string_view key : {u"HOTKEY_REG_ERROR", u"HOTKEY_DEL_ERROR", u"NEWVERSIONAV"})
+    EXPECT_NE(texts.Text(key).back(), u' ') << std::string(key.begin(), key.end());
+  EXPECT_EQ(texts.Text(u"HOTKEY_REG_ERROR"), u"Failed to assign hot key for");
+  EXPECT_EQ(texts.Text(u"NEWVERSIONAV"), u"New version is available -");
   EXPECT_EQ(texts.Text(u"RBOX_FROMMUSIC"), u"Change content if X-Status is \"Music\"");
   EXPECT_EQ(texts.Text(u"HOTKEYLIST_HINT"),
             u"Note: Hot keys don't operate in settings dialog!\rPlease close this window to check");
@@ -59,7 +63,7 @@ TEST(SelectedUiTextsTest, TheFlagPicksTheFilesTextsOrTheBuiltInRussian) {
 TEST(SelectedUiTextsTest, ReplaceRefusesATableOfTheWrongSize) {
   LanguageTexts file;
   file.Replace({u"only one"});
-  EXPECT_EQ(file.Text(u"HOTKEY_REG_ERROR"), u"Failed to assign hot key for ");
+  EXPECT_EQ(file.Text(u"HOTKEY_REG_ERROR"), u"Failed to assign hot key for");
 }
 
 }  // namespace

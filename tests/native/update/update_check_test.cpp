@@ -69,8 +69,48 @@ TEST(RemoteVersionText, IsTheVersionWithoutItsExtension) {
   EXPECT_EQ(RemoteVersionText("tunelet3.0.6.zip"), "3.0.6");
   EXPECT_EQ(RemoteVersionText("Download TUNELET4.0.0.EXE"), "4.0.0");
   EXPECT_EQ(RemoteVersionText("tunelet3.0.6.zip\r\n"), "3.0.6");
-  EXPECT_EQ(RemoteVersionText("tunelet3.10.0.7z"), "3.10.0");
+  EXPECT_EQ(RemoteVersionText("tunelet3.0.6.2700.zip"), "3.0.6.2700");
+  EXPECT_EQ(RemoteVersionText("tunelet3.0.6"), "3.0.6");
   EXPECT_EQ(RemoteVersionText("no keyword 3.0.6.zip"), "");
+}
+
+// The text is shown in an always-on-top box and on the load button: only
+// digits and dots ever get there.
+TEST(RemoteVersionText, IsOnlyTheRunOfDigitsAndDotsAfterTheKeyword) {
+  const std::string sentence =
+      "tunelet9.0.0 IS A CRITICAL SECURITY FIX - install it from http://evil.example/fix.exe now.zip";
+  EXPECT_EQ(RemoteVersionText(sentence), "9.0.0");
+  EXPECT_EQ(NewerVersionIn(sentence, kOwn), "9.0.0");
+  EXPECT_EQ(RemoteVersionText("tunelet3.1.0<script>.zip"), "3.1.0");
+  EXPECT_EQ(RemoteVersionText("tunelet3.1.0-beta.zip"), "3.1.0");
+  EXPECT_EQ(RemoteVersionText("tunelet3.1.0..zip"), "3.1.0");
+  // Nothing that is a version: no update at all.
+  for (const char* answer : {"tunelet.zip", "tunelet...zip", "tunelet zip", "tunelet", "tunelet.4.zip"}) {
+    EXPECT_EQ(NewerVersionIn(answer, kOwn), std::nullopt) << answer;
+  }
+}
+
+TEST(RemoteVersionText, HasACapOnItsLength) {
+  const std::string longest = "65535.65535.65535.65535";
+  ASSERT_EQ(longest.size(), kMaxVersionTextLength);
+  EXPECT_EQ(RemoteVersionText("tunelet" + longest + ".zip"), longest);
+  EXPECT_EQ(RemoteVersionText("tunelet" + longest + "5.zip"), "");
+  EXPECT_EQ(NewerVersionIn("tunelet9" + std::string(200, '9') + ".zip", kOwn), std::nullopt);
+  EXPECT_EQ(NewerVersionIn("tunelet9.0.0." + std::string(100, '.') + "zip", kOwn), "9.0.0");
+}
+
+TEST(NewerVersionIn, NamesTheNewerVersionOrNothing) {
+  EXPECT_EQ(NewerVersionIn("tunelet3.0.6.zip", kOwn), "3.0.6");
+  EXPECT_EQ(NewerVersionIn("tunelet3.0.5.zip", kOwn), std::nullopt);
+  EXPECT_EQ(NewerVersionIn("", kOwn), std::nullopt);
+  EXPECT_EQ(NewerVersionIn(std::string(250, ' ') + "tunelet3.0.6.zip", kOwn), std::nullopt);  // cut at 256
+}
+
+TEST(JoinWithSpace, PutsExactlyOneSpaceBetween) {
+  EXPECT_EQ(JoinWithSpace(u"Доступна новая версия -", u"3.0.6"), u"Доступна новая версия - 3.0.6");
+  // A language file written for the old texts, with a quoted trailing space.
+  EXPECT_EQ(JoinWithSpace(u"New version is available - ", u"3.0.6"), u"New version is available - 3.0.6");
+  EXPECT_EQ(JoinWithSpace(u"", u"3.0.6"), u" 3.0.6");
 }
 
 TEST(UpdateCheckAddresses, NameTheMakersSite) {
@@ -164,7 +204,7 @@ TEST_F(ReportUpdateResultTest, ALanguageFileSuppliesTheWords) {
   std::optional<UpdateNotice> notice = ReportUpdateResult(nullptr, english);
   ASSERT_TRUE(notice);
   EXPECT_EQ(notice->title, u"Tunelet Plugin");
-  EXPECT_EQ(notice->text, u"New version is available -  3.0.6");  // the key's text, " ", the version
+  EXPECT_EQ(notice->text, u"New version is available - 3.0.6");  // one space, though the text ends in one
 
   notice = ReportUpdateResult(&view, english);
   EXPECT_EQ(view.load.caption, u"Load 3.0.6");

@@ -91,8 +91,8 @@ TEST_F(LangWineTest, Utf16FileWithAByteOrderMarkLoadsCyrillicCjkAndSurrogatesExa
   ASSERT_TRUE(LoadLanguageFile(system_, U16(Addon(L"mixed.lng")), texts_));
   EXPECT_EQ(texts_.Text(u"PLUGIN_ON"), on);
   EXPECT_EQ(texts_.Text(u"TAB3"), u"Статус");
-  // Missing keys keep their defaults, trailing space included.
-  EXPECT_EQ(texts_.Text(u"HOTKEY_REG_ERROR"), u"Failed to assign hot key for ");
+  // Missing keys keep their defaults.
+  EXPECT_EQ(texts_.Text(u"HOTKEY_REG_ERROR"), u"Failed to assign hot key for");
   EXPECT_EQ(texts_.Text(u"PLUGIN_OFF"), u"The plug-in is inactive (OFF)");
 }
 

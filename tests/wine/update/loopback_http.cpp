@@ -63,6 +63,26 @@ std::string LoopbackHttpServer::Answer(const std::string& status, const std::str
 void LoopbackHttpServer::SetAnswer(std::string raw) {
   std::lock_guard<std::mutex> lock(mutex_);
   answer_ = std::move(raw);
+  mode_ = Mode::kAnswer;
+}
+
+void LoopbackHttpServer::StallAfter(std::string sent) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answer_ = std::move(sent);
+  mode_ = Mode::kStall;
+  ::ResetEvent(released_);
+}
+
+void LoopbackHttpServer::SendEndlessBody(std::string head) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answer_ = std::move(head);
+  mode_ = Mode::kEndless;
+  ::ResetEvent(released_);
+}
+
+uint64_t LoopbackHttpServer::EndlessBytesSent() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return endlessBytes_;
 }
 
 void LoopbackHttpServer::Hold() {
@@ -118,28 +138,71 @@ void LoopbackHttpServer::ServeOne(SOCKET s) {
   }
   std::string answer;
   bool hold = false;
+  Mode mode = Mode::kAnswer;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(head.substr(0, head.find("\r\n\r\n") + 2));
     answer = answer_;
     hold = hold_;
+    mode = mode_;
   }
-  if (hold) {
-    // Wait for the release, noticing a client that closes meanwhile.
-    while (::WaitForSingleObject(released_, 20) == WAIT_TIMEOUT) {
-      fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(s, &readable);
-      timeval none{0, 0};
-      if (::select(0, &readable, nullptr, nullptr, &none) == 1 && ::recv(s, buf, 1, MSG_PEEK) <= 0) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        clientGaveUp_ = true;
-        return;
-      }
+  switch (mode) {
+    case Mode::kAnswer:
+      if (hold && WaitForReleaseOrClose(s)) return;
+      ::send(s, answer.data(), int(answer.size()), 0);
+      ::shutdown(s, SD_SEND);
+      return;
+    case Mode::kStall:
+      if (!answer.empty()) ::send(s, answer.data(), int(answer.size()), 0);
+      WaitForReleaseOrClose(s);
+      return;
+    case Mode::kEndless:
+      SendEndless(s, answer);
+      return;
+  }
+}
+
+bool LoopbackHttpServer::WaitForReleaseOrClose(SOCKET s) {
+  char byte;
+  while (::WaitForSingleObject(released_, 20) == WAIT_TIMEOUT) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval none{0, 0};
+    if (::select(0, &readable, nullptr, nullptr, &none) == 1 && ::recv(s, &byte, 1, MSG_PEEK) <= 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      clientGaveUp_ = true;
+      return true;
     }
   }
-  ::send(s, answer.data(), int(answer.size()), 0);
-  ::shutdown(s, SD_SEND);
+  return false;
+}
+
+// Non-blocking, so that a client that stops reading without closing does
+// not keep the server's thread from its end.
+void LoopbackHttpServer::SendEndless(SOCKET s, const std::string& head) {
+  ::send(s, head.data(), int(head.size()), 0);
+  u_long nonBlocking = 1;
+  ::ioctlsocket(s, FIONBIO, &nonBlocking);
+  const std::string chunk(16 * 1024, 'x');
+  while (::WaitForSingleObject(released_, 0) == WAIT_TIMEOUT) {
+    const int n = ::send(s, chunk.data(), int(chunk.size()), 0);
+    if (n > 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      endlessBytes_ += uint64_t(n);
+      continue;
+    }
+    if (::WSAGetLastError() != WSAEWOULDBLOCK) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      clientGaveUp_ = true;
+      return;
+    }
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(s, &writable);
+    timeval wait{0, 20 * 1000};
+    ::select(0, nullptr, &writable, nullptr, &wait);
+  }
 }
 
 uint16_t ClosedPort() {

@@ -32,6 +32,14 @@ class LoopbackHttpServer {
   // server's end) before it is answered.
   void Hold();
   void Release();
+  // From now on a request gets only these bytes ("" for none) and then
+  // silence until Release(), the client's close or the server's end.
+  void StallAfter(std::string sent);
+  // From now on a request gets head and then an endless body, sent as fast
+  // as the client takes it, until the client closes or Release().
+  void SendEndlessBody(std::string head);
+  // Bytes of endless body sent so far.
+  uint64_t EndlessBytesSent();
   // The head of each request received (request line and headers).
   std::vector<std::string> Requests();
   // True when at least n requests came within boundMs.
@@ -40,14 +48,20 @@ class LoopbackHttpServer {
   bool ClientGaveUp();
 
  private:
+  enum class Mode { kAnswer, kStall, kEndless };
   void Serve();
   void ServeOne(SOCKET s);
+  // Waits for the release; true when the client closed meanwhile.
+  bool WaitForReleaseOrClose(SOCKET s);
+  void SendEndless(SOCKET s, const std::string& head);
 
   SOCKET listener_ = INVALID_SOCKET;
   uint16_t port_ = 0;
   HANDLE released_ = nullptr;  // manual-reset event
   std::mutex mutex_;
   std::string answer_;
+  Mode mode_ = Mode::kAnswer;
+  uint64_t endlessBytes_ = 0;
   bool hold_ = false;
   bool clientGaveUp_ = false;
   std::vector<std::string> requests_;

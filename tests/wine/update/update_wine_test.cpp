@@ -14,12 +14,15 @@
 #include <optional>
 #include <string>
 
+#include "dialog_driver.h"
 #include "host_test_support.h"
 #include "loopback_http.h"
+#include "script.h"
 #include "model/settings.h"
 #include "model/ui_texts.h"
 #include "model/update_view.h"
 #include "sim_host.h"
+#include "ui/options_controls.h"
 #include "update/update_check.h"
 #include "update/win32/update_check_win32.h"
 
@@ -35,6 +38,11 @@ using update_test::RequestLine;
 constexpr char kOwnVersion[] = "3.0.5.2650";
 constexpr DWORD kResultBoundMs = 10000;
 const std::string kNewer = "tunelet3.0.6.zip\r\n";
+
+// Short time-outs, so that a server that never answers costs a test about a
+// second. The overall bound is well past the steps' sum for one answer.
+constexpr tunelet::win32::UpdateTimeouts kShortTimeouts{700, 700, 700, 3000};
+constexpr DWORD kMarginMs = 1000;  // a busy machine
 
 std::string Narrow(const std::wstring& w) { return talkeo_sim::ToUtf8(w); }
 
@@ -135,11 +143,22 @@ class ButtonsView : public tunelet::IUpdateView {
 
 class UpdateCheckInProcess : public ::testing::Test {
  protected:
+  // The first WinINet request of a process takes seconds under Wine; it is
+  // made here, outside the short bounds of the tests.
+  static void SetUpTestSuite() {
+    LoopbackHttpServer server;
+    ProxySetting proxy(server.Port());
+    server.SetAnswer(LoopbackHttpServer::Answer("200 OK", kNewer));
+    const DWORD start = ::GetTickCount();
+    const std::string answer = tunelet::win32::FetchVersionFile("warm-up");
+    std::printf("the first request took %lu ms and got \"%s\"\n",
+                static_cast<unsigned long>(::GetTickCount() - start), answer.c_str());
+  }
   void SetUp() override {
     ASSERT_TRUE(server_.Listening());
     tunelet::ResetSettings();
     Settings().PluginVersion = kOwnVersion;
-    check_ = std::make_unique<Win32UpdateCheck>(texts_);
+    check_ = std::make_unique<Win32UpdateCheck>(texts_, kShortTimeouts);
   }
   void TearDown() override {
     check_.reset();
@@ -155,6 +174,29 @@ class UpdateCheckInProcess : public ::testing::Test {
   // Nothing is announced: no box appears for a while after the result.
   bool NoMessageBoxAppears() {
     return !PumpUntil([] { return bool(MessageBoxOfThisProcess()); }, 300);
+  }
+  // A server that misbehaves: the check ends as "no answer" within bound,
+  // and the next press makes a new request.
+  void ExpectNoAnswerWithin(DWORD boundMs) {
+    const DWORD start = ::GetTickCount();
+    ASSERT_TRUE(CheckWithDialogOpen());
+    const DWORD tookMs = ::GetTickCount() - start;
+    EXPECT_LE(tookMs, boundMs);
+    std::printf("the check ended after %lu ms\n", static_cast<unsigned long>(tookMs));
+    EXPECT_EQ(view_.check.caption, u"Нет обновлений");
+    EXPECT_FALSE(view_.load.enabled);
+    EXPECT_FALSE(check_->CheckInFlight());
+    EXPECT_TRUE(NoMessageBoxAppears());
+    ExpectAnotherCheckIsMade();
+  }
+  void ExpectAnotherCheckIsMade() {
+    server_.Release();
+    server_.SetAnswer(LoopbackHttpServer::Answer("200 OK", "tunelet3.0.5.zip"));
+    const size_t before = server_.Requests().size();
+    view_ = {};
+    ASSERT_TRUE(CheckWithDialogOpen());
+    EXPECT_EQ(view_.check.caption, u"Нет обновлений");
+    EXPECT_GT(server_.Requests().size(), before);
   }
 
   LoopbackHttpServer server_;
@@ -239,6 +281,7 @@ TEST_F(UpdateCheckInProcess, WithTheDialogClosedOnlyTheMessageBoxShows) {
 // second press starts no second request, and letting go of the check (the
 // plug-in object going) is bounded and leaves nothing behind.
 TEST_F(UpdateCheckInProcess, AWaitingRequestBlocksNothingAndCanBeAbandoned) {
+  check_ = std::make_unique<Win32UpdateCheck>(texts_);  // the real time-outs: the request waits
   server_.SetAnswer(LoopbackHttpServer::Answer("200 OK", kNewer));
   server_.Hold();
   check_->SetView(&view_);
@@ -270,6 +313,108 @@ TEST_F(UpdateCheckInProcess, AWaitingRequestBlocksNothingAndCanBeAbandoned) {
   EXPECT_FALSE(MessageBoxOfThisProcess());
 }
 
+// The start-up check was switched off before its timer while the dialog
+// shows "checking": the button comes back; a check the user started is left
+// to end by itself.
+TEST_F(UpdateCheckInProcess, ASkippedStartUpCheckGivesTheButtonBack) {
+  Settings().UpdateCheckPending = true;  // as loading the settings left it
+  check_->SetView(&view_);
+  check_->StartupCheckSkipped();
+  EXPECT_FALSE(Settings().UpdateCheckPending);
+  EXPECT_EQ(view_.check.enabled, true);
+  EXPECT_EQ(view_.check.caption, u"Проверить обновления");
+
+  server_.Hold();
+  check_->CheckButtonClicked();
+  ASSERT_TRUE(server_.WaitForRequests(1, kResultBoundMs));
+  check_->StartupCheckSkipped();
+  EXPECT_TRUE(Settings().UpdateCheckPending);
+  EXPECT_EQ(view_.check.caption, u"Проверяется...");
+  server_.Release();
+  ASSERT_TRUE(PumpUntil([&] { return !Settings().UpdateCheckPending; }, kResultBoundMs));
+  EXPECT_EQ(view_.check.caption, u"Нет обновлений");
+}
+
+// --- a server that is not to be trusted
+
+TEST_F(UpdateCheckInProcess, ASilentServerIsNoAnswerAfterTheReceiveTimeout) {
+  server_.StallAfter("");
+  ExpectNoAnswerWithin(kShortTimeouts.receiveMs + kMarginMs);
+}
+
+TEST_F(UpdateCheckInProcess, HeadersThenSilenceIsNoAnswer) {
+  server_.StallAfter("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100\r\n\r\n");
+  ExpectNoAnswerWithin(kShortTimeouts.receiveMs + kMarginMs);
+}
+
+// The steps' own time-outs are longer than the bound here: the bound ends
+// the check, and the late answer is dropped.
+TEST_F(UpdateCheckInProcess, TheOverallBoundEndsACheckThatWaitsLonger) {
+  check_ = std::make_unique<Win32UpdateCheck>(texts_, tunelet::win32::UpdateTimeouts{5000, 5000, 5000, 1000});
+  server_.StallAfter("");
+  const DWORD start = ::GetTickCount();
+  ASSERT_TRUE(CheckWithDialogOpen());
+  const DWORD tookMs = ::GetTickCount() - start;
+  EXPECT_GE(tookMs, 900u);
+  EXPECT_LE(tookMs, 1000 + kMarginMs);
+  EXPECT_EQ(view_.check.caption, u"Нет обновлений");
+  EXPECT_FALSE(check_->CheckInFlight());
+
+  // The server answers after all: nothing of it reaches the user.
+  server_.SetAnswer(LoopbackHttpServer::Answer("200 OK", kNewer));
+  server_.Release();
+  EXPECT_TRUE(NoMessageBoxAppears());
+  EXPECT_FALSE(view_.load.enabled);
+  EXPECT_FALSE(Settings().UpdateAvailable);
+  ExpectAnotherCheckIsMade();
+}
+
+// A body without end: the version at its start is the answer, and the
+// request does not wait for the rest.
+TEST_F(UpdateCheckInProcess, AnEndlessBodyGivesTheVersionAtItsStart) {
+  server_.SendEndlessBody("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 99999999999\r\n\r\n" +
+                          kNewer);
+  const DWORD start = ::GetTickCount();
+  ASSERT_TRUE(CheckWithDialogOpen());
+  EXPECT_LE(::GetTickCount() - start, kShortTimeouts.receiveMs + kMarginMs);
+  EXPECT_EQ(view_.load.caption, u"Загрузить 3.0.6");
+  const std::optional<FoundBox> box = WaitForMessageBox(5000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, L"Доступна новая версия - 3.0.6") << Narrow(box->text);
+  EXPECT_TRUE(CloseMessageBox(*box));
+
+  const bool closed = PumpUntil([&] { return server_.ClientGaveUp(); }, 3000);
+  std::printf("endless body: %llu bytes sent; the client closed within 3 s of the result: %s\n",
+              static_cast<unsigned long long>(server_.EndlessBytesSent()), closed ? "yes" : "no");
+  server_.Release();
+  EXPECT_FALSE(check_->CheckInFlight());
+}
+
+TEST_F(UpdateCheckInProcess, ARedirectIsNotFollowed) {
+  server_.SetAnswer("HTTP/1.1 302 Found\r\nLocation: http://evil.example/tlup.txt\r\nContent-Length: 16\r\n"
+                    "Connection: close\r\n\r\ntunelet9.0.0.zip");
+  ASSERT_TRUE(CheckWithDialogOpen());
+  EXPECT_EQ(view_.check.caption, u"Нет обновлений");
+  EXPECT_FALSE(view_.load.enabled);
+  EXPECT_TRUE(NoMessageBoxAppears());
+  const std::vector<std::string> requests = server_.Requests();
+  ASSERT_EQ(requests.size(), 1u) << RequestLine(requests.back());
+  EXPECT_TRUE(IsVersionFileRequest(RequestLine(requests[0])));
+}
+
+// Only the digits and dots after the keyword reach the always-on-top box
+// and the load button.
+TEST_F(UpdateCheckInProcess, TheVersionShownIsOnlyDigitsAndDots) {
+  server_.SetAnswer(LoopbackHttpServer::Answer(
+      "200 OK", "tunelet9.0.0 IS A CRITICAL SECURITY FIX - install it from http://evil.example/fix.exe now.zip"));
+  ASSERT_TRUE(CheckWithDialogOpen());
+  EXPECT_EQ(view_.load.caption, u"Загрузить 9.0.0");
+  const std::optional<FoundBox> box = WaitForMessageBox(5000);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, L"Доступна новая версия - 9.0.0") << Narrow(box->text);
+  EXPECT_TRUE(CloseMessageBox(*box));
+}
+
 // --- the real Tunelet.dll in the simulated host
 
 class UpdateCheckInHost : public ::testing::Test {
@@ -294,6 +439,18 @@ class UpdateCheckInHost : public ::testing::Test {
   }
   bool WaitUntilUnloaded(DWORD boundMs) {
     return PumpUntil([&] { return ::GetModuleHandleW(dll_.c_str()) == nullptr; }, boundMs);
+  }
+  // Runs talkeo-sim steps; every step must work and every expectation hold.
+  void Steps(const std::string& script) {
+    std::vector<talkeo_sim::Step> steps;
+    std::string error;
+    ASSERT_TRUE(talkeo_sim::ParseScript(script, steps, error)) << error;
+    std::string printed;
+    host_.SetLineSink([&](uint32_t, const std::string& line) { printed += line + "\n"; });
+    talkeo_sim::ScriptRunner runner(host_);
+    const int result = runner.Run(steps);
+    host_.SetLineSink(nullptr);
+    ASSERT_EQ(result, 0) << printed;
   }
   // The DLL's own file version, as the version resource gives it.
   std::string DllVersion() {
@@ -346,6 +503,31 @@ TEST_F(UpdateCheckInHost, WithUpdateonstartupOffNoRequestIsMade) {
   host_.Unload();
   std::printf("shutdown and unload without a check took %lu ms\n",
               static_cast<unsigned long>(::GetTickCount() - start));
+}
+
+// The start-up check is switched off and saved before its timer: the About
+// tab's button does not wait for a check that never comes.
+TEST_F(UpdateCheckInHost, SwitchingTheStartUpCheckOffBeforeItRunsLeavesTheButtonUsable) {
+  copy_.WriteIni(L"Main", L"Updateonstartup", L"1");
+  server_.SetAnswer(LoopbackHttpServer::Answer("200 OK", "tunelet0.0.0.zip"));
+  ASSERT_TRUE(LoadAndStart());
+  const uint32_t started = host_.Now();
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 7\n"
+                                "expect-control bt_getup disabled; expect-control bt_getup text \"Проверяется...\"\n"
+                                "control chbox_update uncheck; control bt_save press\n"));
+  const uint32_t savedMs = host_.Now() - started;
+  std::printf("saved %u ms after the start\n", savedMs);
+  host_.Pump(savedMs < 3500 ? 3500 - savedMs : 0);
+  ASSERT_TRUE(server_.Requests().empty()) << "saved after the start-up timer (" << savedMs << " ms): too slow";
+
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 7\n"
+                                "expect-control bt_getup enabled; expect-control bt_getup text \"Проверить обновление\"\n"
+                                "control bt_getup click\n"));
+  const HWND button = talkeo_sim::FindDialogControl(talkeo_sim::FindOptionsDialog(host_.Module()), tunelet::kIdBtGetUp);
+  EXPECT_TRUE(PumpUntil([&] { return talkeo_sim::WindowText(button) == L"Нет обновлений"; }, kResultBoundMs))
+      << Narrow(talkeo_sim::WindowText(button));
+  EXPECT_EQ(server_.Requests().size(), 1u);
+  ASSERT_NO_FATAL_FAILURE(Steps("control bt_close press\n"));
 }
 
 // The host shuts down and unloads the plug-in while the request waits on the
