@@ -135,6 +135,10 @@ bool PressBoxButton(HWND box, int button) {
 
 thread_local MessageBoxWatch* tBoxWatch = nullptr;
 
+// The grey keys between the main block and the keypad come from a keyboard
+// marked extended; without the mark the system reads the keypad's keys.
+bool IsExtendedKey(WORD vk) { return (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE; }
+
 }  // namespace
 
 std::optional<int> OptionsControlByName(const std::wstring& name) {
@@ -353,7 +357,7 @@ bool PressKeys(HWND control, const KeyCombo& keys, std::string* error) {
     i.type = INPUT_KEYBOARD;
     i.ki.wVk = vk;
     i.ki.wScan = WORD(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    i.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (IsExtendedKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
     in.push_back(i);
   };
   for (WORD m : keys.modifiers) key(m, false);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <utility>
 
 #include "platform/win32/unique_handle.h"
 #include "sim_host.h"
@@ -213,6 +214,20 @@ BOOL WINAPI TracedUnhookWindowsHookEx(HHOOK hook) {
   return ok;
 }
 
+// --- what the shell was asked to open
+
+using ShellExecuteWFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+ShellExecuteWFn gShellExecuteW = nullptr;  // the real one, never called here
+std::vector<ShellOpens::Opened> gOpened;
+// Above 32 is what ShellExecuteW answers for a file or page it opened.
+constexpr INT_PTR kShellOpenedResult = 33;
+
+HINSTANCE WINAPI RecordShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR,
+                                     INT show) {
+  gOpened.push_back({owner, verb ? verb : L"", file ? file : L"", parameters ? parameters : L"", show});
+  return reinterpret_cast<HINSTANCE>(kShellOpenedResult);
+}
+
 // The import address slot of function from dll in the module's import table.
 void** ImportSlot(HMODULE module, const char* dll, const char* function) {
   auto* base = reinterpret_cast<BYTE*>(module);
@@ -359,6 +374,12 @@ bool HookTrace::Trace(HMODULE module) {
 }
 
 int HookTrace::Live() { return gLiveHooks; }
+
+bool ShellOpens::Trace(HMODULE module) {
+  return module && Redirect(module, "shell32.dll", "ShellExecuteW", &RecordShellExecuteW, gShellExecuteW);
+}
+
+std::vector<ShellOpens::Opened> ShellOpens::Take() { return std::exchange(gOpened, {}); }
 
 std::vector<std::wstring> DrawnTexts::Of(HWND hwnd) {
   std::lock_guard<std::mutex> lock(gTextsMutex);

@@ -69,6 +69,22 @@ class HookTrace {
   static int Live();
 };
 
+// Records what a module hands the shell to open: its import of ShellExecuteW
+// is pointed at a recorder that opens nothing (no browser starts in a test)
+// and answers as a successful open does. Host thread only.
+class ShellOpens {
+ public:
+  struct Opened {
+    HWND owner = nullptr;
+    std::wstring verb, file, parameters;  // "" for a null text
+    int show = 0;
+  };
+  // Hooks the module's import; false when it imports no ShellExecuteW.
+  static bool Trace(HMODULE module);
+  // What was opened since the last Take, in order.
+  static std::vector<Opened> Take();
+};
+
 enum class MouseButton { Left, Right, Middle };
 bool ParseMouseButton(const std::wstring& word, MouseButton& out);
 

@@ -21,13 +21,22 @@ HWND DialogOf(HWND target) {
   return nullptr;
 }
 
+// A menu opened from a dialog (the blocks menu, a list's context menu) reads
+// the keys in its own loop: its arrows and Enter must not move the dialog's
+// focus or press the dialog's buttons underneath it.
+bool MenuIsOpen() {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetGUIThreadInfo(::GetCurrentThreadId(), &info) && (info.flags & GUI_INMENUMODE);
+}
+
 LRESULT CALLBACK FilterDialogKeys(int code, WPARAM wp, LPARAM lp) {
   // The dialog may close inside IsDialogMessageW and take the hook with it.
   const HHOOK hook = gHook;
   auto* m = reinterpret_cast<MSG*>(lp);
   if (code == HC_ACTION && wp == PM_REMOVE && m && IsKeyMessage(*m)) {
     const HWND dialog = DialogOf(m->hwnd);
-    if (dialog && ::IsDialogMessageW(dialog, m)) m->message = WM_NULL;  // handled
+    if (dialog && !MenuIsOpen() && ::IsDialogMessageW(dialog, m)) m->message = WM_NULL;  // handled
   }
   return ::CallNextHookEx(hook, code, wp, lp);
 }
