@@ -15,6 +15,7 @@
 #include "ui/quick_info.h"
 #include "ui/win32/cover_picture.h"
 #include "ui/win32/window_class.h"
+#include "ui/win32/window_drag.h"
 
 namespace tunelet::win32 {
 
@@ -61,6 +62,7 @@ class QuickInfoWindow {
   HWND hwnd_ = nullptr;
   std::unique_ptr<Card> card_;  // what the open window holds
   ShellOpen shellOpen_;
+  WindowDrag drag_;
 };
 
 }  // namespace tunelet::win32
