@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/track_info.h"
 #include "model/ui_texts.h"
@@ -60,6 +61,15 @@ using TextWidthFunction = std::function<int(std::u16string_view)>;
 // start that is at most 350 pixels wide and appends "...". A surrogate pair is
 // never split.
 std::u16string FitPopupText(std::u16string text, const TextWidthFunction& width);
+
+constexpr int kPopupTextLineWidth = 193;  // lbtext's width in pixels
+constexpr size_t kPopupTextLines = 2;     // what lbtext's height holds
+// The body text broken into the lines the label shows: each at most 193
+// pixels wide, broken after a word where one ends in time, else inside the
+// word; at most two. A text that needs more has its last line cut where
+// "..." still fits after it and ending in "...", so that a shortened text
+// always shows that it is. Surrogate pairs are never split.
+std::vector<std::u16string> PopupTextLines(std::u16string_view text, const TextWidthFunction& width);
 
 // The window's alpha value (255 opaque) from Transp; out of range gives 230.
 uint8_t PopupAlpha(int32_t transp);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Remakes docs/screenshots/popup-track.png, popup-state.png,
-# control-window.png, language-dialog.png, quickinfo-cover.png and
+# popup-long-text.png, control-window.png, language-dialog.png, quickinfo-cover.png and
 # quickinfo-nocover.png: builds
 # ui-preview in build/win64, runs each of its scenes under 64-bit Wine on a
 # virtual X display and cuts each window, with a margin of backdrop, out of a
@@ -47,6 +47,7 @@ shoot() {
 
 if [ "${1:-}" != options ]; then
   shoot windows popup-track popup-state control-window language-dialog
+  shoot popup-long popup-long-text
   shoot quickinfo-cover quickinfo-cover
   shoot quickinfo-nocover quickinfo-nocover
 fi

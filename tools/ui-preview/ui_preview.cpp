@@ -4,6 +4,7 @@
 // SECONDS (default 8). make-screenshots.sh photographs them. Scenes:
 //   windows            a track popup, the state popup, the control window and
 //                      the language dialog (listing the shipped addons/)
+//   popup-long         a track popup with a text too long for its two lines
 //   quickinfo-cover    QuickInfo of a tagged MP3 with an embedded cover
 //   quickinfo-nocover  QuickInfo of a radio stream (the placeholder picture)
 //   options-N          the options dialog on its tab N (0..7), built-in texts
@@ -103,6 +104,21 @@ uint32_t SampleCoverPixel(int x, int y) {
   const bool along = std::fmod(std::fabs(spread) + 20, 40) < 2.2 + 2 * depth;
   if (across || along) return Rgb(255, 70 + 60 * depth, 200);
   return Rgb(28 + 20 * depth, 10, 48 + 20 * depth);
+}
+
+// A track popup whose text is too long for its two lines.
+void ShowLongPopupScene(int seconds) {
+  tunelet::PluginSettings& s = tunelet::Settings();
+  tunelet::SetText(s.Track.PlayerName, u"Winamp");
+  tunelet::SetText(s.Track.Artist, u"Оркестр русских народных инструментов имени Осипова");
+  tunelet::SetText(s.Track.Title, u"Увертюра на темы песен военных лет");
+  s.Track.Duration = 412;
+  tunelet::IUserInterface noWindows;
+  tunelet::BuiltInUiTexts texts;
+  tunelet::win32::PopupWindows popups(noWindows, texts);
+  popups.Show(tunelet::kTrackPopup);
+  PrintRects(popups.OpenPopups());
+  RunFor(UINT(seconds) * 1000);
 }
 
 void ShowWindowsScene(int seconds) {
@@ -245,6 +261,8 @@ int wmain(int argc, wchar_t** argv) {
   RunFor(300);
   if (scene == L"windows")
     ShowWindowsScene(seconds);
+  else if (scene == L"popup-long")
+    ShowLongPopupScene(seconds);
   else if (scene == L"quickinfo-cover" || scene == L"quickinfo-nocover")
     ShowQuickInfoScene(scene == L"quickinfo-cover", seconds);
   else if (scene == L"options-balloon")

@@ -153,7 +153,8 @@ void ControlWindow::Show() {
                                       kControlHeight, nullptr, nullptr, ThisModule(), this);
   if (!hwnd) return;
   hwnd_ = hwnd;
-  // Without it once created, so that the window can be dragged.
+  // Without it once created; a click still does not activate the window
+  // (WM_MOUSEACTIVATE), and it moves itself when dragged (WindowDrag).
   ::SetWindowLongPtrW(hwnd, GWL_EXSTYLE, ::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_NOACTIVATE));
   const PluginSettings& s = Settings();
   const ScreenPoint at = ControlPositionOnShow({s.ControlWindowX, s.ControlWindowY}, PrimaryScreen());
@@ -264,13 +265,13 @@ LRESULT ControlWindow::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
       case WM_PAINT:
         Paint();
         return 0;
+      case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;  // the focus stays where the user types
       case WM_LBUTTONDOWN:
       case WM_LBUTTONDBLCLK: {
         const Button b = ButtonAt(lp);
         if (b == Button::None) {
-          // Dragged by its background as if by a caption.
-          ::ReleaseCapture();
-          ::SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+          drag_.Start(hwnd);  // by its background
         } else {
           pressed_ = b;
           ::SetCapture(hwnd);
@@ -278,13 +279,21 @@ LRESULT ControlWindow::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
         }
         return 0;
       }
+      case WM_MOUSEMOVE:
+        drag_.Follow(hwnd);  // WM_WINDOWPOSCHANGING snaps the place to the edges
+        return 0;
       case WM_LBUTTONUP: {
+        drag_.Stop(hwnd);
         const Button pressed = std::exchange(pressed_, Button::None);
         if (::GetCapture() == hwnd) ::ReleaseCapture();
         ::InvalidateRect(hwnd, nullptr, FALSE);
         if (pressed != Button::None && ButtonAt(lp) == pressed) Click(pressed);
         return 0;
       }
+      case WM_CAPTURECHANGED:
+        // Another window took the mouse: a pressed button comes up without a click.
+        if (std::exchange(pressed_, Button::None) != Button::None) ::InvalidateRect(hwnd, nullptr, FALSE);
+        break;
       case WM_SETCURSOR:
         ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         if (LOWORD(lp) == HTCLIENT) {

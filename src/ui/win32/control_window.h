@@ -9,6 +9,7 @@
 #include "model/subsystems.h"
 #include "ui/control_window.h"
 #include "ui/win32/window_class.h"
+#include "ui/win32/window_drag.h"
 
 namespace tunelet::win32 {
 
@@ -44,6 +45,7 @@ class ControlWindow {
   WindowClass class_;
   HWND hwnd_ = nullptr;
   Button pressed_ = Button::None;
+  WindowDrag drag_;
 };
 
 }  // namespace tunelet::win32

@@ -61,16 +61,29 @@ UniqueGdiObject CreatePopupFont(bool bold) {
                                        DEFAULT_PITCH | FF_DONTCARE, kFontFace));
 }
 
-// The text's width in pixels in the given font.
-int MeasureText(HFONT font, std::u16string_view text) {
-  UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
-  if (!dc) return 0;
-  const HGDIOBJ old = ::SelectObject(dc.get(), font);
-  SIZE size{};
-  ::GetTextExtentPoint32W(dc.get(), W(std::u16string(text).c_str()), int(text.size()), &size);
-  ::SelectObject(dc.get(), old);
-  return size.cx;
-}
+// Widths of texts in pixels in one font, measured in a memory DC of its own.
+class TextMeasure {
+ public:
+  explicit TextMeasure(HFONT font) : dc_(::CreateCompatibleDC(nullptr)) {
+    if (dc_) old_ = ::SelectObject(dc_.get(), font);
+  }
+  ~TextMeasure() {
+    if (dc_) ::SelectObject(dc_.get(), old_);
+  }
+  TextMeasure(const TextMeasure&) = delete;
+  TextMeasure& operator=(const TextMeasure&) = delete;
+
+  int Width(std::u16string_view text) const {
+    SIZE size{};
+    if (!dc_ || !::GetTextExtentPoint32W(dc_.get(), W(std::u16string(text).c_str()), int(text.size()), &size))
+      return 0;
+    return size.cx;
+  }
+
+ private:
+  UniqueMemoryDc dc_;
+  HGDIOBJ old_ = nullptr;
+};
 
 std::u16string CurrentClockText() {
   wchar_t buf[64] = {};
@@ -116,13 +129,14 @@ class PopupWindows::Popup {
     textFont_ = CreatePopupFont(false);
     if (!boldFont_ || !textFont_) return false;
     const PluginSettings& s = Settings();
+    const TextMeasure measure(HFONT(textFont_.get()));
+    const TextWidthFunction width = [&measure](std::u16string_view t) { return measure.Width(t); };
     title_ = PopupTitle(kind_, s.Track);
-    if (kind_ == kStatePopup) {
-      text_ = StatePopupText(s.PluginOn, owner_.texts_);
-    } else {
-      const HFONT font = HFONT(textFont_.get());
-      text_ = FitPopupText(TrackPopupText(s.Track), [font](std::u16string_view t) { return MeasureText(font, t); });
-    }
+    const std::u16string text = kind_ == kStatePopup ? StatePopupText(s.PluginOn, owner_.texts_)
+                                                     : FitPopupText(TrackPopupText(s.Track), width);
+    // Broken into lines here rather than by DrawText, so that a cut text
+    // ends in "..." on a line the label shows.
+    lines_ = PopupTextLines(text, width);
     clock_ = CurrentClockText();
     return true;
   }
@@ -182,17 +196,21 @@ class PopupWindows::Popup {
     ::DrawTextW(dc, W(text.c_str()), int(text.size()), &r, format | DT_NOPREFIX);
   }
 
-  // Word-wrapped and centred vertically in its label.
+  // Its lines, one below the other, centred vertically in the label.
   void DrawBodyText(HDC dc) {
-    const UINT format = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
-    RECT measured = kTextRect;
-    ::DrawTextW(dc, W(text_.c_str()), int(text_.size()), &measured, format | DT_CALCRECT);
-    RECT r = kTextRect;
-    const int spare = (kTextRect.bottom - kTextRect.top) - (measured.bottom - measured.top);
-    if (spare > 0) r.top += spare / 2;
+    TEXTMETRICW metrics{};
+    if (!::GetTextMetricsW(dc, &metrics)) return;
+    const int lineHeight = metrics.tmHeight;
+    const int spare = (kTextRect.bottom - kTextRect.top) - lineHeight * int(lines_.size());
+    RECT line = kTextRect;
+    line.top += std::max(spare, 0) / 2;
     const int saved = ::SaveDC(dc);
     ::IntersectClipRect(dc, kTextRect.left, kTextRect.top, kTextRect.right, kTextRect.bottom);
-    DrawLabel(dc, text_, r, kTextColour, format);
+    for (const std::u16string& text : lines_) {
+      line.bottom = line.top + lineHeight;
+      DrawLabel(dc, text, line, kTextColour, DT_SINGLELINE);
+      line.top = line.bottom;
+    }
     ::RestoreDC(dc, saved);
   }
 
@@ -211,7 +229,8 @@ class PopupWindows::Popup {
   PopupWindows& owner_;
   const int kind_;
   UniqueGdiObject boldFont_, textFont_;
-  std::u16string title_, text_, clock_;
+  std::u16string title_, clock_;
+  std::vector<std::u16string> lines_;  // the body text as the label shows it
 };
 
 PopupWindows::PopupWindows(IUserInterface& clickTargets, const IUiTexts& texts)

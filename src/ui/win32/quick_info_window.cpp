@@ -285,13 +285,11 @@ void QuickInfoWindow::OnButton(UINT msg, LPARAM lp) {
       } else if (onCover) {
         card_->coverPressed = true;
       } else {
-        // Dragged by its background and labels as if by a caption. Only
-        // the left button: the system's move loop follows that one.
-        ::ReleaseCapture();
-        ::SendMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        drag_.Start(hwnd_);  // by its background and labels, with the left button
       }
       break;
     case WM_LBUTTONUP:
+      drag_.Stop(hwnd_);
       // The placeholder opens nothing, also in place of a refused picture.
       if (std::exchange(card_->coverPressed, false) && onCover && !card_->placeholder) OpenCoverFile();
       break;
@@ -321,6 +319,9 @@ LRESULT QuickInfoWindow::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
       case WM_RBUTTONUP:
       case WM_MBUTTONUP:
         if (card_) OnButton(msg, lp);
+        return 0;
+      case WM_MOUSEMOVE:
+        drag_.Follow(hwnd);
         return 0;
       case WM_SETCURSOR:
         if (LOWORD(lp) == HTCLIENT && card_) {

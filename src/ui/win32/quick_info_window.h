@@ -16,6 +16,7 @@
 #include "ui/quick_info.h"
 #include "ui/win32/cover_picture.h"
 #include "ui/win32/window_class.h"
+#include "ui/win32/window_drag.h"
 
 namespace tunelet::win32 {
 
@@ -72,6 +73,7 @@ class QuickInfoWindow {
   std::unique_ptr<Card> card_;  // what the open window holds
   DrawnCover drawn_;
   ShellOpen shellOpen_;
+  WindowDrag drag_;
 };
 
 }  // namespace tunelet::win32

@@ -110,6 +110,56 @@ TEST(PopupFit, NeverSplitsASurrogatePair) {
   EXPECT_EQ(FitPopupText(text, TenPerUnit{&calls}), std::u16string(34, u'a') + u"...");
 }
 
+// With ten pixels a unit a line of 193 pixels holds 19 units, and 16 before "...".
+using Lines = std::vector<std::u16string>;
+
+TEST(PopupLines, ShortTextIsOneLineAndLongerTextBreaksAfterTheLastWordThatFits) {
+  int calls = 0;
+  const TenPerUnit width{&calls};
+  EXPECT_EQ(PopupTextLines(u"", width), Lines{});
+  EXPECT_EQ(PopupTextLines(u"Кино \"Звезда\"", width), Lines{u"Кино \"Звезда\""});
+  EXPECT_EQ(PopupTextLines(u"aaaaa bbbbb ccccc ddddd eeeee", width), (Lines{u"aaaaa bbbbb ccccc", u"ddddd eeeee"}));
+  // A word that ends exactly at the line's end stays on it; the spaces at
+  // the break go.
+  EXPECT_EQ(PopupTextLines(u"aaaaaaaaa bbbbbbbbb   ccc", width), (Lines{u"aaaaaaaaa bbbbbbbbb", u"ccc"}));
+  // A word longer than a line is broken where the line is full; a leading
+  // space is no place to break.
+  EXPECT_EQ(PopupTextLines(std::u16string(25, u'x'), width), (Lines{std::u16string(19, u'x'), std::u16string(6, u'x')}));
+  EXPECT_EQ(PopupTextLines(u" " + std::u16string(25, u'y'), width),
+            (Lines{u" " + std::u16string(18, u'y'), std::u16string(7, u'y')}));
+}
+
+TEST(PopupLines, TextNeedingAThirdLineEndsItsSecondInVisibleDots) {
+  int calls = 0;
+  const TenPerUnit width{&calls};
+  EXPECT_EQ(PopupTextLines(u"aaaaa bbbbb ccccc ddddd eeeee fffff ggggg", width),
+            (Lines{u"aaaaa bbbbb ccccc", u"ddddd eeeee ffff..."}));
+  // A text already cut to 350 pixels: its "..." would fall on a third line.
+  const std::u16string cut = FitPopupText(u"aaaaaaaa bbbbbbbb cccccccc dddddddd eeeeeeee", width);
+  ASSERT_EQ(cut, u"aaaaaaaa bbbbbbbb cccccccc dddddddd...");
+  EXPECT_EQ(PopupTextLines(cut, width), (Lines{u"aaaaaaaa bbbbbbbb", u"cccccccc ddddddd..."}));
+  // No space before the dots, and however long the text, few measurements.
+  EXPECT_EQ(PopupTextLines(u"aaaaa bbbbb ccccc ddddddddddddddd  eeeee", width),
+            (Lines{u"aaaaa bbbbb ccccc", u"ddddddddddddddd..."}));
+  calls = 0;
+  std::u16string huge;
+  while (huge.size() < 100000) huge += u"word ";
+  EXPECT_EQ(PopupTextLines(huge, width), (Lines{u"word word word word", u"word word word w..."}));
+  EXPECT_LT(calls, 60);
+}
+
+TEST(PopupLines, NeverSplitASurrogatePairAndAlwaysMoveOn) {
+  int calls = 0;
+  const TenPerUnit width{&calls};
+  std::u16string notes;
+  for (int i = 0; i < 12; ++i) notes += u"\U0001F3B5";  // two units each
+  EXPECT_EQ(PopupTextLines(notes, width), (Lines{notes.substr(0, 18), notes.substr(18)}));
+  EXPECT_EQ(PopupTextLines(notes + notes, width), (Lines{notes.substr(0, 18), notes.substr(0, 16) + u"..."}));
+  // A character wider than a line still takes one.
+  const auto wide = [](std::u16string_view s) { return int(s.size()) * 250; };
+  EXPECT_EQ(PopupTextLines(u"WWW", wide), (Lines{u"W", u"..."}));
+}
+
 TEST(PopupSettings, AlphaAndLifeFollowTheirRanges) {
   EXPECT_EQ(PopupAlpha(230), 230);
   EXPECT_EQ(PopupAlpha(20), 20);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,6 +95,79 @@ class ChatWindow {
  private:
   HWND hwnd_;
 };
+
+// The chat window in front with the focus in its input field, as while the
+// user types. Without a caption: Wine takes about 2 s to destroy a captioned
+// window on the virtual display.
+class ChatWithField {
+ public:
+  ChatWithField() {
+    hwnd_ = ::CreateWindowExW(0, L"STATIC", L"chat", WS_POPUP | WS_BORDER | WS_VISIBLE, 600, 100, 300, 200, nullptr,
+                              nullptr, nullptr, nullptr);
+    field_ = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 150, 280, 24, hwnd_, nullptr,
+                               nullptr, nullptr);
+    ::SetForegroundWindow(hwnd_);
+    ::SetFocus(field_);
+  }
+  ~ChatWithField() { ::DestroyWindow(hwnd_); }
+  HWND hwnd() const { return hwnd_; }
+  HWND field() const { return field_; }
+
+ private:
+  HWND hwnd_, field_;
+};
+
+// The popup's body text: Tahoma 8 pt in RGB(249, 249, 249) in a label at
+// (15, 25) that is 193 pixels wide and holds two lines.
+constexpr int kBodyLeft = 15, kBodyTop = 25, kBodyWidth = 193, kBodyHeight = 27;
+constexpr COLORREF kBodyColour = RGB(249, 249, 249);
+
+int BodyTextWidth(const std::wstring& text) {
+  HDC screen = ::GetDC(nullptr);
+  const HFONT font = ::CreateFontW(-::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE,
+                                   FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
+  const HGDIOBJ old = ::SelectObject(screen, font);
+  SIZE size{};
+  ::GetTextExtentPoint32W(screen, text.c_str(), int(text.size()), &size);
+  ::SelectObject(screen, old);
+  ::DeleteObject(font);
+  ::ReleaseDC(nullptr, screen);
+  return size.cx;
+}
+
+// The pixels the screen shows in a rectangle of a window (client
+// coordinates), copied from the screen in one go.
+std::vector<COLORREF> ScreenPixels(HWND hwnd, const RECT& area) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  const POINT origin = talkeo_sim::ClientToScreenPoint(hwnd, area.left, area.top);
+  HDC screen = ::GetDC(nullptr);
+  HDC copy = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ old = ::SelectObject(copy, bitmap);
+  ::BitBlt(copy, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY | CAPTUREBLT);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) pixels.push_back(::GetPixel(copy, x, y));
+  ::SelectObject(copy, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(copy);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
+}
+// Pixels of exactly the body text's colour (fully covered by a glyph).
+int BodyColouredPixels(HWND hwnd, const RECT& area) {
+  const std::vector<COLORREF> pixels = ScreenPixels(hwnd, area);
+  return int(std::count_if(pixels.begin(), pixels.end(), [](COLORREF c) {
+    return std::abs(GetRValue(c) - GetRValue(kBodyColour)) <= 2 && std::abs(GetGValue(c) - GetGValue(kBodyColour)) <= 2 &&
+           std::abs(GetBValue(c) - GetBValue(kBodyColour)) <= 2;
+  }));
+}
+// Light pixels on the dark body: glyphs, also where they cover a pixel in part.
+int LightPixels(HWND hwnd, const RECT& area) {
+  const std::vector<COLORREF> pixels = ScreenPixels(hwnd, area);
+  return int(std::count_if(pixels.begin(), pixels.end(), [](COLORREF c) { return GetRValue(c) >= 160; }));
+}
 
 // The system makes some objects of its own the first time a process paints
 // a layered, shaped window with text (colour spaces, a system colour brush,
@@ -310,6 +384,42 @@ TEST_F(PluginWindows, LeftClickOnATrackPopupClosesItAndOpensQuickInfo) {
   EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(info->hwnd); }, 1000 + 1000));
 }
 
+// A track text too long for the popup: the popup draws it as two lines that
+// each fit the label, the second ending in "...", both in the body's colour,
+// the dots included.
+TEST_F(PluginWindows, ALongTrackTextShowsAsTwoLinesThatFitTheSecondEndingInVisibleDots) {
+  const std::wstring artist = L"Оркестр русских народных инструментов имени Осипова",
+                     title = L"Увертюра на темы песен военных лет";
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_NO_FATAL_FAILURE(StartWinamp());
+  const std::wstring path = copy_.Folder() + L"\\long.mp3";
+  host_test::WriteTaggedMp3(path, artist, title);
+  ASSERT_NE(player_->Run("playlist 0 \"" + Utf8(path) + "\""), FakePlayer::kFailed);
+  ASSERT_TRUE(host_.Start());
+  ASSERT_TRUE(PumpUntilPopups(1));
+  host_.Pump(100);
+  const std::optional<WindowView> popup = FindPluginWindow(host_.Module(), kPopupClass);
+  ASSERT_TRUE(popup);
+  // The title, the clock, then the body's lines.
+  ASSERT_EQ(popup->texts.size(), 4u) << talkeo_sim::DescribeWindow(*popup);
+  EXPECT_EQ(popup->texts[0], L"Winamp");
+  const std::wstring first = popup->texts[2], second = popup->texts[3];
+  ASSERT_GT(second.size(), 3u);
+  EXPECT_EQ(second.substr(second.size() - 3), L"...");
+  const std::wstring shown = first + L" " + second.substr(0, second.size() - 3);
+  EXPECT_EQ((artist + L" \"" + title).rfind(shown, 0), 0u) << "broken at a space, cut at the end: " << Utf8(shown);
+  EXPECT_LE(BodyTextWidth(first), kBodyWidth) << Utf8(first);
+  EXPECT_LE(BodyTextWidth(second), kBodyWidth) << Utf8(second);
+
+  // Both lines are on the screen in the body's colour, and so are the dots
+  // at the second line's end.
+  const int middle = kBodyTop + kBodyHeight / 2;
+  EXPECT_GT(BodyColouredPixels(popup->hwnd, {kBodyLeft, kBodyTop, kBodyLeft + kBodyWidth, middle}), 50);
+  EXPECT_GT(BodyColouredPixels(popup->hwnd, {kBodyLeft, middle, kBodyLeft + kBodyWidth, kBodyTop + kBodyHeight}), 50);
+  const int end = kBodyLeft + BodyTextWidth(second), dots = BodyTextWidth(L"...");
+  EXPECT_GE(LightPixels(popup->hwnd, {end - dots, middle, end, kBodyTop + kBodyHeight}), 3) << "the dots";
+}
+
 // The control window: shown at start (Show_tlc), its place in the host's record.
 class ControlWindowInHost : public PluginWindows {
  protected:
@@ -368,6 +478,36 @@ TEST_F(ControlWindowInHost, ItsButtonsReachWinampAsWinampMenuCommandsAndItsInfoB
   const std::optional<WindowView> info = watch_.WaitFor(kQuickInfoClass, true, kClickBoundMs);
   ASSERT_TRUE(info);
   EXPECT_TRUE(HasText(*info, Song(1))) << talkeo_sim::DescribeWindow(*info);
+}
+
+// The window never takes the focus: real clicks on its buttons and on its
+// background leave the chat window in front with the focus in its field,
+// and the commands still reach the player.
+TEST_F(ControlWindowInHost, ClicksOnItLeaveTheChatInFrontWithItsFocusAndReachThePlayer) {
+  ASSERT_NO_FATAL_FAILURE(StartWinamp());
+  ASSERT_NO_FATAL_FAILURE(PlaySong(1));
+  ASSERT_NO_FATAL_FAILURE(StartAt(200, 300));
+  ASSERT_TRUE(PumpUntil([&] { return host_.Shown().picture != 0; }, kPopupBoundMs));
+  const std::optional<WindowView> control = Control();
+  ASSERT_TRUE(control);
+  ChatWithField chat;
+  host_.Pump(50);
+  ASSERT_EQ(::GetForegroundWindow(), chat.hwnd());
+  ASSERT_EQ(::GetFocus(), chat.field());
+  player_->ClearLog();
+  constexpr Box kGrip{4, 5, 9, 13};
+  for (const Box& place : {kPlay, kGrip, kNext}) {
+    ASSERT_TRUE(ClickAt(Centre(control->hwnd, place), MouseButton::Left));
+    host_.Pump(100);
+    EXPECT_EQ(::GetForegroundWindow(), chat.hwnd()) << "after a click at " << place.left;
+    EXPECT_EQ(::GetActiveWindow(), chat.hwnd()) << "after a click at " << place.left;
+    EXPECT_EQ(::GetFocus(), chat.field()) << "after a click at " << place.left;
+  }
+  std::vector<std::string> commands;
+  for (const std::string& m : player_->Messages())
+    if (m.rfind("main 273 ", 0) == 0) commands.push_back(m);
+  EXPECT_EQ(commands, (std::vector<std::string>{"main 273 40045 0", "main 273 40048 0"}));
+  EXPECT_EQ(Control().value_or(WindowView{}).rect.left, 200) << "a click is no drag";
 }
 
 TEST_F(ControlWindowInHost, ItsPlaceSurvivesCloseAndReopenAndARestartOfThePlugin) {

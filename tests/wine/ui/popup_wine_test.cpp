@@ -13,6 +13,7 @@
 
 #include "host_test_support.h"
 #include "model/settings.h"
+#include "real_mouse.h"
 #include "sim_host.h"
 #include "ui/popup.h"
 #include "ui/win32/control_window.h"
@@ -277,11 +278,43 @@ class ControlWindowTest : public ::testing::Test {
     control_.reset();
     tunelet::ResetSettings();
   }
-  void Click(ControlWindow::Button b) {
+  // A screen point of the window, from client coordinates.
+  POINT At(int x, int y) const {
+    POINT p{x, y};
+    ::ClientToScreen(control_->hwnd(), &p);
+    return p;
+  }
+  POINT CentreOf(ControlWindow::Button b) const {
     const RECT r = ControlWindow::ButtonRect(b);
-    const LPARAM at = MAKELPARAM(r.left + 3, r.top + 3);
-    ::SendMessageW(control_->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::SendMessageW(control_->hwnd(), WM_LBUTTONUP, 0, at);
+    return At((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  }
+  // A real click: pressed and released through the input queue.
+  void Click(ControlWindow::Button b) {
+    const POINT at = CentreOf(b);
+    real_mouse::Press(at);
+    real_mouse::Release(at);
+    PumpFor(30);
+  }
+  // A real drag by the grip, which belongs to the background; pumped between
+  // the steps as a hand would be slower than the window.
+  RECT DragBy(int dx, int dy) {
+    const POINT from = At(8, 11);
+    real_mouse::Press(from);
+    PumpFor(20);
+    for (int i = 1; i <= 4; ++i) {
+      real_mouse::MoveTo({from.x + dx * i / 4, from.y + dy * i / 4});
+      PumpFor(20);
+    }
+    real_mouse::Release({from.x + dx, from.y + dy});
+    PumpFor(30);
+    return Rect();
+  }
+  COLORREF PixelAt(int x, int y) const {
+    ::UpdateWindow(control_->hwnd());
+    HDC dc = ::GetDC(control_->hwnd());
+    const COLORREF c = ::GetPixel(dc, x, y);
+    ::ReleaseDC(control_->hwnd(), dc);
+    return c;
   }
   RECT Rect() const {
     RECT r{};
@@ -330,15 +363,23 @@ TEST_F(ControlWindowTest, ButtonsSendTheirCommandsAndCloseStoresThePlace) {
   using B = ControlWindow::Button;
   for (B b : {B::Play, B::Pause, B::Stop, B::Previous, B::Next}) Click(b);
   EXPECT_EQ(player_.sent, (std::vector<int>{1, 2, 0, 3, 4}));
-  Click(B::Info);  // no current file
+  // The info button does nothing without a current file or while the
+  // plug-in is off.
+  tunelet::Settings().PluginOn = true;
+  Click(B::Info);
   EXPECT_EQ(clicks_.quickInfo, 0);
   tunelet::SetText(tunelet::Track().FilePath, u"C:\\Music\\a.mp3");
+  tunelet::Settings().PluginOn = false;
+  Click(B::Info);
+  EXPECT_EQ(clicks_.quickInfo, 0);
   tunelet::Settings().PluginOn = true;
   Click(B::Info);
   EXPECT_EQ(clicks_.quickInfo, 1);
   // Pressed on one button, released on another: no click.
-  ::SendMessageW(control_->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 8));
-  ::SendMessageW(control_->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(92, 8));
+  real_mouse::Press(CentreOf(B::Play));
+  PumpFor(20);
+  real_mouse::Release(CentreOf(B::Next));
+  PumpFor(30);
   EXPECT_EQ(player_.sent.size(), 5u);
 
   ::SetWindowPos(control_->hwnd(), nullptr, 300, 250, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -350,6 +391,87 @@ TEST_F(ControlWindowTest, ButtonsSendTheirCommandsAndCloseStoresThePlace) {
   EXPECT_EQ(tunelet::Settings().ControlWindowY, 250);
   control_->Show();  // and back where it was
   EXPECT_EQ(Rect().left, 300);
+}
+
+// The pressed look: the glyph of a button held down with the left button
+// sits one pixel right and down, and comes back when it is released.
+TEST_F(ControlWindowTest, ALeftPressMovesTheButtonsPictureOnePixelUntilReleased) {
+  control_->Show();
+  PumpFor(30);
+  constexpr COLORREF kGlyph = RGB(52, 74, 98);
+  // The stop glyph fills (3, 3)-(11, 11) of its button.
+  const RECT stop = ControlWindow::ButtonRect(ControlWindow::Button::Stop);
+  auto glyphAt = [&](int x, int y) { return PixelAt(stop.left + x, stop.top + y) == kGlyph; };
+  ASSERT_TRUE(glyphAt(3, 3));
+  ASSERT_FALSE(glyphAt(11, 11));
+  const POINT on = CentreOf(ControlWindow::Button::Stop);
+
+  real_mouse::Press(on);
+  PumpFor(50);
+  EXPECT_FALSE(glyphAt(3, 3));
+  EXPECT_TRUE(glyphAt(11, 11));
+  EXPECT_TRUE(player_.sent.empty()) << "the click fires on release";
+  real_mouse::Release(on);
+  PumpFor(50);
+  EXPECT_TRUE(glyphAt(3, 3));
+  EXPECT_FALSE(glyphAt(11, 11));
+  EXPECT_EQ(player_.sent, std::vector<int>{0});
+
+  // Another button does not press it.
+  real_mouse::Press(on, real_mouse::Button::Right);
+  PumpFor(50);
+  EXPECT_TRUE(glyphAt(3, 3));
+  EXPECT_FALSE(glyphAt(11, 11));
+  real_mouse::Release(on, real_mouse::Button::Right);
+  PumpFor(30);
+  EXPECT_EQ(player_.sent, std::vector<int>{0});
+}
+
+// Dragged by its background with the real mouse: it follows, snaps to the
+// edges closer than ten pixels, and the window in front keeps the focus.
+TEST_F(ControlWindowTest, DraggedByItsBackgroundItFollowsAndSnapsWithoutTakingTheFocus) {
+  // Without a caption: Wine takes about 2 s to destroy a captioned window here.
+  HWND front = ::CreateWindowExW(0, L"EDIT", L"chat", WS_POPUP | WS_BORDER | WS_VISIBLE, 400, 400, 200, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+  ASSERT_TRUE(front);
+  ::SetForegroundWindow(front);
+  ::SetFocus(front);
+  PumpFor(50);
+  ASSERT_EQ(::GetFocus(), front);
+  control_->Show();
+  PumpFor(30);
+
+  RECT r = DragBy(150, 80);
+  EXPECT_EQ(r.left, 250);
+  EXPECT_EQ(r.top, 280);
+  EXPECT_EQ(r.right - r.left, 158);
+  EXPECT_EQ(::GetForegroundWindow(), front);
+  EXPECT_EQ(::GetFocus(), front);
+  EXPECT_TRUE(player_.sent.empty());
+
+  r = DragBy(9 - r.left, 0);  // within 9 pixels of the left edge: snapped
+  EXPECT_EQ(r.left, 0);
+  r = DragBy(10, 0);
+  EXPECT_EQ(r.left, 10);
+  const RECT work = WorkArea();
+  r = DragBy(work.right - 5 - r.right, work.bottom - 3 - r.bottom);
+  EXPECT_EQ(r.right, work.right);
+  EXPECT_EQ(r.bottom, work.bottom);
+
+  // A press on a button is no drag.
+  const RECT before = Rect();
+  const POINT play = CentreOf(ControlWindow::Button::Play);
+  real_mouse::Press(play);
+  PumpFor(20);
+  real_mouse::MoveTo({play.x - 60, play.y - 60});
+  PumpFor(20);
+  real_mouse::Release({play.x - 60, play.y - 60});
+  PumpFor(30);
+  EXPECT_EQ(Rect().left, before.left);
+  EXPECT_EQ(Rect().top, before.top);
+  EXPECT_TRUE(player_.sent.empty()) << "released off the button";
+  EXPECT_EQ(::GetForegroundWindow(), front);
+  ::DestroyWindow(front);
 }
 
 TEST_F(ControlWindowTest, SnapsToEdgesCloserThanTenPixels) {

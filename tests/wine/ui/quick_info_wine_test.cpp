@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "metadata/cover.h"
 #include "metadata/entry_points.h"
 #include "model/settings.h"
+#include "real_mouse.h"
 #include "sample_track.h"
 #include "ui/quick_info.h"
 #include "ui/win32/quick_info_window.h"
@@ -304,6 +307,73 @@ TEST_F(QuickInfo, ClicksOpenTheFolderAndTheCoverOrClose) {
   send(WM_RBUTTONUP, onTitle);
   EXPECT_FALSE(::IsWindow(w));
   EXPECT_EQ(card_->hwnd(), nullptr);
+}
+
+// Drags the card with the real mouse from a client point by (dx, dy): the
+// press, moves of at most 8 pixels as a mouse gives them, and the release,
+// through the input queue and pumped between the steps.
+void DragCard(HWND card, POINT client, int dx, int dy) {
+  POINT from = client;
+  ::ClientToScreen(card, &from);
+  real_mouse::Press(from);
+  PumpFor(20);
+  const int steps = std::max(std::abs(dx), std::abs(dy)) / 8 + 1;
+  for (int i = 1; i <= steps; ++i) {
+    real_mouse::MoveTo({from.x + dx * i / steps, from.y + dy * i / steps});
+    PumpFor(15);
+  }
+  real_mouse::Release({from.x + dx, from.y + dy});
+  PumpFor(30);
+}
+
+TEST_F(QuickInfo, DraggedByItsLabelsAndBackgroundButNotByTheFileNameOrTheCover) {
+  PlayTaggedMp3();
+  const HWND w = ShowCard();
+  ASSERT_TRUE(w);
+  const RECT start = RectOf(w);
+  DragCard(w, {200, 12}, -150, -100);  // by the title
+  RECT r = RectOf(w);
+  EXPECT_EQ(r.left, start.left - 150);
+  EXPECT_EQ(r.top, start.top - 100);
+  DragCard(w, {200, 89}, 40, 30);  // by the background above the file name
+  r = RectOf(w);
+  EXPECT_EQ(r.left, start.left - 110);
+  EXPECT_EQ(r.top, start.top - 70);
+  EXPECT_TRUE(opened_.empty());
+
+  // The file name opens its folder at the press and the cover its file at
+  // the release; neither moves the card.
+  DragCard(w, {150, 98}, -60, -40);
+  DragCard(w, {50, 50}, 20, 20);
+  EXPECT_EQ(RectOf(w).left, r.left);
+  EXPECT_EQ(RectOf(w).top, r.top);
+  const std::u16string folder(folder_.begin(), folder_.end());
+  EXPECT_EQ(opened_, (std::vector<std::u16string>{folder, *tunelet::Track().CoverFile}));
+  EXPECT_TRUE(::IsWindow(w));
+}
+
+TEST_F(QuickInfo, TheHandCursorShowsOverARealCoverAndTheFileNameOnly) {
+  PlayTaggedMp3();
+  const HWND w = ShowCard();
+  ASSERT_TRUE(w);
+  // The cursor the card sets when the real mouse comes to a client point.
+  auto cursorAt = [&](int x, int y) {
+    POINT p{x, y};
+    ::ClientToScreen(w, &p);
+    real_mouse::MoveTo(p);
+    PumpFor(40);
+    return ::GetCursor();
+  };
+  const HCURSOR hand = ::LoadCursorW(nullptr, IDC_HAND), arrow = ::LoadCursorW(nullptr, IDC_ARROW);
+  EXPECT_EQ(cursorAt(50, 50), hand) << "a cover";
+  EXPECT_EQ(cursorAt(200, 12), arrow) << "the title";
+  EXPECT_EQ(cursorAt(150, 98), hand) << "the file name";
+  EXPECT_EQ(cursorAt(200, 89), arrow) << "the background";
+
+  PlayStream();
+  card_->Refresh();
+  EXPECT_EQ(cursorAt(52, 52), arrow) << "the placeholder";
+  EXPECT_EQ(cursorAt(150, 99), hand) << "the file name";
 }
 
 TEST_F(QuickInfo, NoGdiOrUserObjectsAreLeftBehindAlsoAfterTwentyCycles) {
