@@ -91,10 +91,10 @@ void HotKeyTab::SetRow(int row, std::u16string text) {
 }
 
 std::u16string HotKeyTab::ShownCombination(int row) const {
-  std::u16string shown = rows_[size_t(row)];
-  if (!shown.empty() && hotKeys_.BindingFailed(row))
-    shown += u" (" + HotKeyTabText(kNotWorkingKey, texts_) + u")";
-  return shown;
+  const std::u16string& text = rows_[size_t(row)];
+  // The mark goes first: a long combination is cut at the column's end.
+  if (text.empty() || !hotKeys_.BindingFailed(row)) return text;
+  return u"(" + HotKeyTabText(kNotWorkingKey, texts_) + u") " + text;
 }
 
 void HotKeyTab::RowSelected(int row) {

@@ -88,7 +88,7 @@ class HotKeyTab {
   // work, in the texts now selected.
   void ShowCaptions();
   // The rows' combinations from the slots (loaded by the caller); a binding
-  // that is not registered (it failed at start) is marked "(не работает)".
+  // that is not registered (it failed at start) is marked, "(не работает) Ctrl+F5".
   void ShowRows();
 
   // HotKeyList's selection changed; kNoRow when none is selected.
