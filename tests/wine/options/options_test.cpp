@@ -305,7 +305,7 @@ TEST_F(OptionsDialog, ASaveWritesBackTheOpacityAndIntervalTheUserDidNotTouch) {
   // Moved by the user, they are stored as the controls say.
   ASSERT_NO_FATAL_FAILURE(Steps("options\n"
         "tab 1; control e_interval text \"8\"\n"
-        "tab 4; control transpbar select 240\n"
+        "tab 4; control popup_on check; control transpbar select 240\n"
         "control bt_save click\n"));
   ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000));
   EXPECT_EQ(IniText(L"Popup", L"Transp"), L"240");
