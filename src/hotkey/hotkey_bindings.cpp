@@ -27,6 +27,22 @@ std::vector<HotKeyBinding> BindingsToRegister(const HotKeySlots& slots, const IK
   return bindings;
 }
 
+bool ReadsBackFromSlot(Shortcut s, const IKeyNames& names) {
+  HotKeySlots slot;
+  slot.SetSlotText(0, ShortcutToText(s, names));
+  return TextToShortcut(slot.SlotText(0), names) == s;
+}
+
+bool RegisterWithoutRepeat(Shortcut s, const std::function<bool(uint32_t, uint8_t)>& registerKey) {
+  const uint32_t mods = ToSystemModifiers(s);
+  return registerKey(mods | kModNoRepeat, ShortcutKey(s)) || registerKey(mods, ShortcutKey(s));
+}
+
+bool BindingFailed(const HotKeySlots& slots, size_t action, Shortcut registered, const IKeyNames& names) {
+  if (slots.IsEmpty(action)) return false;
+  return registered == 0 || TextToShortcut(slots.SlotText(action), names) != registered;
+}
+
 std::vector<std::u16string> UnavailableCombinations(size_t first, size_t count,
                                                     const std::function<bool(Shortcut)>& canRegister,
                                                     const IKeyNames& names) {

@@ -17,6 +17,9 @@ constexpr uint32_t kModAlt = 1;
 constexpr uint32_t kModControl = 2;
 constexpr uint32_t kModShift = 4;
 constexpr uint32_t kModWin = 8;
+// Held down, the hot key is reported once (Windows 7 and later; older systems
+// refuse the flag).
+constexpr uint32_t kModNoRepeat = 0x4000;
 
 // Virtual keys whose names are looked up (and whose combinations are scanned).
 constexpr uint32_t kFirstNamedKey = 8;

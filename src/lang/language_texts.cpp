@@ -11,6 +11,10 @@ constexpr LanguageKey kKeys[] = {
     {u"HOTKEY_DEL_ERROR", u"Failed to delete hot key for"},
     {u"HOTKEY_DEL_FROM_DB", u"Hot key is not assigned with Tunelet plugin. Remove?"},
     {u"HOTKEY_UNAVHOTKEY", u"Invalid hotkey! Must be Ctrl + F1..F12"},
+    {u"HOTKEY_NOT_STORABLE",
+     u"This combination cannot be kept: its name would not be recognised at the next start. "
+     u"Please choose another one."},
+    {u"HOTKEY_NOT_WORKING", u"not working"},
     // The options dialog.
     {u"MFCAPTION", u"Tunelet - Options"},
     {u"CB_ON", u"Plugin is ON"},

@@ -96,6 +96,12 @@ class IHotKeys {
   virtual std::vector<std::u16string> ScanUnavailableCombinations(size_t first, size_t count) { return {}; }
   virtual std::u16string ShortcutToText(uint32_t shortcut) { return {}; }
   virtual uint32_t TextToShortcut(std::u16string_view text) { return 0; }
+  // Whether the combination's text, kept in hotkeys.dat, names it again at
+  // the next start (key names come from the layout).
+  virtual bool ReadsBack(uint32_t shortcut) { return true; }
+  // The action's slot holds a binding that is not registered now (it failed
+  // at start, or its text names no combination).
+  virtual bool BindingFailed(int action) { return false; }
 };
 
 class ILanguage {

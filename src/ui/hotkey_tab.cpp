@@ -11,6 +11,9 @@ namespace {
 constexpr std::array<std::u16string_view, kHotKeyTabRows> kActionCaptionKeys{
     u"HOTKEYLIST_ITEM1", u"HOTKEYLIST_ITEM2", u"HOTKEYLIST_ITEM3", u"HOTKEYLIST_ITEM4", u"HOTKEYLIST_ITEM5"};
 
+constexpr std::u16string_view kNotStorableKey = u"HOTKEY_NOT_STORABLE";
+constexpr std::u16string_view kNotWorkingKey = u"HOTKEY_NOT_WORKING";
+
 constexpr uint8_t kVirtualKeyF1 = 0x70;
 constexpr uint8_t kVirtualKeyF12 = 0x7B;
 
@@ -68,7 +71,10 @@ uint32_t KeyBoxValue(Shortcut s) {
 
 void HotKeyTab::ShowCaptions() {
   view_.SetColumnCaptions(HotKeyTabText(u"HOTKEYLIST_ITEMS", texts_), HotKeyTabText(u"HOTKEYLIST_SUBITEMS", texts_));
-  for (int row = 0; row < kHotKeyTabRows; ++row) view_.SetRowCaption(row, HotKeyActionCaption(row, texts_));
+  for (int row = 0; row < kHotKeyTabRows; ++row) {
+    view_.SetRowCaption(row, HotKeyActionCaption(row, texts_));
+    view_.SetRowCombination(row, ShownCombination(row));  // its mark is a text too
+  }
 }
 
 void HotKeyTab::ShowRows() {
@@ -80,8 +86,15 @@ std::u16string_view HotKeyTab::RowText(int row) const {
 }
 
 void HotKeyTab::SetRow(int row, std::u16string text) {
-  view_.SetRowCombination(row, text);
   rows_[size_t(row)] = std::move(text);
+  view_.SetRowCombination(row, ShownCombination(row));
+}
+
+std::u16string HotKeyTab::ShownCombination(int row) const {
+  const std::u16string& text = rows_[size_t(row)];
+  // The mark goes first: a long combination is cut at the column's end.
+  if (text.empty() || !hotKeys_.BindingFailed(row)) return text;
+  return u"(" + HotKeyTabText(kNotWorkingKey, texts_) + u") " + text;
 }
 
 void HotKeyTab::RowSelected(int row) {
@@ -119,9 +132,15 @@ void HotKeyTab::AssignClicked() {
     view_.ShowMessage({HotKeyTabMessage::Icon::kWarning, std::u16string(kHotKeyWarningTitle),
                        HotKeyTabText(u"HOTKEY_UNAVHOTKEY", texts_)});
   } else if (ShortcutModifiers(s) != 0) {
-    if (hotKeys_.RegisterHotKey(row, s)) {
-      SetRow(row, hotKeys_.ShortcutToText(s));
-      hotKeys_.SetSlotText(row, rows_[size_t(row)]);  // the slot cuts it to 30 characters
+    // Registered under a text that names nothing (or another key), the
+    // binding would be lost or changed at the next start.
+    if (!hotKeys_.ReadsBack(s)) {
+      view_.ShowMessage({HotKeyTabMessage::Icon::kWarning, std::u16string(kHotKeyWarningTitle),
+                         HotKeyTabText(kNotStorableKey, texts_)});
+    } else if (hotKeys_.RegisterHotKey(row, s)) {
+      const std::u16string text = hotKeys_.ShortcutToText(s);
+      hotKeys_.SetSlotText(row, text);  // the slot cuts it to 30 characters
+      SetRow(row, text);
     } else {
       view_.ShowMessage(RegistrationFailed(row));
     }
@@ -147,7 +166,10 @@ void HotKeyTab::ReloadClicked() {
   RowSelected(selected_);  // the selected row may have gained or lost its combination
 }
 
-void HotKeyTab::ReassignAllClicked() { hotKeys_.RegisterAllHotKeys(); }
+void HotKeyTab::ReassignAllClicked() {
+  hotKeys_.RegisterAllHotKeys();
+  ShowRows();  // bindings that failed before may work now
+}
 
 void HotKeyTab::DeleteAllClicked() {
   for (int row = 0; row < kHotKeyTabRows; ++row) {

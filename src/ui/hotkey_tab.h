@@ -84,14 +84,18 @@ class HotKeyTab {
   HotKeyTab(IHotKeys& hotKeys, IHotKeyTabView& view, const IUiTexts& texts)
       : hotKeys_(hotKeys), view_(view), texts_(texts) {}
 
-  // Row captions and column captions in the texts now selected.
+  // Row captions, column captions and the marks of bindings that do not
+  // work, in the texts now selected.
   void ShowCaptions();
-  // The rows' combinations from the slots (loaded by the caller).
+  // The rows' combinations from the slots (loaded by the caller); a binding
+  // that is not registered (it failed at start) is marked, "(не работает) Ctrl+F5".
   void ShowRows();
 
   // HotKeyList's selection changed; kNoRow when none is selected.
   void RowSelected(int row);
-  void AssignClicked();       // bt_reghotkey
+  // bt_reghotkey; a combination whose text would not name it again at the
+  // next start is refused with a warning.
+  void AssignClicked();
   void DeleteClicked();       // bt_delhotkey
   void ReloadClicked();       // N2 "Обновить"
   void ReassignAllClicked();  // N4 "Переназначить все"
@@ -112,6 +116,8 @@ class HotKeyTab {
  private:
   static bool IsRow(int row) { return row >= 0 && row < kHotKeyTabRows; }
   void SetRow(int row, std::u16string text);
+  // The row's combination as the list shows it, with its mark.
+  std::u16string ShownCombination(int row) const;
   // What every button ends with: the row let go and hotkeys.dat written.
   void FinishEdit();
   void StopScan();

@@ -81,9 +81,21 @@ int32_t RefreshIntervalFromText(std::u16string_view text, int32_t currentMs) {
     // Digits beyond the largest interval cannot bring the value back below it.
     seconds = std::min<int64_t>((seconds < 0 ? 0 : seconds) * 10 + (c - u'0'), kMaxIntervalSeconds + 1);
   }
+  const bool currentInRange = currentMs >= kMinIntervalSeconds * kMillisecondsPerSecond &&
+                              currentMs <= kMaxIntervalSeconds * kMillisecondsPerSecond;
+  // The field shows the setting in whole seconds only: unchanged, it must not
+  // round the setting down.
+  if (currentInRange && (seconds < 0 || seconds == IntervalSecondsOfSetting(currentMs))) return currentMs;
   if (seconds < 0) seconds = IntervalSecondsOfSetting(currentMs);
   seconds = std::clamp<int64_t>(seconds, kMinIntervalSeconds, kMaxIntervalSeconds);
   return int32_t(seconds * kMillisecondsPerSecond);
+}
+
+int TranspSliderPosition(int32_t transp) { return int(std::clamp<int32_t>(transp, kTranspSliderMin, kTranspSliderMax)); }
+
+int32_t TranspFromSlider(int position, int32_t currentTransp) {
+  const bool currentValid = currentTransp >= kTranspSliderMin && currentTransp <= kTranspSettingMax;
+  return currentValid && position == TranspSliderPosition(currentTransp) ? currentTransp : int32_t(position);
 }
 
 bool IsDigitsOnly(std::u16string_view text) { return std::all_of(text.begin(), text.end(), IsDigit); }

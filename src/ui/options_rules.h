@@ -38,11 +38,25 @@ inline constexpr int kMinIntervalSeconds = 3;
 inline constexpr int kMaxIntervalSeconds = 10;
 inline constexpr int32_t kMillisecondsPerSecond = 1000;
 int IntervalSecondsOfSetting(int32_t refreshIntervalMs);
-// The field's text as Refreshinterval: its digits as seconds kept to 3..10;
-// a field without a number keeps the current setting (kept to 3..10 too).
+// The field's text as Refreshinterval: its digits as seconds kept to 3..10.
+// A field that still says the current setting's whole seconds, or holds no
+// number, keeps the setting as it is (7500 stays 7500, not 7000) when it
+// lies in 3000..10000; else it is kept to that range.
 int32_t RefreshIntervalFromText(std::u16string_view text, int32_t currentMs);
 // What the interval field accepts from the clipboard: digits only.
 bool IsDigitsOnly(std::u16string_view text);
+
+// --- popups tab: the opacity slider transpbar, 20..250 in ticks of 10. The
+// setting itself may be up to 255 (opaque), which the slider cannot show.
+inline constexpr int kTranspSliderMin = 20;
+inline constexpr int kTranspSliderMax = 250;
+inline constexpr int kTranspSliderTick = 10;
+inline constexpr int32_t kTranspSettingMax = 255;
+// Where the slider stands for a Transp setting.
+int TranspSliderPosition(int32_t transp);
+// The slider's position as Transp: a slider left where the setting put it
+// keeps the setting as it is (255 stays 255, not 250).
+int32_t TranspFromSlider(int position, int32_t currentTransp);
 
 // The X-status pictures 1..35 in the picture lists: row = picture − 1.
 inline constexpr int kXStatusPictureCount = 35;

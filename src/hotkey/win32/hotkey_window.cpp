@@ -1,5 +1,6 @@
 #include "hotkey/win32/hotkey_window.h"
 
+#include "hotkey/hotkey_bindings.h"
 #include "platform/win32/unique_handle.h"
 
 namespace tunelet::win32 {
@@ -32,7 +33,9 @@ void HotKeyWindow::Destroy() {
 
 bool HotKeyWindow::Register(int action, Shortcut shortcut) {
   if (!hwnd_ || !ShortcutKey(shortcut)) return false;
-  return ::RegisterHotKey(hwnd_, action, ToSystemModifiers(shortcut), ShortcutKey(shortcut));
+  return RegisterWithoutRepeat(shortcut, [this, action](uint32_t mods, uint8_t key) {
+    return ::RegisterHotKey(hwnd_, action, mods, key) != FALSE;
+  });
 }
 
 bool HotKeyWindow::Unregister(int action) { return hwnd_ && ::UnregisterHotKey(hwnd_, action); }

@@ -24,6 +24,7 @@ class HotKeyWindow {
   void Destroy();
   HWND hwnd() const { return hwnd_; }
 
+  // Held down, the key runs the action once where the system can say so.
   bool Register(int action, Shortcut shortcut);
   bool Unregister(int action);
   // Whether the system would take the combination now: a trial registration

@@ -55,6 +55,7 @@ void Win32HotKeys::CreateHotKeyWindow() {
 
 void Win32HotKeys::DestroyHotKeyWindow() {
   GuardedVoid([&] { window_.Destroy(); });
+  registered_.fill(0);
 }
 
 std::u16string Win32HotKeys::SlotText(int action) {
@@ -73,15 +74,25 @@ void Win32HotKeys::ClearSlot(int action) {
 
 void Win32HotKeys::RegisterAllHotKeys() {
   GuardedVoid([&] {
-    for (const HotKeyBinding& b : BindingsToRegister(slots_, keyNames_)) window_.Register(b.action, b.shortcut);
+    for (const HotKeyBinding& b : BindingsToRegister(slots_, keyNames_)) {
+      // The system refuses a combination this window holds already.
+      Shortcut& held = registered_[size_t(b.action)];
+      if (held != b.shortcut && window_.Register(b.action, b.shortcut)) held = b.shortcut;
+    }
   });
 }
 
 bool Win32HotKeys::RegisterHotKey(int action, uint32_t shortcut) {
-  return IsAction(action) && IsRegistrable(shortcut) && window_.Register(action, shortcut);
+  if (!IsAction(action) || !IsRegistrable(shortcut) || !window_.Register(action, shortcut)) return false;
+  registered_[size_t(action)] = shortcut;
+  return true;
 }
 
-bool Win32HotKeys::UnregisterHotKey(int action) { return IsAction(action) && window_.Unregister(action); }
+bool Win32HotKeys::UnregisterHotKey(int action) {
+  if (!IsAction(action) || !window_.Unregister(action)) return false;
+  registered_[size_t(action)] = 0;
+  return true;
+}
 
 bool Win32HotKeys::CanRegisterShortcut(uint32_t shortcut) { return window_.CanRegister(shortcut); }
 
@@ -102,6 +113,16 @@ std::u16string Win32HotKeys::ShortcutToText(uint32_t shortcut) {
 
 uint32_t Win32HotKeys::TextToShortcut(std::u16string_view text) {
   return Guarded([&] { return tunelet::TextToShortcut(text, keyNames_); });
+}
+
+bool Win32HotKeys::ReadsBack(uint32_t shortcut) {
+  return Guarded([&] { return ReadsBackFromSlot(shortcut, keyNames_); });
+}
+
+bool Win32HotKeys::BindingFailed(int action) {
+  return Guarded([&] {
+    return IsAction(action) && tunelet::BindingFailed(slots_, size_t(action), registered_[size_t(action)], keyNames_);
+  });
 }
 
 }  // namespace tunelet::win32

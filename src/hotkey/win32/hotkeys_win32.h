@@ -2,6 +2,8 @@
 // the hidden hot-key window and its registrations, the paste.
 #pragma once
 
+#include <array>
+
 #include "hotkey/hotkey_slots.h"
 #include "hotkey/win32/hotkey_window.h"
 #include "hotkey/win32/key_names_win32.h"
@@ -31,6 +33,8 @@ class Win32HotKeys final : public IHotKeys {
   std::vector<std::u16string> ScanUnavailableCombinations(size_t first, size_t count) override;
   std::u16string ShortcutToText(uint32_t shortcut) override;
   uint32_t TextToShortcut(std::u16string_view text) override;
+  bool ReadsBack(uint32_t shortcut) override;
+  bool BindingFailed(int action) override;
 
   HWND hotKeyWindow() const { return window_.hwnd(); }
   const HotKeySlots& slots() const { return slots_; }
@@ -39,6 +43,8 @@ class Win32HotKeys final : public IHotKeys {
   std::u16string FilePath() const;
 
   HotKeySlots slots_;
+  // What the window holds for each action now; 0 for none.
+  std::array<Shortcut, kHotKeyActionCount> registered_{};
   Win32KeyNames keyNames_;
   Win32Paste paste_;
   HotKeyWindow window_;  // after paste_, which it uses

@@ -6,13 +6,13 @@
 #include <algorithm>
 
 #include "ui/options_controls.h"
+#include "ui/options_rules.h"
 #include "ui/win32/options_layout.h"
 
 namespace tunelet::win32 {
 
 namespace {
 
-constexpr int kTranspMin = 20, kTranspMax = 250, kTranspTick = 10;
 constexpr int kDelayMin = 2, kDelayMax = 15;
 
 // Geometry in the tab's area (about 411 x 246).
@@ -42,10 +42,10 @@ class PopupsPage final : public OptionsPage {
     const HWND bar = kit.AddTableControl(page, TRACKBAR_CLASSW, TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | WS_TABSTOP,
                                          kIdTranspBar, 62, 150, 290, 30);
     kit.AddTableControl(page, WC_STATICW, SS_LEFT, kIdLbTranspRight, 356, 157, 30, kLabelHeight);
-    ::SendMessageW(bar, TBM_SETRANGEMIN, FALSE, kTranspMin);
-    ::SendMessageW(bar, TBM_SETRANGEMAX, FALSE, kTranspMax);
-    ::SendMessageW(bar, TBM_SETTICFREQ, kTranspTick, 0);
-    ::SendMessageW(bar, TBM_SETPAGESIZE, 0, kTranspTick);
+    ::SendMessageW(bar, TBM_SETRANGEMIN, FALSE, kTranspSliderMin);
+    ::SendMessageW(bar, TBM_SETRANGEMAX, FALSE, kTranspSliderMax);
+    ::SendMessageW(bar, TBM_SETTICFREQ, kTranspSliderTick, 0);
+    ::SendMessageW(bar, TBM_SETPAGESIZE, 0, kTranspSliderTick);
 
     kit.AddTableControl(page, WC_STATICW, SS_LEFT, kIdLbDelay, kIndent, 201, 150, kLabelHeight);
     kit.AddTableControl(page, WC_EDITW, ES_READONLY | ES_NUMBER | WS_TABSTOP, kIdEPopupDelay, 180, 198,
@@ -61,7 +61,7 @@ class PopupsPage final : public OptionsPage {
     SetChecked(Item(kIdChboxOnTop), s.Alwaysontop);
     SetChecked(Item(kIdChboxSmooth), s.Smooth);
     SetChecked(Item(kIdChboxShadow), s.Shadow);
-    ::SendMessageW(Item(kIdTranspBar), TBM_SETPOS, TRUE, std::clamp(int(s.Transp), kTranspMin, kTranspMax));
+    ::SendMessageW(Item(kIdTranspBar), TBM_SETPOS, TRUE, TranspSliderPosition(s.Transp));
     // The spin writes the number into its buddy, e_popupdelay.
     ::SendMessageW(Item(kIdUpDown2), UDM_SETPOS32, 0, std::clamp(int(s.Delay), kDelayMin, kDelayMax));
     ApplyEnabling();
@@ -72,7 +72,8 @@ class PopupsPage final : public OptionsPage {
     s.Alwaysontop = IsChecked(Item(kIdChboxOnTop));
     s.Shadow = IsChecked(Item(kIdChboxShadow));
     s.Smooth = IsChecked(Item(kIdChboxSmooth));
-    s.Transp = int32_t(::SendMessageW(Item(kIdTranspBar), TBM_GETPOS, 0, 0));
+    // s still holds the setting the slider was loaded from.
+    s.Transp = TranspFromSlider(int(::SendMessageW(Item(kIdTranspBar), TBM_GETPOS, 0, 0)), s.Transp);
     // e_popupdelay's number, read through its spin (which keeps it in range).
     s.Delay = int32_t(::SendMessageW(Item(kIdUpDown2), UDM_GETPOS32, 0, 0));
   }

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include "hotkey/shortcut.h"
 
@@ -29,6 +30,10 @@ class FakeKeyNames final : public tunelet::IKeyNames {
     Key(0x2E, 0x53, u"Num Del");
     extended_[0x53] = u"Delete";
   }
+
+  // Another layout's key: a test gives a virtual key a scan code and the
+  // name that scan code has from then on.
+  void AddKey(uint8_t vk, uint32_t scan, std::u16string name) { Key(vk, scan, std::move(name)); }
 
   uint32_t ScanCode(uint8_t vk) const override {
     auto it = scan_.find(vk);

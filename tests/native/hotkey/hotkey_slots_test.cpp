@@ -168,6 +168,73 @@ TEST(HotKeyBindings, GarbageFilesNeverGiveACombinationWithoutAModifier) {
   }
 }
 
+// What Wine's layout does to some keys: no name, a name a lower virtual key
+// has too, a name that is the separator itself.
+TEST(HotKeyBindings, OnlyCombinationsWhoseSlotTextNamesThemAgainReadBack) {
+  hotkey_test::FakeKeyNames names;
+  EXPECT_TRUE(ReadsBackFromSlot(kShortcutCtrl | 0x74, names));               // Ctrl+F5
+  EXPECT_TRUE(ReadsBackFromSlot(kShortcutCtrl | 0x6B, names));               // Ctrl+Num +
+  EXPECT_TRUE(ReadsBackFromSlot(kShortcutCtrl | kShortcutShift | 0x21, names));  // Page Up, not Num 9
+  EXPECT_TRUE(ReadsBackFromSlot(kShortcutCtrl | 0xBB, names));               // "=" is its own so far
+  EXPECT_FALSE(ReadsBackFromSlot(kShortcutCtrl | 0x60, names));              // no scan code: "Ctrl+"
+
+  names.AddKey(0x7C, 0x64, u"");                                             // F13: a scan code, no name
+  EXPECT_EQ(ShortcutToText(kShortcutCtrl | 0x7C, names), u"Ctrl+");
+  EXPECT_FALSE(ReadsBackFromSlot(kShortcutCtrl | 0x7C, names));
+
+  names.AddKey(0x92, 0x0D, u"=");  // an OEM key shares the "=" key's scan code
+  EXPECT_EQ(TextToShortcut(ShortcutToText(kShortcutCtrl | 0xBB, names), names), kShortcutCtrl | 0x92);
+  EXPECT_FALSE(ReadsBackFromSlot(kShortcutCtrl | 0xBB, names));
+  EXPECT_TRUE(ReadsBackFromSlot(kShortcutCtrl | 0x92, names));  // the first of the name is found
+
+  names.AddKey(0xDC, 0x2B, u"+");
+  EXPECT_EQ(ShortcutToText(kShortcutCtrl | 0xDC, names), u"Ctrl++");
+  EXPECT_FALSE(ReadsBackFromSlot(kShortcutCtrl | 0xDC, names));
+
+  // The slot keeps 30 characters in the ANSI code page (1252 here).
+  names.AddKey(0xDD, 0x1B, std::u16string(26, u'K'));
+  EXPECT_TRUE(ReadsBackFromSlot(kShortcutAlt | 0xDD, names));                  // 30 characters
+  EXPECT_FALSE(ReadsBackFromSlot(kShortcutCtrl | kShortcutAlt | 0xDD, names));  // 35, cut
+  names.AddKey(0xDE, 0x28, u"Э");                                                // stored as "?"
+  EXPECT_FALSE(ReadsBackFromSlot(kShortcutCtrl | 0xDE, names));
+}
+
+TEST(HotKeyBindings, RegistrationAsksForNoRepeatAndFallsBackWhenTheSystemRefusesIt) {
+  std::vector<uint32_t> modifiers;
+  bool knowsNoRepeat = true;
+  const auto system = [&](uint32_t mods, uint8_t key) {
+    EXPECT_EQ(key, 0x74);
+    modifiers.push_back(mods);
+    return knowsNoRepeat || !(mods & kModNoRepeat);
+  };
+  EXPECT_TRUE(RegisterWithoutRepeat(kShortcutCtrl | kShortcutAlt | 0x74, system));
+  EXPECT_EQ(modifiers, (std::vector<uint32_t>{kModControl | kModAlt | kModNoRepeat}));
+
+  modifiers.clear();
+  knowsNoRepeat = false;  // before Windows 7
+  EXPECT_TRUE(RegisterWithoutRepeat(kShortcutCtrl | 0x74, system));
+  EXPECT_EQ(modifiers, (std::vector<uint32_t>{kModControl | kModNoRepeat, kModControl}));
+
+  modifiers.clear();
+  EXPECT_FALSE(RegisterWithoutRepeat(kShortcutCtrl | 0x74, [&](uint32_t mods, uint8_t key) {
+    return system(mods, key) && false;  // taken by another program
+  }));
+  EXPECT_EQ(modifiers.size(), 2u);
+}
+
+TEST(HotKeyBindings, ABindingFailedWhenItsTextIsNotWhatTheWindowHolds) {
+  hotkey_test::FakeKeyNames names;
+  HotKeySlots slots;
+  slots.SetSlotText(1, u"Ctrl+F5");
+  slots.SetSlotText(2, u"Hyper+F1");
+  const Shortcut ctrlF5 = kShortcutCtrl | 0x74;
+  EXPECT_FALSE(BindingFailed(slots, 0, 0, names));  // no binding, nothing to fail
+  EXPECT_FALSE(BindingFailed(slots, 1, ctrlF5, names));
+  EXPECT_TRUE(BindingFailed(slots, 1, 0, names));   // refused at start
+  EXPECT_TRUE(BindingFailed(slots, 1, kShortcutAlt | 0x74, names));  // the file changed since
+  EXPECT_TRUE(BindingFailed(slots, 2, 0, names));   // names no combination
+}
+
 // The system refuses three combinations.
 bool FreeButThree(Shortcut s) {
   return !(s == (kShortcutWin | 'L') || s == (kShortcutCtrl | kShortcutAlt | 0x2E) || s == 0x70u);

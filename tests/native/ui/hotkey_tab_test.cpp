@@ -23,6 +23,8 @@ struct FakeHotKeys final : IHotKeys {
   std::vector<std::pair<int, Shortcut>> registered;
   std::vector<int> unregistered;
   bool registerFails = false, unregisterFails = false;
+  Shortcut unreadable = 0;                    // the one combination whose text names it no more
+  std::array<bool, kHotKeyTabRows> failed{};  // bindings not registered; RegisterAll mends them
   int saves = 0, loads = 0, registerAll = 0;
   std::vector<std::pair<size_t, size_t>> slices;
 
@@ -31,7 +33,12 @@ struct FakeHotKeys final : IHotKeys {
   std::u16string SlotText(int action) override { return slots[size_t(action)]; }
   void SetSlotText(int action, std::u16string_view text) override { slots[size_t(action)] = text; }
   void ClearSlot(int action) override { slots[size_t(action)].clear(); }
-  void RegisterAllHotKeys() override { ++registerAll; }
+  void RegisterAllHotKeys() override {
+    ++registerAll;
+    failed.fill(false);
+  }
+  bool ReadsBack(uint32_t s) override { return s != unreadable; }
+  bool BindingFailed(int action) override { return failed[size_t(action)]; }
   bool RegisterHotKey(int action, uint32_t s) override {
     if (registerFails) return false;
     registered.emplace_back(action, s);
@@ -189,6 +196,49 @@ TEST_F(HotKeyTabTest, AFailedRegistrationNamesTheActionInBothLanguages) {
   Type(kQuickInfo, kAltQ);
   tab.AssignClicked();
   EXPECT_EQ(view.messages.back().text, u"HOTKEY_REG_ERROR in English HOTKEYLIST_ITEM4 in English");
+}
+
+TEST_F(HotKeyTabTest, ACombinationWhoseTextWouldNotNameItAtTheNextStartIsRefused) {
+  hotKeys.unreadable = kAltQ;
+  Type(kQuickInfo, kAltQ);
+  tab.AssignClicked();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0], (HotKeyTabMessage{HotKeyTabMessage::Icon::kWarning, u"Tunelet Plugin",
+                                                u"Это сочетание не сохранится: при следующем запуске его название "
+                                                u"не будет распознано. Выберите другое сочетание."}));
+  EXPECT_TRUE(hotKeys.registered.empty());
+  EXPECT_EQ(hotKeys.slots[kQuickInfo], u"");
+  EXPECT_EQ(view.combinations[kQuickInfo], u"");
+  ExpectRowLetGo(0);
+
+  Settings().UseLanguageFile = true;
+  Type(kQuickInfo, kAltQ);
+  tab.AssignClicked();
+  EXPECT_EQ(view.messages.back().text, u"HOTKEY_NOT_STORABLE in English");
+  // The paste action's own rule speaks first.
+  Type(kPasteAction, kAltQ);
+  tab.AssignClicked();
+  EXPECT_EQ(view.messages.back().text, u"HOTKEY_UNAVHOTKEY in English");
+  EXPECT_TRUE(hotKeys.registered.empty());
+}
+
+TEST_F(HotKeyTabTest, ABindingThatIsNotRegisteredIsMarkedUntilItWorks) {
+  hotKeys.slots = {u"", u"Ctrl+F5", u"Ctrl+F12", u"", u""};
+  hotKeys.failed[1] = true;
+  tab.ShowRows();
+  EXPECT_EQ(view.combinations[1], u"(не работает) Ctrl+F5");
+  EXPECT_EQ(view.combinations[2], u"Ctrl+F12");
+  EXPECT_EQ(tab.RowText(1), u"Ctrl+F5");
+  tab.RowSelected(1);  // the key box gets the combination, not the mark
+  EXPECT_EQ(view.keyBox, kShortcutCtrl | 0x74);
+  EXPECT_TRUE(view.del);
+
+  Settings().UseLanguageFile = true;  // a language chosen while the tab is open
+  tab.ShowCaptions();
+  EXPECT_EQ(view.combinations[1], u"(HOTKEY_NOT_WORKING in English) Ctrl+F5");
+
+  tab.ReassignAllClicked();
+  EXPECT_EQ(view.combinations[1], u"Ctrl+F5");
 }
 
 TEST_F(HotKeyTabTest, SelectingARowOffersAssignOrDeleteAndShowsItsCombination) {

@@ -47,6 +47,28 @@ TEST(OptionsRules, TheIntervalIsKeptToThreeToTenSeconds) {
   for (std::u16string_view bad : {u"5a", u"-5", u" 5", u"５", u"5.0"}) EXPECT_FALSE(IsDigitsOnly(bad));
 }
 
+// The slider cannot show 251..255 and the field shows whole seconds; a save
+// that did not touch them must write back what was loaded.
+TEST(OptionsRules, ControlsLeftAsLoadedKeepValuesTheyCannotShow) {
+  EXPECT_EQ(TranspSliderPosition(255), 250);
+  EXPECT_EQ(TranspFromSlider(TranspSliderPosition(255), 255), 255);
+  EXPECT_EQ(TranspFromSlider(TranspSliderPosition(235), 235), 235);
+  EXPECT_EQ(TranspFromSlider(120, 255), 120);  // moved: stored as today
+  EXPECT_EQ(TranspFromSlider(240, 255), 240);
+  EXPECT_EQ(TranspFromSlider(20, 0), 20);  // nothing valid to keep
+
+  const std::u16string shown = u"7";  // what the dialog shows for 7500
+  EXPECT_EQ(IntervalSecondsOfSetting(7500), 7);
+  EXPECT_EQ(RefreshIntervalFromText(shown, 7500), 7500);
+  EXPECT_EQ(RefreshIntervalFromText(u"07", 7500), 7500);
+  EXPECT_EQ(RefreshIntervalFromText(u"", 7500), 7500);
+  EXPECT_EQ(RefreshIntervalFromText(u"8", 7500), 8000);  // changed: whole seconds
+  EXPECT_EQ(RefreshIntervalFromText(u"2", 3500), 3000);
+  EXPECT_EQ(RefreshIntervalFromText(u"10", 10000), 10000);
+  // A setting outside 3000..10000 is not kept even when the text matches.
+  EXPECT_EQ(RefreshIntervalFromText(u"0", 500), 3000);
+}
+
 TEST(OptionsRules, PictureRowsAreThePictureNumbersLessOne) {
   EXPECT_EQ(XStatusPictureNames.size(), 35u);
   EXPECT_EQ(XStatusPictureNames[PictureRowOfSetting(11)], u"Музыка");  // the audio default

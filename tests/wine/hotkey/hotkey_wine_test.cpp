@@ -180,6 +180,43 @@ TEST_F(HotKeys, TheDialogsRegistrationsGoThroughTheWindowAndNeedAModifier) {
   EXPECT_EQ(hotKeys_.SlotText(kPaste), u"Ctrl+F12");
 }
 
+// Wine's layout names Insert as itself only with the extended-key flag
+// ("KP_Insert" without), gives F13 and the keypad digits no scan code, and
+// names vk 0x92 "=" like the "=" key (0xBB) after it.
+TEST_F(HotKeys, KeyNamesComeFromTheLayoutAndOnlyThoseThatNameTheirKeyAgainAreKept) {
+  EXPECT_EQ(hotKeys_.ShortcutToText(0x4000 | VK_INSERT), u"Ctrl+Insert");
+  EXPECT_EQ(hotKeys_.TextToShortcut(u"Ctrl+Insert"), 0x4000u | VK_INSERT);
+  EXPECT_EQ(hotKeys_.ShortcutToText(0x4000 | VK_F13), u"Ctrl+");
+  for (const uint32_t kept : {0x4000u | VK_F5, 0x4000u | VK_INSERT, 0x4000u | VK_ADD, 0x8000u | 'Q'})
+    EXPECT_TRUE(hotKeys_.ReadsBack(kept)) << std::hex << kept;
+  for (const uint32_t lost : {0x4000u | VK_F13, 0x4000u | VK_NUMPAD0, 0x4000u | VK_OEM_PLUS})
+    EXPECT_FALSE(hotKeys_.ReadsBack(lost)) << std::hex << lost;
+}
+
+TEST_F(HotKeys, ABindingTheSystemRefusedAtStartCountsAsFailedUntilItIsRegistered) {
+  constexpr int kOthersId = 0x7003;
+  WriteFile(kQuickInfo, "Ctrl+F5");
+  ASSERT_TRUE(::RegisterHotKey(nullptr, kOthersId, MOD_CONTROL, VK_F5));  // another program has it
+  hotKeys_.LoadHotKeySlots();
+  hotKeys_.CreateHotKeyWindow();
+  EXPECT_TRUE(hotKeys_.BindingFailed(kQuickInfo));
+  EXPECT_FALSE(hotKeys_.BindingFailed(kPaste));  // no binding
+
+  ::UnregisterHotKey(nullptr, kOthersId);
+  hotKeys_.RegisterAllHotKeys();
+  EXPECT_FALSE(hotKeys_.BindingFailed(kQuickInfo));
+  EXPECT_FALSE(OthersCanRegister(MOD_CONTROL, VK_F5));
+  hotKeys_.RegisterAllHotKeys();  // what the window holds already stays working
+  EXPECT_FALSE(hotKeys_.BindingFailed(kQuickInfo));
+
+  EXPECT_TRUE(hotKeys_.UnregisterHotKey(kQuickInfo));
+  EXPECT_TRUE(hotKeys_.BindingFailed(kQuickInfo));  // the slot still holds it
+  ASSERT_TRUE(hotKeys_.RegisterHotKey(kQuickInfo, 0x4000 | VK_F5));
+  EXPECT_FALSE(hotKeys_.BindingFailed(kQuickInfo));
+  hotKeys_.DestroyHotKeyWindow();
+  EXPECT_TRUE(hotKeys_.BindingFailed(kQuickInfo));
+}
+
 TEST_F(HotKeys, ThePasteKeyPutsTheLineOnTheClipboardAndSendsOneCtrlV) {
   hotKeys_.CreateHotKeyWindow();
   KnowAFile();

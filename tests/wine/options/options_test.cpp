@@ -288,6 +288,30 @@ TEST_F(OptionsDialog, SaveStoresEverySettingWritesTheIniAndTheNextPollPublishesA
   EXPECT_EQ(IniText(L"Main", L"Action"), L"31");
 }
 
+// The slider stops at 250 and the interval field shows whole seconds: a save
+// that touched neither writes back what the INI held.
+TEST_F(OptionsDialog, ASaveWritesBackTheOpacityAndIntervalTheUserDidNotTouch) {
+  copy_.WriteIni(L"Popup", L"Transp", L"255");
+  copy_.WriteIni(L"Main", L"Refreshinterval", L"7500");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Steps("options\n"
+        "tab 1; expect-control e_interval text \"7\"\n"
+        "tab 4; expect-control transpbar selected 250\n"
+        "control bt_save click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000));
+  EXPECT_EQ(IniText(L"Popup", L"Transp"), L"255");
+  EXPECT_EQ(IniText(L"Main", L"Refreshinterval"), L"7500");
+
+  // Moved by the user, they are stored as the controls say.
+  ASSERT_NO_FATAL_FAILURE(Steps("options\n"
+        "tab 1; control e_interval text \"8\"\n"
+        "tab 4; control popup_on check; control transpbar select 240\n"
+        "control bt_save click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000));
+  EXPECT_EQ(IniText(L"Popup", L"Transp"), L"240");
+  EXPECT_EQ(IniText(L"Main", L"Refreshinterval"), L"8000");
+}
+
 TEST_F(OptionsDialog, ATemplateWithAnErrorBlocksTheSaveWithTheCheckersMessageAndStoresNothing) {
   ASSERT_NO_FATAL_FAILURE(Load());
   ASSERT_NO_FATAL_FAILURE(Steps("hostkept AudioTextTemplate \"%title%\"; hostkept VideoTextTemplate \"%title%\"\n"));
@@ -410,6 +434,42 @@ TEST_F(OptionsDialog, AltQIsRefusedForThePasteActionAndCtrlF12Accepted) {
   std::string slots((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GE(slots.size(), 155u);
   EXPECT_EQ(slots.substr(4 * 31, 1 + 8), std::string("\x08") + "Ctrl+F12") << "slot of action 4";
+}
+
+// Under Wine's layout F13 has no name: "Ctrl+" would name nothing at the next
+// start. A binding another program holds is marked in its row.
+TEST_F(OptionsDialog, ACombinationWithoutANameIsRefusedAndABindingTheSystemRefusedIsMarked) {
+  constexpr int kOthersId = 0x7004;
+  std::string slots(155, '\0');
+  slots[1 * 31] = 7;
+  slots.replace(1 * 31 + 1, 7, "Ctrl+F7");
+  slots[2 * 31] = 13;
+  slots.replace(2 * 31 + 1, 13, "Ctrl+Shift+F8");
+  {
+    std::ofstream out(std::filesystem::path(copy_.Folder() + L"\\hotkeys.dat"), std::ios::binary);
+    out << slots;
+  }
+  ASSERT_TRUE(::RegisterHotKey(nullptr, kOthersId, MOD_CONTROL, VK_F7));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 3\n"
+        "expect-control HotKeyList cell 1 1 \"(не работает) Ctrl+F7\"\n"
+        "expect-control HotKeyList cell 2 1 \"Ctrl+Shift+F8\"\n"
+        "control HotKeyList select 3\n"
+        "control HotKey1 key Ctrl+F13\n"
+        "control bt_reghotkey click\n"
+        "messagebox expect \"Это сочетание не сохранится: при следующем запуске его название не будет "
+        "распознано. Выберите другое сочетание.\" answer ok\n"
+        "expect-control HotKeyList cell 3 1 \"\"\n"));
+  // The mark fits the column, whatever the combination's length.
+  const HWND list = Control(kIdHotKeyList);
+  constexpr int kCellPadding = 12;
+  EXPECT_LE(ListView_GetStringWidth(list, L"(не работает) ") + kCellPadding, ListView_GetColumnWidth(list, 1));
+  ::UnregisterHotKey(nullptr, kOthersId);
+  EXPECT_TRUE(::RegisterHotKey(nullptr, kOthersId, MOD_CONTROL, VK_F13)) << "registered although refused";
+  ::UnregisterHotKey(nullptr, kOthersId);
+  std::ifstream in(std::filesystem::path(copy_.Folder() + L"\\hotkeys.dat"), std::ios::binary);
+  std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(after, slots);
 }
 
 // Every caption (and hint) the language keys name, the tabs', the two
