@@ -94,7 +94,9 @@ std::u16string HotKeyTab::ShownCombination(int row) const {
   const std::u16string& text = rows_[size_t(row)];
   // The mark goes first: a long combination is cut at the column's end.
   if (text.empty() || !hotKeys_.BindingFailed(row)) return text;
-  return u"(" + HotKeyTabText(kNotWorkingKey, texts_) + u") " + text;
+  std::u16string shown = u"(";
+  shown.append(HotKeyTabText(kNotWorkingKey, texts_)).append(u") ").append(text);
+  return shown;
 }
 
 void HotKeyTab::RowSelected(int row) {
