@@ -228,6 +228,8 @@ std::vector<Bytes> PlayerSeeds() {
     seeds.push_back(std::move(s));
   }
   return seeds;
+}
+
 std::vector<Bytes> PictureSeeds() {
   namespace pb = picture_builders;
   return {pb::SolidPng(3, 2, 0xFF0000),
@@ -236,6 +238,8 @@ std::vector<Bytes> PictureSeeds() {
           pb::BmpInfoHeader(120, -80),
           pb::BmpCoreHeader(16, 9),
           pb::Tiff(true, {{256, 4, 300}, {257, 3, 200}})};
+}
+
 // Answers of the maker's server to the update check.
 std::vector<Bytes> UpdateSeeds() {
   std::vector<Bytes> seeds;
