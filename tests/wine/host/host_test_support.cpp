@@ -1,5 +1,7 @@
 #include "host_test_support.h"
 
+#include "script.h"
+
 #include <oleauto.h>
 
 #include <atomic>
@@ -110,6 +112,18 @@ bool PumpUntil(talkeo_sim::SimHost& host, const std::function<bool()>& done, uin
     host.Pump(kSliceMs);
   }
   return done();
+}
+
+void RunSimSteps(talkeo_sim::SimHost& host, const std::string& script) {
+  std::vector<talkeo_sim::Step> steps;
+  std::string error;
+  ASSERT_TRUE(talkeo_sim::ParseScript(script, steps, error)) << error;
+  std::string printed;
+  host.SetLineSink([&](uint32_t, const std::string& line) { printed += line + "\n"; });
+  talkeo_sim::ScriptRunner runner(host);
+  const int result = runner.Run(steps);
+  host.SetLineSink(nullptr);
+  ASSERT_EQ(result, 0) << printed;
 }
 
 }  // namespace host_test

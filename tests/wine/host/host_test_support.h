@@ -51,4 +51,8 @@ void WriteMp3WithFrames(const std::wstring& path, const std::string& frames);
 // Pumps the host's messages until done() holds, at most boundMs; true when it did.
 bool PumpUntil(talkeo_sim::SimHost& host, const std::function<bool()>& done, uint32_t boundMs);
 
+// Runs talkeo-sim steps in the host; every step must work and every
+// expectation hold (a gtest failure with what the host printed otherwise).
+void RunSimSteps(talkeo_sim::SimHost& host, const std::string& script);
+
 }  // namespace host_test

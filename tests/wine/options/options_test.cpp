@@ -86,18 +86,7 @@ class OptionsDialog : public ::testing::Test {
     watch_.Watch();
   }
 
-  // Runs talkeo-sim steps; every step must work and every expectation hold.
-  void Steps(const std::string& script) {
-    std::vector<talkeo_sim::Step> steps;
-    std::string error;
-    ASSERT_TRUE(talkeo_sim::ParseScript(script, steps, error)) << error;
-    std::string printed;
-    host_.SetLineSink([&](uint32_t, const std::string& line) { printed += line + "\n"; });
-    talkeo_sim::ScriptRunner runner(host_);
-    const int result = runner.Run(steps);
-    host_.SetLineSink(nullptr);
-    ASSERT_EQ(result, 0) << printed;
-  }
+  void Steps(const std::string& script) { host_test::RunSimSteps(host_, script); }
 
   HWND Dialog() const { return FindOptionsDialog(host_.Module()); }
   HWND Control(int id) const { return FindDialogControl(Dialog(), id); }

@@ -440,18 +440,7 @@ class UpdateCheckInHost : public ::testing::Test {
   bool WaitUntilUnloaded(DWORD boundMs) {
     return PumpUntil([&] { return ::GetModuleHandleW(dll_.c_str()) == nullptr; }, boundMs);
   }
-  // Runs talkeo-sim steps; every step must work and every expectation hold.
-  void Steps(const std::string& script) {
-    std::vector<talkeo_sim::Step> steps;
-    std::string error;
-    ASSERT_TRUE(talkeo_sim::ParseScript(script, steps, error)) << error;
-    std::string printed;
-    host_.SetLineSink([&](uint32_t, const std::string& line) { printed += line + "\n"; });
-    talkeo_sim::ScriptRunner runner(host_);
-    const int result = runner.Run(steps);
-    host_.SetLineSink(nullptr);
-    ASSERT_EQ(result, 0) << printed;
-  }
+  void Steps(const std::string& script) { host_test::RunSimSteps(host_, script); }
   // The DLL's own file version, as the version resource gives it.
   std::string DllVersion() {
     DWORD ignored = 0;
