@@ -19,4 +19,6 @@ bool IsVideoFile(std::u16string_view path) {
   return false;
 }
 
+bool TrackIsVideo(const TrackInfo& t) { return t.IsVideo || IsVideoFile(View(t.FilePath)); }
+
 }  // namespace tunelet

@@ -40,7 +40,10 @@ bool InRange(int id) { return id >= 0 && id < kPlayerCount; }
 
 std::string_view PlayerWindowClass(int id) { return InRange(id) ? kPlayers[id].windowClass : ""; }
 const char* PlayerWindowTitle(int id) { return InRange(id) ? kPlayers[id].windowTitle : nullptr; }
-std::u16string_view PlayerDisplayName(int id) { return InRange(id) ? kPlayers[id].displayName : u""; }
+std::u16string_view PlayerDisplayName(int id) {
+  if (id == kMediaSession) return u"Windows media session";
+  return InRange(id) ? kPlayers[id].displayName : u"";
+}
 
 bool PlayerReportsInfo() {
   const int p = Settings().CurrentPlayer;

@@ -16,13 +16,20 @@ enum : PlayerId {
   kXmPlay = 18, kRealPlayer = 19, kImpsPlayer = 20,
 };
 
-// Window class (8-bit), window title (8-bit; null = any) and display name.
+// The system media session: a player of its own beside the table's rows (the
+// table's loops never reach it), shown as the twentieth choice.
+constexpr PlayerId kMediaSession = 21;
+
+// Window class (8-bit), window title (8-bit; null = any) and display name
+// (kMediaSession has a display name only).
 std::string_view PlayerWindowClass(int id);
 const char* PlayerWindowTitle(int id);
 std::u16string_view PlayerDisplayName(int id);  // empty for ids out of range
 
 // PlayerHandle value meaning "foobar2000 through its automation object".
 constexpr uintptr_t kFoobarAutomationHandle = 4;
+// PlayerHandle value meaning "a session of the system media session".
+constexpr uintptr_t kMediaSessionHandle = 5;
 
 // True when CurrentPlayer answers GetPlayerInfo (Winamp, AIMP2, iTunes).
 bool PlayerReportsInfo();

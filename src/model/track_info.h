@@ -26,6 +26,9 @@ struct TrackInfo {
   uint32_t SampleRate = 0;   // Hz
   uint32_t Duration = 0;     // whole seconds
   uint32_t TrackNumber = 0;  // 0 = unknown
+  // A video by the player's word (the media session says so); files are told
+  // by their extension (TrackIsVideo).
+  bool IsVideo = false;
 };
 
 // Frees every field but FilePath (and the two fields other subsystems own).

@@ -10,8 +10,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "players/media_session.h"
 
 namespace tunelet {
 
@@ -48,5 +52,36 @@ class IOpenFileRoutes {
   // Drive path of the media file the window's process opened last; empty for none.
   virtual PathAnswer FindOpenMediaFile(uintptr_t window) { return u""; }
 };
+
+// The system media session (players/win32/media_session_win32.*). Every call
+// into the system runs on the route's own lane within the tick's wait
+// budget; on systems without a session manager the route answers "not
+// available" at no cost.
+class IMediaSessionRoute {
+ public:
+  virtual ~IMediaSessionRoute() = default;
+  // The sessions now, with the media properties and timeline of the one
+  // ChooseSession(returnOnPause) picks; nothing when the manager did not
+  // answer in time. The default: no session manager on this system.
+  virtual std::optional<MediaSessionList> ReadSessions(bool returnOnPause) { return MediaSessionList{}; }
+  // Starts reading the thumbnail of appId's session, tagged with the
+  // generation it is read for; it arrives later through TakeThumbnail. A
+  // read started earlier and not yet taken is superseded.
+  virtual void RequestThumbnail(const std::u16string& appId, uint64_t generation) {}
+  // A thumbnail that has arrived since the last call (at most
+  // kMaxSessionThumbnailBytes), with the generation it was read for.
+  struct Thumbnail {
+    uint64_t generation = 0;
+    std::vector<uint8_t> bytes;
+  };
+  virtual std::optional<Thumbnail> TakeThumbnail() { return std::nullopt; }
+  // Command 0 stop, 1 play, 2 pause, 3 previous, 4 next to appId's session;
+  // failures are swallowed.
+  virtual void SendCommand(const std::u16string& appId, int command) {}
+};
+
+// The route of a system without a session manager (and of the tests that do
+// not need one).
+IMediaSessionRoute& NoMediaSessionRoute();
 
 }  // namespace tunelet

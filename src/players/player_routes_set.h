@@ -16,6 +16,8 @@ struct PlayerRoutes {
   IPlayerSystem& system;
   IAutomationRoutes& automation;
   IOpenFileRoutes& openFiles;
+  // The media session; the default answers "no session manager".
+  IMediaSessionRoute& mediaSession = NoMediaSessionRoute();
 };
 
 }  // namespace tunelet

@@ -52,7 +52,7 @@ void RepublishAtNextPoll(PluginSettings& s) {
 std::optional<XStatusContent> BuildXStatusContent() {
   const PluginSettings& s = Settings();
   if (!IsPublishingMode(s.Action)) return std::nullopt;
-  const bool video = IsVideoFile(View(s.Track.FilePath));
+  const bool video = TrackIsVideo(s.Track);
 
   XStatusContent content;
   content.picture = PublishedPicture(s, video);

@@ -83,7 +83,8 @@ TEST(PlayerTable, RowsKeepTheirStoredIdsAndSearchStrings) {
   EXPECT_EQ(PlayerWindowTitle(8), nullptr);
   for (int id : {9, 10, 11}) EXPECT_EQ(PlayerDisplayName(id), u"Foobar2000");
   EXPECT_EQ(PlayerDisplayName(12), u"AIMP2");
-  EXPECT_EQ(PlayerDisplayName(21), u"");
+  EXPECT_EQ(PlayerDisplayName(kMediaSession), u"Windows media session");
+  EXPECT_EQ(PlayerDisplayName(22), u"");
   EXPECT_EQ(PlayerWindowClass(-1), "");
 }
 
