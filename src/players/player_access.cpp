@@ -48,6 +48,11 @@ int32_t AskWinampInfo(IPlayerSystem& system, uintptr_t window, int kind) {
 
 }  // namespace
 
+IMediaSessionRoute& NoMediaSessionRoute() {
+  static IMediaSessionRoute none;
+  return none;
+}
+
 uintptr_t PlayerAccess::FindPlayer(int mode) { return tunelet::FindPlayer(routes_, mode); }
 
 PathAnswer PlayerAccess::GetMediaMonkeyPath() {
