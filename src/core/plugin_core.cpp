@@ -4,6 +4,7 @@
 #include "core/settings_store.h"
 #include "metadata/cover.h"
 #include "model/file_kind.h"
+#include "model/player_table.h"
 #include "platform/wait_budget.h"
 
 namespace tunelet {
@@ -163,7 +164,11 @@ void PluginCore::TrackStep() {
 
   bool isNew = false;
   const bool isStream = Contains(path, u"://");
-  if (s.CurrentPlayer == 9 && s.OLEfoobar && s.PlayerHandle == 4) {
+  if (s.CurrentPlayer == kMediaSession) {
+    isNew = players.ReadMediaSessionTrack();
+    // A new track is shown with its cover when it is published.
+    if (players.TakeLateCover() && !isNew) env_.subsystems.ui->CoverArrived();
+  } else if (s.CurrentPlayer == 9 && s.OLEfoobar && s.PlayerHandle == 4) {
     isNew = players.ReadFoobar2000Track();
   } else if (s.CurrentPlayer == 8 && isStream) {
     isNew = players.ReadWinampStreamTitle(path);

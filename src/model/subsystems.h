@@ -22,6 +22,11 @@ class IPlayerAccess {
   // value when the player did not answer in time.
   virtual std::optional<std::u16string> GetPlayingPath() { return u""; }
   virtual bool ReadFoobar2000Track() { return false; }
+  // The media session's track read into Track() when it is new; true then.
+  virtual bool ReadMediaSessionTrack() { return false; }
+  // A cover for the track shown arrived after the track was read (a
+  // thumbnail of the media session); true once per arrival.
+  virtual bool TakeLateCover() { return false; }
   virtual bool ReadWinampStreamTitle(std::u16string_view url) { return false; }
   virtual bool ReadAimp2StreamTitle(std::u16string_view url) { return false; }
   // Fills Track() from the file at path (metadata entry points); 0 = not taken.
@@ -56,6 +61,8 @@ class IUserInterface {
   virtual bool IsControlWindowOpen() { return false; }
   // The QuickInfo window of the current track: refreshed when open, else shown.
   virtual void ShowQuickInfo() {}
+  // The current track's cover arrived late: an open QuickInfo window shows it.
+  virtual void CoverArrived() {}
   // Closes the options dialog and the QuickInfo window (the language dialog
   // is the language subsystem's).
   virtual void CloseDialogs() {}

@@ -1,9 +1,12 @@
 #include "players/player_access.h"
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "model/settings.h"
 #include "platform/platform.h"
+#include "metadata/cover.h"
 #include "metadata/entry_points.h"
 #include "players/player_commands.h"
 #include "players/player_detection.h"
@@ -53,7 +56,30 @@ IMediaSessionRoute& NoMediaSessionRoute() {
   return none;
 }
 
-uintptr_t PlayerAccess::FindPlayer(int mode) { return tunelet::FindPlayer(routes_, mode); }
+uintptr_t PlayerAccess::FindPlayer(int mode) {
+  if (mode == 0 && Settings().CurrentPlayer == kMediaSession) return FindMediaSession();
+  const uintptr_t classic = tunelet::FindPlayer(routes_, mode);
+  // The classic players come first; the media session speaks when none runs.
+  if (classic || mode != 1) return classic;
+  return FindMediaSession();
+}
+
+uintptr_t PlayerAccess::FindMediaSession() {
+  PluginSettings& s = Settings();
+  switch (session_.Poll(s.Returnonpause)) {
+    case MediaSessionPlayer::Answer::Plays:
+      s.CurrentPlayer = kMediaSession;
+      return kMediaSessionHandle;
+    case MediaSessionPlayer::Answer::NoAnswer:
+      // A session that is shown and does not answer in time has not stopped.
+      if (!session_.ShowsTrack(s.Track)) return 0;
+      s.CurrentPlayer = kMediaSession;
+      return kMediaSessionHandle;
+    case MediaSessionPlayer::Answer::NothingPlays:
+      break;
+  }
+  return 0;
+}
 
 PathAnswer PlayerAccess::GetMediaMonkeyPath() {
   const auto state = routes_.system.SendBounded(Settings().PlayerHandle, kWmUser, 0, kGetWinampState);
@@ -64,6 +90,18 @@ PathAnswer PlayerAccess::GetMediaMonkeyPath() {
 }
 
 std::optional<std::u16string> PlayerAccess::GetPlayingPath() {
+  PluginSettings& s = Settings();
+  if (s.CurrentPlayer == kMediaSession) return session_.PlayingAddress(s.IgnoreVideo);
+  PathAnswer answer = GetClassicPlayingPath();
+  // A classic player that plays nothing (stopped, closed, paused with
+  // Returnonpause) leaves the word to the media session in automatic mode.
+  if (!answer || !answer->empty() || s.ManualPlayer) return answer;
+  if (FindMediaSession() != kMediaSessionHandle) return answer;
+  s.PlayerHandle = kMediaSessionHandle;
+  return session_.PlayingAddress(s.IgnoreVideo);
+}
+
+PathAnswer PlayerAccess::GetClassicPlayingPath() {
   const PluginSettings& s = Settings();
   IPlayerSystem& system = routes_.system;
   const uintptr_t handle = s.PlayerHandle;
@@ -116,6 +154,26 @@ int32_t PlayerAccess::GetPlayerInfo(int kind) {
   }
 }
 
-void PlayerAccess::SendPlayerCommand(int command) { tunelet::SendPlayerCommand(routes_, command); }
+void PlayerAccess::SendPlayerCommand(int command) {
+  const PluginSettings& s = Settings();
+  if (s.CurrentPlayer != kMediaSession) return tunelet::SendPlayerCommand(routes_, command);
+  if (s.PluginOn) session_.SendCommand(command);
+}
+
+bool PlayerAccess::ReadMediaSessionTrack() {
+  TrackInfo& track = Track();
+  const bool isNew = session_.ReadTrack(track);
+  // The previous track's thumbnail files go with it (as a file read does).
+  if (isNew) DeleteTemporaryCovers();
+  if (std::optional<std::vector<uint8_t>> thumbnail = session_.TakeThumbnail()) {
+    if (OptText path = SaveCoverImage(*thumbnail, ImageTypeFromData(*thumbnail), u"thumb")) {
+      track.CoverFile = std::move(path);
+      lateCover_ = true;
+    }
+  }
+  return isNew;
+}
+
+bool PlayerAccess::TakeLateCover() { return std::exchange(lateCover_, false); }
 
 }  // namespace tunelet

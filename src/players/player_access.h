@@ -4,13 +4,14 @@
 #pragma once
 
 #include "model/subsystems.h"
+#include "players/media_session_player.h"
 #include "players/player_routes_set.h"
 
 namespace tunelet {
 
 class PlayerAccess : public IPlayerAccess {
  public:
-  explicit PlayerAccess(PlayerRoutes routes) : routes_(routes) {}
+  explicit PlayerAccess(PlayerRoutes routes) : routes_(routes), session_(routes.mediaSession) {}
 
   uintptr_t FindPlayer(int mode) override;
   std::optional<std::u16string> GetPlayingPath() override;
@@ -21,11 +22,19 @@ class PlayerAccess : public IPlayerAccess {
   bool FileExists(std::u16string_view path) override;
   int32_t GetPlayerInfo(int kind) override;
   void SendPlayerCommand(int command) override;
+  bool ReadMediaSessionTrack() override;
+  bool TakeLateCover() override;
 
  private:
   PathAnswer GetMediaMonkeyPath();
+  PathAnswer GetClassicPlayingPath();
+  // Asks the media session; kMediaSessionHandle (and CurrentPlayer set) when
+  // a session is to be shown, or the one shown gave no answer in time.
+  uintptr_t FindMediaSession();
 
   PlayerRoutes routes_;
+  MediaSessionPlayer session_;
+  bool lateCover_ = false;
 };
 
 }  // namespace tunelet

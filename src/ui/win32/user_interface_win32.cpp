@@ -29,6 +29,11 @@ void Win32UserInterface::CloseControlWindow() {
 void Win32UserInterface::ShowQuickInfo() {
   Guarded([&] { quickInfo_.Show(); });
 }
+void Win32UserInterface::CoverArrived() {
+  Guarded([&] {
+    if (quickInfo_.hwnd()) quickInfo_.Refresh();
+  });
+}
 void Win32UserInterface::AttachOptionsServices(OptionsServices services) {
   if (!services.ui) services.ui = this;
   if (!services.hotKeys) services.hotKeys = &noHotKeys_;

@@ -30,6 +30,7 @@ class Win32UserInterface final : public IUserInterface {
   void CloseControlWindow() override;
   bool IsControlWindowOpen() override { return control_.hwnd() != nullptr; }
   void ShowQuickInfo() override;
+  void CoverArrived() override;
   void ShowOptionsDialog() override;
   bool IsOptionsDialogOpen() override { return options_.IsOpen(); }
   void ApplyLanguageToOptions() override;

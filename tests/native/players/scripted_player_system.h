@@ -126,9 +126,10 @@ struct ScriptedAutomation : IAutomationRoutes {
 
 struct ScriptedOpenFiles : IOpenFileRoutes {
   std::vector<uintptr_t> asked;
+  PathAnswer path = u"C:\\open.mp3";
   PathAnswer FindOpenMediaFile(uintptr_t window) override {
     asked.push_back(window);
-    return u"C:\\open.mp3";
+    return path;
   }
 };
 
