@@ -29,7 +29,24 @@ constexpr DWORD kTaskWaitLimitMs = 5000;
 // leaves the task to end on its own.
 constexpr DWORD kThumbnailWaitMs = 150;
 constexpr DWORD kCommandWaitMs = 250;
-constexpr HRESULT kClassNotRegistered = REGDB_E_CLASSNOTREG;
+constexpr HRESULT kModuleNotFound = HRESULT(0x8007007EL);  // ERROR_MOD_NOT_FOUND as an HRESULT
+
+// What activation answers where the system has no session manager: no class
+// registered, a registration without a library or naming none that loads, a
+// factory without the interface. Any other failure may pass.
+bool MeansNoManager(HRESULT activation) {
+  switch (activation) {
+    case REGDB_E_CLASSNOTREG:
+    case REGDB_E_READREGDB:
+    case CO_E_DLLNOTFOUND:
+    case E_NOTIMPL:
+    case E_NOINTERFACE:
+    case kModuleNotFound:
+      return true;
+    default:
+      return false;
+  }
+}
 
 std::atomic<DWORD> g_timeoutMs{kMediaSessionTimeoutMs};
 
@@ -389,7 +406,7 @@ std::optional<MediaSessionList> MediaSessionRoute::ReadSessions(bool returnOnPau
     ComPtr<ISessionManager> manager = RequestManager(&activation);
     // Only a class the system does not have is "not available"; any other
     // failure is a manager with nothing to say this time.
-    if (activation == kClassNotRegistered || activation == E_NOTIMPL || activation == CO_E_DLLNOTFOUND) {
+    if (MeansNoManager(activation)) {
       r.unavailable = true;
       return r;
     }
