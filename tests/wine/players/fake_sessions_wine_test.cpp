@@ -118,6 +118,13 @@ class Handler final : public IUnknown {
     return S_OK;
   }
   bool Wait(DWORD ms) const { return WaitForSingleObject(done_, ms) == WAIT_OBJECT_0; }
+  // Waits until the operation no longer holds the handler.
+  bool LetGo(DWORD ms) const {
+    for (const DWORD start = GetTickCount(); refs_ != 0; Sleep(1)) {
+      if (GetTickCount() - start >= ms) return false;
+    }
+    return true;
+  }
   int calls() const { return calls_; }
   AsyncStatus status() const { return status_; }
   ULONG refs() const { return refs_; }
@@ -420,7 +427,7 @@ TEST_F(FakeSessionsTest, DelayedHungAndFailedOperations) {
     EXPECT_EQ(AsyncStatus::Completed, handler.status());
     EXPECT_EQ(AsyncStatus::Completed, StatusOf(request.p));
     EXPECT_EQ(1, handler.calls());
-    EXPECT_EQ(0u, handler.refs());  // let go of once called
+    EXPECT_TRUE(handler.LetGo(kCompletionBoundMs));  // once called (Invoke returns first)
     Owned<abi::ISessionManager> manager;
     ASSERT_EQ(S_OK, request->GetResults(reinterpret_cast<void**>(&manager)));
 
@@ -440,6 +447,7 @@ TEST_F(FakeSessionsTest, DelayedHungAndFailedOperations) {
     EXPECT_EQ(AsyncStatus::Started, StatusOf(properties.p));
     EXPECT_EQ(0, never.calls());
     // Releasing the hung operation lets go of its handler.
+    info.Reset();
     properties.Reset();
     EXPECT_EQ(0u, never.refs());
   }
@@ -489,7 +497,7 @@ TEST_F(FakeSessionsTest, DelayedReadFillsTheBufferWhenItCompletesAndACanceledOne
   ASSERT_EQ(S_OK, reference->OpenReadAsync(&open));
   Handler opened;
   ASSERT_EQ(S_OK, open->put_Completed(&opened));
-  ASSERT_TRUE(opened.Wait(kCompletionBoundMs));
+  ASSERT_TRUE(opened.Wait(kCompletionBoundMs) && opened.LetGo(kCompletionBoundMs));
   Owned<abi::IInputStream> input;
   {
     Owned<IInspectable> streamObject;
@@ -519,7 +527,7 @@ TEST_F(FakeSessionsTest, DelayedReadFillsTheBufferWhenItCompletesAndACanceledOne
   EXPECT_TRUE(buffer.Bytes().empty());
   Handler handler;
   ASSERT_EQ(S_OK, read->put_Completed(&handler));
-  ASSERT_TRUE(handler.Wait(kCompletionBoundMs));
+  ASSERT_TRUE(handler.Wait(kCompletionBoundMs) && handler.LetGo(kCompletionBoundMs));
   const std::vector<uint8_t> expected = ThumbnailBytes(100);
   EXPECT_EQ(std::vector<uint8_t>(expected.begin(), expected.begin() + 64), buffer.Bytes());
   // The canceled read copied nothing and did not move the stream on.
@@ -566,7 +574,8 @@ TEST_F(FakeSessionsTest, ReleasingEverythingIsLoggedAsNoObjectsLeft) {
 }
 
 // Without the class's key activation fails with "class not registered", at
-// once; a key without DllPath reads as a registry failure.
+// once; a key without DllPath reads as a registry failure, one that names a
+// missing file as the loader's "module not found".
 TEST_F(FakeSessionsTest, UnregisteredClassFailsToActivateAtOnce) {
   ASSERT_TRUE(tunelet::testing::UnregisterFakeSessionManager());
   Owned<abi::ISessionManagerStatics> statics;
@@ -584,6 +593,11 @@ TEST_F(FakeSessionsTest, UnregisteredClassFailsToActivateAtOnce) {
             RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
   RegCloseKey(key);
   EXPECT_EQ(kRegistryUnreadable, ActivateStatics(&statics));
+  EXPECT_FALSE(statics);
+
+  // A DllPath that names no file: the loader's error.
+  ASSERT_TRUE(tunelet::testing::RegisterFakeSessionManager(manager_.folder() + L"missing.dll"));
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), ActivateStatics(&statics));
   EXPECT_FALSE(statics);
 }
 
