@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "session_objects.h"
+#include "session_script.h"
 
 namespace abi = tunelet::win32::media_abi;
 
@@ -17,6 +18,7 @@ __declspec(dllexport) HRESULT WINAPI DllGetActivationFactory(HSTRING classId, IA
   UINT32 length = 0;
   const wchar_t* name = WindowsGetStringRawBuffer(classId, &length);
   if (std::wstring_view(name, length) != abi::kSessionManagerClass) return CLASS_E_CLASSNOTAVAILABLE;
+  if (!fakesession::BlockAsScripted(&fakesession::ScriptState::activation, fakesession::LoadScript())) return E_FAIL;
   *factory = fakesession::NewSessionManagerFactory();
   return S_OK;
 }

@@ -432,7 +432,11 @@ class Manager final : public Object<abi::ISessionManager> {
   }
   HRESULT STDMETHODCALLTYPE GetSessions(abi::IVectorViewOfPointer** sessions) override {
     if (!sessions) return E_POINTER;
-    const SnapshotPtr snapshot = ReadSnapshot();
+    *sessions = nullptr;
+    SnapshotPtr snapshot = ReadSnapshot();
+    const bool hung = snapshot->state.sessionsCall.kind == Outcome::Kind::Hang;
+    if (!BlockAsScripted(&ScriptState::sessionsCall, snapshot->state)) return E_FAIL;
+    if (hung) snapshot = ReadSnapshot();  // the script that ended the hang
     {
       std::lock_guard lock(mutex_);
       snapshot_ = snapshot;

@@ -101,8 +101,12 @@ std::string ApplyLine(const std::vector<std::string>& a, ScriptState& state) {
     state.logPath = Widen(a[1]);
     return {};
   }
-  if (name == "request") {
-    return expect(1, 1) && ParseOutcome(a[1], &state.request) ? "" : "bad outcome";
+  static const std::map<std::string, Outcome ScriptState::*, std::less<>> kCalls = {
+      {"request", &ScriptState::request},
+      {"activation", &ScriptState::activation},
+      {"sessions-call", &ScriptState::sessionsCall}};
+  if (const auto call = kCalls.find(name); call != kCalls.end()) {
+    return expect(1, 1) && ParseOutcome(a[1], &(state.*(call->second))) ? "" : "bad outcome";
   }
   if (name == "session") {
     if (!expect(1, 1)) return "session takes an app id";
@@ -200,6 +204,17 @@ ScriptState LoadScript() {
   ScriptState state = ParseScript(text);
   for (const std::string& e : state.errors) AppendLog(state.logPath, "script-error " + e);
   return state;
+}
+
+bool BlockAsScripted(Outcome ScriptState::*call, const ScriptState& state) {
+  constexpr DWORD kHangPollMs = 20;
+  Outcome outcome = state.*call;
+  while (outcome.kind == Outcome::Kind::Hang) {
+    Sleep(kHangPollMs);
+    outcome = LoadScript().*call;
+  }
+  if (outcome.kind == Outcome::Kind::Delay) Sleep(outcome.delayMs);
+  return outcome.kind != Outcome::Kind::Fail;
 }
 
 void AppendLog(const std::wstring& logPath, std::string_view line) {

@@ -10,6 +10,9 @@
 //
 //   log <path>                 commands received are appended to this file
 //   request <outcome>          how RequestAsync completes
+//   activation <outcome>       how DllGetActivationFactory answers (a call
+//   sessions-call <outcome>    and how GetSessions does: synchronous calls,
+//                              which block for a delay; see below)
 //   session <app id>           starts a session; the lines below describe it
 //     current                  the session the system calls current
 //     status <s>               closed, opened, changing, stopped, playing (default), paused
@@ -28,7 +31,9 @@
 // An outcome is "now" (complete at once, the default), a delay in
 // milliseconds (the operation stays Started until then), "hang" (it stays
 // Started for good and ignores Cancel) or "fail" (it completes at once with
-// status Error and E_FAIL).
+// status Error and E_FAIL). A synchronous call blocks its caller for a
+// delay, fails with E_FAIL, and for "hang" blocks until a rewritten script
+// no longer says "hang" for it (then answers with that script's state).
 //
 // A line that cannot be read is skipped and reported in the log as
 // "script-error <line> <reason>". The log also gets one line per command a
@@ -77,7 +82,7 @@ struct SessionState {
 
 struct ScriptState {
   std::wstring logPath;
-  Outcome request;
+  Outcome request, activation, sessionsCall;
   std::vector<SessionState> sessions;
   std::vector<std::string> errors;  // "<line> <reason>"
 };
@@ -88,6 +93,11 @@ ScriptState ParseScript(std::string_view text);
 // Reads the script named by TUNELET_FAKE_SESSIONS; an unset variable or a
 // missing file is a manager with no sessions. Errors go to the log.
 ScriptState LoadScript();
+
+// Blocks the calling thread as the script's outcome for a synchronous call
+// says; false when the call is to fail. A hang ends when a rewritten script
+// no longer says "hang" for the call.
+bool BlockAsScripted(Outcome ScriptState::*call, const ScriptState& state);
 
 // Appends one line to the log file (no-op without one).
 void AppendLog(const std::wstring& logPath, std::string_view line);

@@ -402,7 +402,7 @@ TEST_F(FakeSessionsTest, RewrittenScriptShowsOnTheNextGetSessionsAndBadLinesAreL
   ASSERT_EQ(S_OK, again->get_Size(&count));
   EXPECT_EQ(1u, count);
   const std::vector<std::string> log = manager_.LogLines();
-  EXPECT_NE(std::find(log.begin(), log.end(), "script-error 4 bad status"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "script-error 6 bad status"), log.end());
 }
 
 TEST_F(FakeSessionsTest, DelayedHungAndFailedOperations) {
@@ -571,6 +571,51 @@ TEST_F(FakeSessionsTest, ReleasingEverythingIsLoggedAsNoObjectsLeft) {
   const std::vector<std::string> log = manager_.LogLines();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ("objects 0", log.back());
+}
+
+// A synchronous call the script hangs blocks its caller until the script is
+// rewritten; a failing one fails, also through combase's activation.
+TEST_F(FakeSessionsTest, HungGetSessionsBlocksUntilTheScriptChanges) {
+  FakeSessionScript script;
+  script.sessionsCall = FakeOutcome::Hang();
+  ASSERT_TRUE(manager_.Write(script));
+  Owned<abi::ISessionManager> manager;
+  RequestManager(&manager);
+
+  struct Call {
+    abi::ISessionManager* manager;
+    abi::IVectorViewOfPointer* sessions = nullptr;
+    HRESULT hr = E_PENDING;
+  } call{manager.p};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        auto* c = static_cast<Call*>(p);
+        c->hr = c->manager->GetSessions(&c->sessions);
+        return 0;
+      },
+      &call, 0, nullptr);
+  ASSERT_TRUE(thread);
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(thread, 300));
+  script.sessionsCall = FakeOutcome::Now();
+  ASSERT_TRUE(manager_.Write(script.Add(Spotify())));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kCompletionBoundMs));
+  CloseHandle(thread);
+  ASSERT_EQ(S_OK, call.hr);
+  Owned<abi::IVectorViewOfPointer> sessions{call.sessions};
+  UINT32 count = 0;
+  ASSERT_EQ(S_OK, sessions->get_Size(&count));
+  EXPECT_EQ(1u, count);  // the state of the script that ended the hang
+
+  script.sessionsCall = FakeOutcome::Fail();
+  script.activation = FakeOutcome::Fail();
+  ASSERT_TRUE(manager_.Write(script));
+  Owned<abi::IVectorViewOfPointer> none;
+  EXPECT_EQ(E_FAIL, manager->GetSessions(&none));
+  EXPECT_FALSE(none);
+  Owned<abi::ISessionManagerStatics> statics;
+  EXPECT_EQ(E_FAIL, ActivateStatics(&statics));
+  EXPECT_FALSE(statics);
 }
 
 // Without the class's key activation fails with "class not registered", at

@@ -49,6 +49,19 @@ std::wstring FolderOfThisExe() {
   return dir;
 }
 
+// Moves from over to. A file another thread has open cannot be replaced,
+// even when opened with FILE_SHARE_DELETE (ERROR_ACCESS_DENIED), and the
+// manager reads its script with every call: try again for a while.
+bool ReplaceWithRetries(const std::wstring& from, const std::wstring& to) {
+  constexpr DWORD kBoundMs = 2000, kPauseMs = 2;
+  const DWORD start = GetTickCount();
+  while (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (GetTickCount() - start >= kBoundMs) return false;
+    Sleep(kPauseMs);
+  }
+  return true;
+}
+
 std::wstring ClassKey() { return std::wstring(kClassesKey) + win32::media_abi::kSessionManagerClass; }
 
 }  // namespace
@@ -57,6 +70,8 @@ std::string FakeSessionScript::Text() const {
   std::ostringstream out;
   if (!logPath.empty()) out << "log " << Quoted(logPath) << "\n";
   out << "request " << request.text << "\n";
+  out << "activation " << activation.text << "\n";
+  out << "sessions-call " << sessionsCall.text << "\n";
   for (const FakeSession& s : sessions) {
     out << "session " << Quoted(s.appId) << "\n";
     if (s.current) out << "current\n";
@@ -93,7 +108,7 @@ bool FakeSessionScript::Write(const std::wstring& path) const {
   DWORD written = 0;
   const BOOL ok = WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) && written == text.size();
   CloseHandle(file);
-  if (!ok || !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+  if (!ok || !ReplaceWithRetries(temp, path)) return false;
   return SetEnvironmentVariableW(kScriptVariable, path.c_str()) != FALSE;
 }
 

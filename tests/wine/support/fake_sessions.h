@@ -46,6 +46,10 @@ struct FakeSession {
 struct FakeSessionScript {
   std::wstring logPath;   // FakeSessionManager::Write fills it in
   FakeOutcome request;    // RequestAsync
+  // Synchronous calls: a delay blocks the caller, Fail returns E_FAIL, Hang
+  // blocks until a script without the hang is written.
+  FakeOutcome activation;    // DllGetActivationFactory
+  FakeOutcome sessionsCall;  // GetSessions
   std::vector<FakeSession> sessions;
 
   FakeSessionScript& Add(FakeSession session) {
