@@ -4,7 +4,9 @@
 # (bin/fake-player.exe), it plays a few generated media files one after
 # another and then closes; then a second one, acting as Winamp, plays an
 # internet radio station whose window title names the song, changes song
-# once and stops. Without the simulated player the plug-in just runs a few
+# once and stops; then Spotify plays a song in the system's media session (the
+# simulated session manager, bin/FakeMediaSessions.dll, registered in the
+# prefix for the demo's run) and closes. Without the simulated player the plug-in just runs a few
 # idle poll cycles. The host then shuts the plug-in down. Every X-status the
 # host shows is printed as a user would read it, and so is every window of
 # the plug-in that appears or closes (the popups, QuickInfo, which the user
@@ -80,8 +82,27 @@ if [ -f "$BIN/fake-player.exe" ] && [ -f "$ROOT/tools/demo/make_media.py" ]; the
   mkdir "$WORK/radio"
   cp "$PLAYER" "$WORK/radio/WINAMP.EXE"
 fi
+# The system media session: the simulated manager stands in for the system's,
+# registered as its runtime class while the demo runs; what it shows is the
+# script file named in TUNELET_FAKE_SESSIONS, which the demo rewrites.
+SESSIONS=""
+SESSION_CLASS='HKLM\Software\Microsoft\WindowsRuntime\ActivatableClassId\Windows.Media.Control.GlobalSystemMediaTransportControlsSessionManager'
+if [ -n "$PLAYER" ] && [ -f "$BIN/FakeMediaSessions.dll" ]; then
+  cp "$BIN/FakeMediaSessions.dll" "$WORK/"
+  SESSIONS="$WORK/sessions.txt"
+  : >"$SESSIONS"
+fi
 
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+if [ -n "$SESSIONS" ]; then
+  tunelet_wine "$TREE" reg add "$SESSION_CLASS" /v DllPath /t REG_SZ /d "$(winpath "$WORK/FakeMediaSessions.dll")" /f \
+    </dev/null >/dev/null 2>&1
+  export TUNELET_FAKE_SESSIONS; TUNELET_FAKE_SESSIONS=$(winpath "$SESSIONS")
+fi
+unregister_sessions() {
+  [ -n "$SESSIONS" ] && tunelet_wine "$TREE" reg delete "$SESSION_CLASS" /f </dev/null >/dev/null 2>&1
+  return 0
+}
 quote() {  # a text of the script language
   local s=$1
   s=${s//\\/\\\\}; s=${s//\"/\\\"}; s=${s//$'\n'/\\n}; s=${s//$'\r'/\\r}; s=${s//$'\t'/\\t}
@@ -163,6 +184,17 @@ quote() {  # a text of the script language
     radio 'answer 1 1024 0 104 0'
     echo "wait 4000"  # with a margin: the user's own X-status is back before the end
     echo "kill"
+    if [ -n "$SESSIONS" ]; then
+      # A song in the system's media session: no classic player runs, so the
+      # plug-in asks the session manager.
+      spotify=$'session Spotify.exe\ncurrent\nstatus playing\nartist "Aurora Lane"\ntitle "Northern Lights"\nalbum "Polar Night"\ntimeline 0 2150000000 0'
+      echo "echo $(quote "> Spotify plays a song (the system's media session)")"
+      echo "write-file $(quote "$(winpath "$SESSIONS")") $(quote "$spotify")"
+      echo "wait 4500"
+      echo "echo $(quote "> Spotify closes")"
+      echo "write-file $(quote "$(winpath "$SESSIONS")") $(quote "${spotify/playing/closed}")"
+      echo "wait 4000"
+    fi
   else
     echo "wait $((CYCLES * 3000 + 500))"
   fi
@@ -181,5 +213,6 @@ tunelet_wine "$TREE" "$BIN/talkeo-sim.exe" $VERBOSE "${WINDOWS[@]}" --timeout 50
   -f "$(winpath "$WORK/demo.script")" "$(winpath "$WORK/Tunelet.dll")"
 rc=$?
 set -e
+unregister_sessions
 [ -n "$KEEP" ] && echo "run-demo: the demo folder is $WORK"
 exit $rc

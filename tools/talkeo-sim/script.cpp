@@ -25,7 +25,7 @@ constexpr Grammar kGrammar[] = {
     {"release", 0, 0},       {"unload", 0, 0},       {"send", 1, 3},     {"wait", 1, 1},
     {"user-xstatus", 1, 3},  {"expect-xstatus", 1, 3}, {"expect-sent", 2, 2}, {"hostkept", 2, 2},
     {"shared-options", 1, 1}, {"ini", 3, 3},         {"run", 1, kMany},  {"kill", 0, 0},
-    {"copydata", 4, 4},      {"echo", 0, kMany},
+    {"copydata", 4, 4},      {"echo", 0, kMany},    {"write-file", 2, 2},
     {"windows", 0, 0},       {"watch-windows", 1, 1}, {"wait-window", 2, 2}, {"wait-window-gone", 2, 2},
     {"expect-windows", 2, 2}, {"click", 1, 4},       {"mouse", 3, 3},    {"screenshot", 1, 2},
     {"tab", 1, 1},           {"control", 2, 3},      {"expect-control", 2, 5}, {"messagebox", 2, 4},
@@ -65,6 +65,25 @@ const Grammar* FindGrammar(const std::string& verb) {
   for (const auto& g : kGrammar)
     if (verb == g.verb) return &g;
   return nullptr;
+}
+
+// Replaces a file with the text: written beside it, then moved over it, so
+// that a program reading the file (a simulated player's script) never sees
+// half of it. The move is tried again for a while: a reader that has the
+// file open makes it fail now and then.
+bool WriteTextFile(const std::wstring& path, const std::string& utf8) {
+  const std::wstring temporary = path + L".new";
+  HANDLE f = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(f, utf8.data(), DWORD(utf8.size()), &written, nullptr) && written == utf8.size();
+  ::CloseHandle(f);
+  for (int attempt = 0; ok && attempt < 100; ++attempt) {
+    if (::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    ::Sleep(20);
+  }
+  ::DeleteFileW(temporary.c_str());
+  return false;
 }
 
 bool ToInt(const std::wstring& s, long long lo, long long hi, long long& out) {
@@ -477,6 +496,7 @@ bool ScriptRunner::RunStep(const Step& s) {
     return RunWindowStep(s);
   if (v == "tab" || v == "control" || v == "expect-control") return RunDialogStep(s);
   if (v == "messagebox") return RunMessageBoxStep(s);
+  if (v == "write-file") return WriteTextFile(text(0), ToUtf8(text(1))) || Fail(s, "cannot write " + ToUtf8(text(0)));
   if (v == "echo") {
     std::wstring line;
     for (const auto& t : a) line += (line.empty() ? L"" : L" ") + t.text;
