@@ -172,6 +172,12 @@ bool IsVideo(IReferenceOfInt32* type) {
   return type && SUCCEEDED(type->get_Value(&value)) && value == int32_t(PlaybackType::Video);
 }
 
+// A status the system does not define counts as closed.
+SessionStatus StatusFrom(PlaybackStatus status) {
+  const int32_t value = int32_t(status);
+  return value >= 0 && value <= int32_t(SessionStatus::Paused) ? SessionStatus(value) : SessionStatus::Closed;
+}
+
 struct SessionEntry {
   ComPtr<ISession> session;
   MediaSession seen;
@@ -198,7 +204,7 @@ std::vector<SessionEntry> ListSessions(ISessionManager* manager) {
     PlaybackStatus status = PlaybackStatus::Closed;
     if (SUCCEEDED(e.session->GetPlaybackInfo(playback.put())) && playback &&
         SUCCEEDED(playback->get_PlaybackStatus(&status)))
-      e.seen.status = SessionStatus(std::clamp(int32_t(status), 0, int32_t(SessionStatus::Paused)));
+      e.seen.status = StatusFrom(status);
     if (playback) {
       ComPtr<IReferenceOfInt32> type;
       if (SUCCEEDED(playback->get_PlaybackType(type.put()))) e.seen.video = IsVideo(type.get());
