@@ -587,14 +587,16 @@ TEST_F(FakeSessionsTest, HungGetSessionsBlocksUntilTheScriptChanges) {
     abi::IVectorViewOfPointer* sessions = nullptr;
     HRESULT hr = E_PENDING;
   } call{manager.p};
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](void* p) -> DWORD {
-        auto* c = static_cast<Call*>(p);
-        c->hr = c->manager->GetSessions(&c->sessions);
-        return 0;
-      },
-      &call, 0, nullptr);
+  // A lambda without captures converts to a plain function only: the thread
+  // routine must be WINAPI (stdcall on i686).
+  struct Caller {
+    static DWORD WINAPI Run(void* p) {
+      auto* c = static_cast<Call*>(p);
+      c->hr = c->manager->GetSessions(&c->sessions);
+      return 0;
+    }
+  };
+  HANDLE thread = CreateThread(nullptr, 0, &Caller::Run, &call, 0, nullptr);
   ASSERT_TRUE(thread);
   EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(thread, 300));
   script.sessionsCall = FakeOutcome::Now();
