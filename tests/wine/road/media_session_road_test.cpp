@@ -231,6 +231,11 @@ TEST_F(MediaSessionRoad, APlayingSessionIsPublishedWithItsAppsNameAndThumbnailAn
   ASSERT_NO_FATAL_FAILURE(Show(spotify));
   ASSERT_TRUE(PumpUntilShown(kUsersOwn)) << ShownText();
   ExpectClearThen(kUsersOwn);
+
+  // Every object the route was handed (manager, sessions, properties,
+  // thumbnail stream, operations) is released once the plug-in is gone.
+  host_.Unload();
+  EXPECT_TRUE(tunelet::testing::WaitForNoFakeSessionObjects(3000)) << tunelet::testing::FakeSessionObjectsAlive();
 }
 
 TEST_F(MediaSessionRoad, ALateThumbnailRefreshesTheOpenQuickInfo) {
@@ -363,6 +368,8 @@ TEST_F(MediaSessionRoad, EachControlWindowButtonReachesTheSession) {
             (std::vector<std::string>{"TryPlayAsync Spotify.exe", "TryPauseAsync Spotify.exe",
                                       "TryStopAsync Spotify.exe", "TrySkipPreviousAsync Spotify.exe",
                                       "TrySkipNextAsync Spotify.exe"}));
+  host_.Unload();
+  EXPECT_TRUE(tunelet::testing::WaitForNoFakeSessionObjects(3000)) << tunelet::testing::FakeSessionObjectsAlive();
 }
 
 }  // namespace
