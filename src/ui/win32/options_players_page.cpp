@@ -1,5 +1,6 @@
 // Tab 0, "Проигрыватели": automatic detection or one player chosen by hand,
 // the players' radio buttons each beside its icon in a white scroll box.
+#include <algorithm>
 #include <vector>
 
 #include "model/player_table.h"
@@ -66,7 +67,8 @@ void PlayersPage::CreateControls(HWND page, OptionsPageKit& kit) {
   AddColumn(box, kPlayerButtonsLeft.data(), kPlayerButtonsLeft.size(), kBoxPadding, columnWidth, true);
   AddColumn(box, kPlayerButtonsRight.data(), kPlayerButtonsRight.size(), kBoxPadding + columnWidth, columnWidth,
             false);
-  box_.SetContentHeight(int(kPlayerButtonsLeft.size()) * kPlayerRowHeight + 2 * kBoxPadding);
+  const size_t longest = std::max(kPlayerButtonsLeft.size(), kPlayerButtonsRight.size());
+  box_.SetContentHeight(int(longest) * kPlayerRowHeight + 2 * kBoxPadding);
 }
 
 void PlayersPage::AddColumn(HWND box, const PlayerId* players, size_t count, int left, int width, bool first) {

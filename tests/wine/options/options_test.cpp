@@ -388,6 +388,46 @@ TEST_F(OptionsDialog, ThePictureListsFollowModeTwentyOneAndThePlayerButtonsFollo
         "control rb_auto check; expect-control rb_winamp disabled\n"));
 }
 
+// The media session's tile ends the right column, below the box's fold: the
+// user scrolls down with the scroll bar and clicks its button. The host's
+// record keeps the table's row an older version understands.
+TEST_F(OptionsDialog, AClickChoosesTheMediaSessionWhichTheNextStartShowsChecked) {
+  ASSERT_NO_FATAL_FAILURE(Load());
+  ASSERT_NO_FATAL_FAILURE(Steps("hostkept PlayerId 8\n"));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 0\n"
+        "expect-control rb_media_session disabled\n"
+        "control rb_manual click\n"
+        "expect-control rb_media_session enabled; expect-control rb_winamp checked\n"));
+  // Two clicks on the scroll bar's track just above its lower arrow: a page
+  // down each.
+  RECT box{};
+  ::GetWindowRect(Control(kIdPlayerBox), &box);
+  const POINT track{box.right - ::GetSystemMetrics(SM_CXVSCROLL) / 2,
+                    box.bottom - ::GetSystemMetrics(SM_CYVSCROLL) - 4};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(talkeo_sim::ClickAt(track, talkeo_sim::MouseButton::Left));
+    host_.Pump(100);
+  }
+  ASSERT_NO_FATAL_FAILURE(Steps("control rb_media_session click\n"
+        "expect-control rb_media_session checked; expect-control rb_winamp unchecked\n"
+        "control bt_save click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000)) << "the dialog stays after a save";
+  EXPECT_EQ(host_.Record().ManualPlayer, 1);
+  EXPECT_EQ(host_.Record().PlayerId, 8u);
+  EXPECT_EQ(IniText(L"Main", L"Mediasession"), L"1");
+
+  host_.Unload();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 0\n"
+        "expect-control rb_manual checked\n"
+        "expect-control rb_media_session checked; expect-control rb_winamp unchecked\n"
+        "control rb_auto click; control bt_save click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000)) << "the dialog stays after a save";
+  EXPECT_EQ(IniText(L"Main", L"Mediasession"), L"0");
+  EXPECT_EQ(host_.Record().PlayerId, 8u);
+}
+
 TEST_F(OptionsDialog, TheTextFieldsStopAt500And510CharactersAndEnterInTheAudioTextBreaksTheLine) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const std::string many(600, 'x');
