@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,7 @@
 #include "plugin_windows.h"
 #include "script.h"
 #include "sim_host.h"
+#include "model/player_table.h"
 #include "ui/options_controls.h"
 #include "ui/options_texts.h"
 
@@ -388,6 +390,30 @@ TEST_F(OptionsDialog, ThePictureListsFollowModeTwentyOneAndThePlayerButtonsFollo
         "control rb_auto check; expect-control rb_winamp disabled\n"));
 }
 
+// Whether the button's caption, broken at spaces when the button takes more
+// than one line, fits beside its round box (Wine draws it 13 pixels wide, the
+// text 4 after it and the focus frame around the text) in the part of the
+// button its box leaves visible.
+bool CaptionFits(HWND button) {
+  constexpr int kRadioBoxRoom = 20;
+  const std::wstring text = WindowText(button);
+  RECT shown{}, box{};
+  ::GetWindowRect(button, &shown);
+  const HWND parent = ::GetParent(button);
+  ::GetClientRect(parent, &box);
+  ::MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&box), 2);
+  shown.right = std::min(shown.right, box.right);
+  const int room = shown.right - shown.left - kRadioBoxRoom;
+  const bool multiline = ::GetWindowLongPtrW(button, GWL_STYLE) & BS_MULTILINE;
+  RECT need{0, 0, room, 0};
+  const HDC dc = ::GetDC(button);
+  const HGDIOBJ old = ::SelectObject(dc, HFONT(::SendMessageW(button, WM_GETFONT, 0, 0)));
+  ::DrawTextW(dc, text.c_str(), int(text.size()), &need, DT_CALCRECT | (multiline ? DT_WORDBREAK : DT_SINGLELINE));
+  ::SelectObject(dc, old);
+  ::ReleaseDC(button, dc);
+  return need.right <= room && need.bottom <= shown.bottom - shown.top;
+}
+
 // The media session's tile ends the right column, below the box's fold: the
 // user scrolls down with the scroll bar and clicks its button. The host's
 // record keeps the table's row an older version understands.
@@ -409,6 +435,10 @@ TEST_F(OptionsDialog, AClickChoosesTheMediaSessionWhichTheNextStartShowsChecked)
     ASSERT_TRUE(talkeo_sim::ClickAt(track, talkeo_sim::MouseButton::Left));
     host_.Pump(100);
   }
+  for (int player = 0; player <= tunelet::kMediaSession; ++player)
+    if (const HWND button = Control(PlayerButtonId(player))) {
+      EXPECT_TRUE(CaptionFits(button)) << Utf8(WindowText(button)) << " is cut";
+    }
   ASSERT_NO_FATAL_FAILURE(Steps("control rb_media_session click\n"
         "expect-control rb_media_session checked; expect-control rb_winamp unchecked\n"
         "control bt_save click\n"));
