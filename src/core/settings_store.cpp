@@ -48,6 +48,18 @@ void TemplateOrDefault(OptText& field, const std::u16string& stored, const char1
 
 std::u16string Plain(const OptText& t) { return t ? *t : std::u16string(); }
 
+// The record's player byte as a row of the table. It never names the media
+// session (that choice lives in the INI file), so a value past the table is
+// read like a stored 0.
+PlayerId HostKeptRow(uint32_t stored) {
+  const auto row = PlayerId(stored);
+  return row == 0 || row >= kPlayerCount ? kFallbackHostKeptPlayer : row;
+}
+
+// The media session as the manual choice: what the INI key says. Found by
+// automatic detection it is only the player of the moment.
+bool MediaSessionChosen(const PluginSettings& s) { return s.ManualPlayer && s.CurrentPlayer == kMediaSession; }
+
 }  // namespace
 
 std::optional<int32_t> ParseIniInteger(std::u16string_view text) {
@@ -96,6 +108,7 @@ void LoadSettings(IIniFile& ini, ILanguage& language) {
     s.Smooth = ReadFlag(ini, u"Popup", u"Smooth", false);
     s.Delay = ReadInteger(ini, u"Popup", u"Delay", 5);
     s.OLEfoobar = ReadFlag(ini, u"Others", u"OLEfoobar", false);
+    s.Mediasession = ReadFlag(ini, u"Main", u"Mediasession", false);
     s.Firstrun = ReadFlag(ini, u"Others", u"Firstrun", true);
     s.Returnonpause = ReadFlag(ini, u"Others", u"Returnonpause", false);
     s.Directpaste = ReadFlag(ini, u"Others", u"Directpaste", false);
@@ -143,6 +156,7 @@ void SaveSettings(IIniFile& ini) {
     WriteFlag(ini, u"Others", u"Directpaste", s.Directpaste);
     WriteFlag(ini, u"Others", u"Show_tlc", s.Show_tlc);
     WriteFlag(ini, u"Others", u"Hide_tlc", s.Hide_tlc);
+    WriteFlag(ini, u"Main", u"Mediasession", MediaSessionChosen(s));
   } catch (...) {
   }
 }
@@ -167,10 +181,10 @@ bool LoadHostKeptOptions(IHost& host) {
     s.Action = 21;
   }
   s.UseLanguageFile = r.UseLanguageFile;
-  s.CurrentPlayer = uint8_t(r.PlayerId);
-  if (s.CurrentPlayer == 0) s.CurrentPlayer = 1;
   s.KeepXStatusName = r.KeepXStatusName;
   s.ManualPlayer = r.ManualPlayer;
+  s.HostKeptPlayer = HostKeptRow(r.PlayerId);
+  s.CurrentPlayer = s.ManualPlayer && s.Mediasession ? kMediaSession : s.HostKeptPlayer;
   s.IgnoreVideo = r.IgnoreVideo;
   s.PopupsOn = r.PopupsOn;
   s.ControlWindowX = r.ControlWindowX;
@@ -186,7 +200,10 @@ bool LoadHostKeptOptions(IHost& host) {
 
 bool StoreHostKeptOptions(IHost& host) {
   if (!host.HostKeptAvailable()) return false;
-  const PluginSettings& s = Settings();
+  PluginSettings& s = Settings();
+  // An older version indexes its table with the byte: the media session
+  // keeps the row stored before.
+  if (s.CurrentPlayer < kPlayerCount) s.HostKeptPlayer = s.CurrentPlayer;
   HostKeptValues r;
   r.PluginOn = s.PluginOn;
   r.AudioTitleTemplate = Plain(s.AudioTitleTemplate);
@@ -194,7 +211,7 @@ bool StoreHostKeptOptions(IHost& host) {
   r.VideoTitleTemplate = Plain(s.VideoTitleTemplate);
   r.VideoTextTemplate = Plain(s.VideoTextTemplate);
   r.PasteTemplate = Plain(s.PasteTemplate);
-  r.PlayerId = s.CurrentPlayer;
+  r.PlayerId = s.HostKeptPlayer;
   r.KeepXStatusName = s.KeepXStatusName;
   r.ManualPlayer = s.ManualPlayer;
   r.IgnoreVideo = s.IgnoreVideo;

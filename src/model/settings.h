@@ -7,9 +7,13 @@
 #include <string>
 
 #include "common/text.h"
+#include "model/player_table.h"
 #include "model/track_info.h"
 
 namespace tunelet {
+
+// The player a record without a usable row stands for (a stored 0 included).
+constexpr PlayerId kFallbackHostKeptPlayer = kMpc;
 
 struct PluginSettings {
   // --- host-kept settings
@@ -20,6 +24,10 @@ struct PluginSettings {
   bool PopupsOn = false;
   bool UseLanguageFile = false;
   uint8_t CurrentPlayer = 0;
+  // The table row the host's record holds for older versions, which know
+  // only the table: CurrentPlayer while that is a row, else the row the
+  // record held before.
+  uint8_t HostKeptPlayer = kFallbackHostKeptPlayer;
   int32_t ControlWindowX = 0;
   int32_t ControlWindowY = 0;
   OptText AudioTitleTemplate, AudioTextTemplate, PasteTemplate, VideoTitleTemplate, VideoTextTemplate;
@@ -38,6 +46,8 @@ struct PluginSettings {
   uint8_t Xstat_a = 0;
   uint8_t Xstat_v = 0;
   bool OLEfoobar = false;
+  // The manual choice is the media session (the record cannot say so).
+  bool Mediasession = false;
   bool Directpaste = false;
   bool Firstrun = false;
   bool Shadow = false;

@@ -16,11 +16,12 @@
 
 namespace tunelet {
 
-// --- players tab: the buttons' columns, top to bottom.
+// --- players tab: the buttons' columns, top to bottom; the media session
+// ends the shorter one.
 inline constexpr std::array<PlayerId, 10> kPlayerButtonsLeft = {
     kWmp, kWinamp, kJetAudio, kFoobar2000, kLightAlloy, kMediaMonkey, kQmp, kXmPlay, kCrystal, kKmPlayer};
-inline constexpr std::array<PlayerId, 9> kPlayerButtonsRight = {
-    kMpc, kGom, kAimp2, kITunes, kZoomPlayer, kApollo, kBsPlayer, kRealPlayer, kImpsPlayer};
+inline constexpr std::array<PlayerId, 10> kPlayerButtonsRight = {
+    kMpc, kGom, kAimp2, kITunes, kZoomPlayer, kApollo, kBsPlayer, kRealPlayer, kImpsPlayer, kMediaSession};
 // Whether the player has a button (the two extra foobar2000 rows have none).
 bool HasPlayerButton(int player);
 

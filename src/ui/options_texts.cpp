@@ -36,6 +36,7 @@ constexpr OptionsControlText kTexts[] = {
     {PlayerButtonId(kBsPlayer), u"BSplayer", u"", u"", u""},
     {PlayerButtonId(kRealPlayer), u"RealPlayer", u"", u"", u""},
     {PlayerButtonId(kImpsPlayer), u"Imp's Player", u"", u"", u""},
+    {PlayerButtonId(kMediaSession), u"Windows media session", u"", u"", u""},
     {kIdStext2, u"Режимы работы плагина", u"", u"STATTEXT2", u""},
     {kIdRbToOther, u"Изменять только содержимое х-статуса", u"Плагин изменяет только имя и текст в текущем х-статусе", u"RBOX_TOOTHER", u"RBOX_TOOTHER_HINT"},
     {kIdRbPlusAny, u"Дописывать к содержимому уже установленного х-статуса", u"При воспроизведении плагин добавляет в текущий статус", u"RBOX_PLUSANY", kClearedHint},

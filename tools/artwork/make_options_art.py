@@ -3,7 +3,7 @@
 straight (not premultiplied) alpha, one picture after the other from left to
 right:
 
-    player_icons.bmp       19 player icons, 32 x 32 (608 x 32)
+    player_icons.bmp       20 player icons, 32 x 32 (640 x 32)
     xstatus_pictures.bmp   35 X-status pictures, 16 x 16 (560 x 16)
     button_glyphs.bmp      the language and home-page glyphs, 16 x 16 (32 x 16)
 
@@ -211,7 +211,7 @@ def strip(pictures):
 # --- Player icons: a rounded tile in a colour of its own, a monogram. ------
 
 # In the order of the player ids that have a radio button (the two extra
-# foobar2000 rows have none).
+# foobar2000 rows have none); the media session's icon follows them.
 PLAYER_MONOGRAMS = ["WM", "MC", "GO", "LA", "BS", "ZP", "KM", "CP", "WA", "FB",
                     "A2", "JA", "IT", "MM", "QP", "AP", "XM", "RP", "IP"]
 
@@ -220,6 +220,17 @@ def player_icon(index, monogram):
     # Hues spread round the wheel; neighbouring hues differ in depth too.
     step = index * 8 % 19
     base = colorsys.hsv_to_rgb(step / 19, (0.8, 0.62, 0.72)[step % 3], (0.62, 0.74, 0.86)[step % 3])
+    edge, tile = tile_layers(base)
+    letters = text(monogram, 5, 9, FONT5x7, 2)
+    shadow = text(monogram, 6, 10, FONT5x7, 2)
+    return tile + [
+        (shadow, edge, 0.7),
+        (letters, WHITE),
+    ]
+
+
+def tile_layers(base):
+    """The rounded tile of every player icon in the colour base (0..1 RGB)."""
     top = tuple(255 * min(1.0, c * 1.35 + 0.08) for c in base)
     bottom = tuple(255 * c * 0.8 for c in base)
     edge = tuple(255 * c * 0.5 for c in base)
@@ -227,15 +238,23 @@ def player_icon(index, monogram):
     def gradient(x, y):
         t = min(1.0, max(0.0, (y - 1) / 30))
         return tuple(p + (q - p) * t for p, q in zip(top, bottom))
-    tile = box(1, 1, 31, 31, 6)
-    letters = text(monogram, 5, 9, FONT5x7, 2)
-    shadow = text(monogram, 6, 10, FONT5x7, 2)
-    return [
-        (tile, edge),
+    return edge, [
+        (box(1, 1, 31, 31, 6), edge),
         (box(2, 2, 30, 30, 5), gradient),
         (box(4, 3, 28, 14, 4), WHITE, 0.12),  # a sheen on the upper half
-        (shadow, edge, 0.7),
-        (letters, WHITE),
+    ]
+
+
+def media_session_icon():
+    """The system's media session: a speaker and its sound on a slate tile,
+    a glyph where the players have letters."""
+    edge, tile = tile_layers((0.36, 0.42, 0.56))
+    speaker = union(box(7, 12.5, 12, 19.5, 1), polygon([(10.5, 12.5), (17, 7.5), (17, 24.5), (10.5, 19.5)]))
+    waves = union(arc(17, 16, 5, 2, -50, 50), arc(17, 16, 9.5, 2, -50, 50))
+    glyph = union(speaker, waves)
+    return tile + [
+        (lambda x, y: glyph(x - 1, y - 1), edge, 0.7),  # shadowed as the letters are
+        (glyph, WHITE),
     ]
 
 
@@ -601,7 +620,8 @@ def bmp_bytes(rows):
 
 def draw_all():
     return {
-        "player_icons.bmp": strip([render(player_icon(i, m), 32) for i, m in enumerate(PLAYER_MONOGRAMS)]),
+        "player_icons.bmp": strip([render(player_icon(i, m), 32) for i, m in enumerate(PLAYER_MONOGRAMS)]
+                                  + [render(media_session_icon(), 32)]),
         "xstatus_pictures.bmp": strip([render(f(), 16) for f in XSTATUS_PICTURES]),
         "button_glyphs.bmp": strip([render(f(), 16) for f in BUTTON_GLYPHS]),
     }

@@ -189,6 +189,32 @@ class TracingOpenFiles : public IOpenFileRoutes {
   CallLog& log_;
 };
 
+std::u16string SessionCount(size_t n) { return Decimal(int64_t(n)) + (n == 1 ? u" session" : u" sessions"); }
+
+class TracingMediaSession : public IMediaSessionRoute {
+ public:
+  TracingMediaSession(IMediaSessionRoute& inner, CallLog& log) : inner_(inner), log_(log) {}
+  std::optional<MediaSessionList> ReadSessions(bool returnOnPause) override {
+    return log_.Timed(
+        "media-session", returnOnPause ? u"the sessions, a pause counting as nothing playing" : u"the sessions",
+        [&] { return inner_.ReadSessions(returnOnPause); },
+        [](const std::optional<MediaSessionList>& r) {
+          if (!r) return std::u16string(u"no answer in time");
+          return r->available ? SessionCount(r->sessions.size()) : std::u16string(u"not available");
+        });
+  }
+  void RequestThumbnail(const std::u16string& appId, uint64_t generation) override {
+    inner_.RequestThumbnail(appId, generation);
+  }
+  std::optional<Thumbnail> TakeThumbnail() override { return inner_.TakeThumbnail(); }
+  // The tool never commands a player.
+  void SendCommand(const std::u16string&, int) override {}
+
+ private:
+  IMediaSessionRoute& inner_;
+  CallLog& log_;
+};
+
 // The plug-in's player access, with the poll's answers kept for the report.
 // Commands are refused: the tool never commands a player.
 class RecordingAccess : public PlayerAccess {
@@ -295,6 +321,23 @@ class RowObserver : public IDetectionObserver {
 
 }  // namespace
 
+const char16_t* MediaSessionStateText(const MediaSessionReport& m) {
+  if (!m.answered) return u"no answer in time";
+  return m.list.available ? u"available" : u"not available";
+}
+
+const char16_t* SessionStatusText(SessionStatus s) {
+  switch (s) {
+    case SessionStatus::Closed: return u"closed";
+    case SessionStatus::Opened: return u"opened";
+    case SessionStatus::Changing: return u"changing";
+    case SessionStatus::Stopped: return u"stopped";
+    case SessionStatus::Playing: return u"playing";
+    case SessionStatus::Paused: return u"paused";
+  }
+  return u"unknown";
+}
+
 const char16_t* RouteAnswerText(RouteAnswer a) {
   switch (a) {
     case RouteAnswer::NotAsked: return u"not asked";
@@ -328,7 +371,8 @@ struct PlayerProbe::Impl {
         system(inner.system, log),
         automation(inner.automation, log),
         openFiles(inner.openFiles, log),
-        routes{system, automation, openFiles},
+        mediaSession(inner.mediaSession, log),
+        routes{system, automation, openFiles, mediaSession},
         access(routes),
         ini(std::move(iniReader)),
         host(KeptValuesFor(o)),
@@ -351,6 +395,7 @@ struct PlayerProbe::Impl {
   void SearchEveryRow(Inspection& r);
   void AskMatchedRoutes(Inspection& r);
   void DescribeRow(RowReport& row);
+  void ReadMediaSessions(MediaSessionReport& m);
 
   IPlayerSystem& rawSystem;
   IProcessProbe& processes;
@@ -358,6 +403,7 @@ struct PlayerProbe::Impl {
   TracingSystem system;
   TracingAutomation automation;
   TracingOpenFiles openFiles;
+  TracingMediaSession mediaSession;
   PlayerRoutes routes;
   RecordingAccess access;
   ReadOnlyIni ini;
@@ -427,6 +473,20 @@ void PlayerProbe::Impl::AskMatchedRoutes(Inspection& r) {
   }
 }
 
+void PlayerProbe::Impl::ReadMediaSessions(MediaSessionReport& m) {
+  const bool returnOnPause = Settings().Returnonpause;
+  log.sink = &m.calls;
+  {
+    const TickWaitScope waits(kTickWaitBudgetMs);
+    const std::optional<MediaSessionList> list = mediaSession.ReadSessions(returnOnPause);
+    m.answered = list.has_value();
+    if (list) m.list = *list;
+  }
+  log.sink = nullptr;
+  if (m.list.available) m.shown = ChooseSession(m.list.sessions, returnOnPause);
+  for (const ProbeCall& c : m.calls) m.ms += c.ms;
+}
+
 void PlayerProbe::Impl::DescribeRow(RowReport& row) {
   const bool oleFoobar = Settings().OLEfoobar;
   row.route = RouteOf(row.id, oleFoobar, row.handle);
@@ -466,6 +526,7 @@ Inspection PlayerProbe::Inspect() {
   const uintptr_t playerHandle = s.PlayerHandle;
   impl_->SearchEveryRow(r);
   impl_->AskMatchedRoutes(r);
+  impl_->ReadMediaSessions(r.mediaSession);
   // The re-check of a manual choice: the chosen player, else the one found.
   s.CurrentPlayer = uint8_t(impl_->options.manualPlayer.value_or(
       r.automaticRow >= 0 ? (IsFoobar2000Row(r.automaticRow) ? kFoobar2000 : r.automaticRow) : currentPlayer));
@@ -488,6 +549,7 @@ Inspection PlayerProbe::Inspect() {
     consider(row.searchCalls, where);
     consider(row.routeCalls, where);
   }
+  consider(r.mediaSession.calls, PlayerDisplayName(kMediaSession));
   return r;
 }
 
@@ -526,6 +588,34 @@ JsonObject RecordJson(const TrackInfo& t) {
 }
 
 std::u16string PlayerName(int id) { return id >= 0 ? std::u16string(PlayerDisplayName(id)) : u"none"; }
+
+// The timeline's 100-nanosecond units.
+constexpr double kTicksPerSecond = 1e7;
+double Seconds(int64_t ticks) { return double(ticks) / kTicksPerSecond; }
+
+JsonObject MediaSessionJson(const MediaSessionReport& m) {
+  JsonArray sessions;
+  for (size_t n = 0; n < m.list.sessions.size(); ++n) {
+    const MediaSession& session = m.list.sessions[n];
+    sessions.Add(JsonObject()
+                     .String("app_id", session.appId)
+                     .String("status", SessionStatusText(session.status))
+                     .Bool("current", session.current)
+                     .Bool("shown", m.shown == n)
+                     .Decimal("start_s", Seconds(session.startTicks))
+                     .Decimal("end_s", Seconds(session.endTicks))
+                     .Decimal("position_s", Seconds(session.positionTicks)));
+  }
+  JsonObject o;
+  o.Number("row", kMediaSession)
+      .String("player", PlayerDisplayName(kMediaSession))
+      .String("status", MediaSessionStateText(m))
+      .Bool("available", m.answered && m.list.available)
+      .Raw("sessions", sessions.str())
+      .Decimal("ms", m.ms)
+      .Raw("calls", CallsJson(m.calls));
+  return o;
+}
 
 }  // namespace
 
@@ -581,6 +671,7 @@ std::string InspectionJson(const Inspection& i) {
   track.Object("text", texts);
   JsonObject doc;
   doc.Raw("rows", rows.str())
+      .Object("media_session", MediaSessionJson(i.mediaSession))
       .Object("automatic", automatic)
       .Object("manual", manual)
       .Object("poll", poll)
@@ -622,6 +713,29 @@ std::string RowAnswer(const RowReport& row) {
 
 std::string OptTextLine(const OptText& t) { return t ? "\"" + Utf8(*t) + "\"" : "(none)"; }
 
+std::string SecondsText(int64_t ticks) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f s", Seconds(ticks));
+  return buf;
+}
+
+// The media session's row below the table's, one line per session under it.
+std::string MediaSessionText(const MediaSessionReport& m) {
+  char id[8];
+  std::snprintf(id, sizeof id, "%4d", int(kMediaSession));
+  const std::string answer = m.answered && m.list.available ? Utf8(SessionCount(m.list.sessions.size())) : "-";
+  std::string out = std::string(id) + "  " + Padded(Utf8(PlayerDisplayName(kMediaSession)), 21) + " " +
+                    Padded(Utf8(MediaSessionStateText(m)), 22) + " " + Padded("-", 24) + " " +
+                    Padded("media session", 44) + " " + answer + "  [" + Ms(m.ms) + "]\n";
+  for (size_t n = 0; n < m.list.sessions.size(); ++n) {
+    const MediaSession& s = m.list.sessions[n];
+    out += "        session  " + Utf8(s.appId) + "  " + Utf8(SessionStatusText(s.status)) + ", start " +
+           SecondsText(s.startTicks) + ", end " + SecondsText(s.endTicks) + ", position " +
+           SecondsText(s.positionTicks) + (s.current ? ", current" : "") + (m.shown == n ? " (shown)" : "") + "\n";
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string InspectionText(const Inspection& i) {
@@ -644,6 +758,7 @@ std::string InspectionText(const Inspection& i) {
       for (const ProbeCall& c : *calls)
         out += "        " + Padded(c.kind, 15) + Utf8(c.request) + " -> " + Utf8(c.answer) + "  [" + Ms(c.ms) + "]\n";
   }
+  out += MediaSessionText(i.mediaSession);
   out += "\nautomatic detection (FindPlayer 1): " + Utf8(PlayerName(i.automaticRow));
   if (i.automaticRow >= 0) out += " (row " + std::to_string(i.automaticRow) + "), " + Utf8(Hex(i.automaticHandle));
   out += "\nmanual choice of " + Utf8(PlayerName(i.manualPlayer)) + " (FindPlayer 0): " +
@@ -697,6 +812,13 @@ std::vector<std::u16string> InspectionChanges(const Inspection& before, const In
     if (a.answer != b.answer || a.path != b.path)
       lines.push_back(name + u": " + rowAnswer(a) + u" -> " + rowAnswer(b));
   }
+  auto sessions = [](const MediaSessionReport& m) {
+    std::u16string t = MediaSessionStateText(m);
+    for (const MediaSession& s : m.list.sessions) t += u", " + s.appId + u" " + SessionStatusText(s.status);
+    return t;
+  };
+  if (sessions(before.mediaSession) != sessions(now.mediaSession))
+    lines.push_back(u"media session: " + sessions(before.mediaSession) + u" -> " + sessions(now.mediaSession));
   if (before.xstatus != now.xstatus) {
     if (now.xstatus)
       lines.push_back(u"X-status: picture " + Decimal(now.xstatus->picture) + u", title " +

@@ -19,6 +19,7 @@
 
 #include "model/player_table.h"
 #include "model/track_info.h"
+#include "players/media_session.h"
 #include "players/player_routes_set.h"
 
 namespace tunelet::inspect {
@@ -68,6 +69,19 @@ struct PollReport {
   std::vector<ProbeCall> calls;
 };
 
+// The system media session, read once beside the table's rows.
+struct MediaSessionReport {
+  bool answered = false;       // false: the manager gave no answer in time
+  MediaSessionList list;       // what it answered (available: there is a manager)
+  std::optional<size_t> shown; // the session the plug-in would show (ChooseSession)
+  std::vector<ProbeCall> calls;
+  double ms = 0;
+};
+// "available", "not available" or "no answer in time".
+const char16_t* MediaSessionStateText(const MediaSessionReport& m);
+// The system's name of a session's playback status ("playing", "paused", ...).
+const char16_t* SessionStatusText(SessionStatus s);
+
 // What the X-status would show (the last one the plug-in's core published).
 struct XStatusShown {
   int32_t picture = 0;
@@ -77,6 +91,7 @@ struct XStatusShown {
 
 struct Inspection {
   std::array<RowReport, kPlayerCount> rows;
+  MediaSessionReport mediaSession;  // after the rows, as player kMediaSession
   int automaticRow = -1;         // the first row that found its player: FindPlayer(1)'s choice
   uintptr_t automaticHandle = 0;
   int manualPlayer = -1;         // the player FindPlayer(0) re-checked

@@ -8,7 +8,8 @@
 
 namespace tunelet::inspect {
 
-// The plug-in's own routes: window messages, automation, open files.
+// The plug-in's own routes: window messages, automation, open files, the
+// media session.
 PlayerRoutes SystemPlayerRoutes();
 IProcessProbe& SystemProcessProbe();
 // The INI file at path, read only.

@@ -8,6 +8,7 @@
 #include "platform/win32/late_bound.h"
 #include "platform/win32/unique_handle.h"
 #include "players/win32/automation_win32.h"
+#include "players/win32/media_session_win32.h"
 #include "players/win32/open_files_win32.h"
 #include "players/win32/player_system_win32.h"
 
@@ -77,7 +78,8 @@ class ProfileIniReader final : public PlayerProbe::IniReader {
 }  // namespace
 
 PlayerRoutes SystemPlayerRoutes() {
-  return PlayerRoutes{win32::PlayerSystem(), win32::Win32AutomationRoutes(), win32::Win32OpenFileRoutes()};
+  return PlayerRoutes{win32::PlayerSystem(), win32::Win32AutomationRoutes(), win32::Win32OpenFileRoutes(),
+                      win32::Win32MediaSessionRoute()};
 }
 
 IProcessProbe& SystemProcessProbe() {

@@ -68,6 +68,7 @@ constexpr NamedControl kControls[] = {
     {L"RbMediaMonkey", kIdPlayerButtonBase + 15}, {L"RbQmp", kIdPlayerButtonBase + 16},
     {L"RbApollo", kIdPlayerButtonBase + 17}, {L"RbXmPlay", kIdPlayerButtonBase + 18},
     {L"RbRealPlayer", kIdPlayerButtonBase + 19}, {L"RbImpsPlayer", kIdPlayerButtonBase + 20},
+    {L"RbMediaSession", kIdPlayerButtonBase + 21},
 };
 
 std::wstring Folded(const std::wstring& name) {

@@ -22,7 +22,7 @@ inline constexpr wchar_t kOptionsDialogClass[] = L"Tmainform";
 // The number of a control of the dialog by its name: the identifier of
 // ui/options_controls.h without "kId" (ChboxTlcOn) or the control's own name
 // (chbox_tlc_on); case and underscores do not count. The player buttons are
-// rb_<player> (rb_winamp, rb_AIMP2).
+// rb_<player> (rb_winamp, rb_AIMP2, rb_media_session).
 std::optional<int> OptionsControlByName(const std::wstring& name);
 
 // The visible options dialog of the module (its Tmainform, or a dialog of the

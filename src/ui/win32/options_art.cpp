@@ -18,7 +18,9 @@ constexpr wchar_t kPlayerIcons[] = L"PLAYERICONS";
 constexpr wchar_t kXStatusPictures[] = L"XSTATUSPICTURES";
 constexpr wchar_t kButtonGlyphs[] = L"BUTTONGLYPHS";
 constexpr int kIconSize = 32, kPictureSize = 16;
-constexpr int kPlayerIconCount = kPlayerCount - 2;  // the extra foobar2000 rows have none
+// The table's rows but the two extra foobar2000 ones, then the media session.
+constexpr int kTableIconCount = kPlayerCount - 2;
+constexpr int kPlayerIconCount = kTableIconCount + 1;
 constexpr int kXStatusPictureCount = 35;
 constexpr int kButtonGlyphCount = 2;
 
@@ -85,6 +87,7 @@ uint8_t Mix(uint8_t c, uint8_t background, uint8_t alpha) {
 
 // The place of a player's icon in its strip; -1 for ids without one.
 int PlayerIconIndex(int playerId) {
+  if (playerId == kMediaSession) return kTableIconCount;
   if (playerId < 0 || playerId >= kPlayerCount || playerId == kFoobar2000Alt1 || playerId == kFoobar2000Alt2)
     return -1;
   return playerId < kFoobar2000Alt1 ? playerId : playerId - 2;

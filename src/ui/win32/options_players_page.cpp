@@ -1,5 +1,6 @@
 // Tab 0, "Проигрыватели": automatic detection or one player chosen by hand,
 // the players' radio buttons each beside its icon in a white scroll box.
+#include <algorithm>
 #include <vector>
 
 #include "model/player_table.h"
@@ -59,14 +60,17 @@ void PlayersPage::CreateControls(HWND page, OptionsPageKit& kit) {
 
   const HWND box = box_.Create(page, kIdPlayerBox, kMargin, kBoxTop, width, area.bottom - kBoxTop - kMargin);
   if (!box) return;
+  // The content's height first: it brings the scroll bar, which the columns
+  // must leave room for.
+  const size_t longest = std::max(kPlayerButtonsLeft.size(), kPlayerButtonsRight.size());
+  box_.SetContentHeight(int(longest) * kPlayerRowHeight + 2 * kBoxPadding);
   RECT inside{};
   ::GetClientRect(box, &inside);
-  const int columnWidth = (inside.right - 2 * kBoxPadding) / 2;  // the client area leaves out the scroll bar
+  const int columnWidth = (inside.right - 2 * kBoxPadding) / 2;
   rows_.reserve(kPlayerButtonsLeft.size() + kPlayerButtonsRight.size());
   AddColumn(box, kPlayerButtonsLeft.data(), kPlayerButtonsLeft.size(), kBoxPadding, columnWidth, true);
   AddColumn(box, kPlayerButtonsRight.data(), kPlayerButtonsRight.size(), kBoxPadding + columnWidth, columnWidth,
             false);
-  box_.SetContentHeight(int(kPlayerButtonsLeft.size()) * kPlayerRowHeight + 2 * kBoxPadding);
 }
 
 void PlayersPage::AddColumn(HWND box, const PlayerId* players, size_t count, int left, int width, bool first) {
@@ -77,11 +81,14 @@ void PlayersPage::AddColumn(HWND box, const PlayerId* players, size_t count, int
     row.icon = kit_->AddControl(box, L"STATIC", u"", SS_OWNERDRAW, 0, left, top + (kPlayerRowHeight - kIconSize) / 2,
                                 kIconSize, kIconSize);
     // One group for all the players, entered with Tab at its first button.
-    const DWORD style = BS_AUTORADIOBUTTON | BS_NOTIFY | (first && i == 0 ? WS_GROUP | WS_TABSTOP : 0);
+    // As tall as the icon: a name wider than the column breaks into a second
+    // line beside it instead of being cut.
+    const DWORD style =
+        BS_AUTORADIOBUTTON | BS_NOTIFY | BS_MULTILINE | (first && i == 0 ? WS_GROUP | WS_TABSTOP : 0);
     const int buttonLeft = left + kIconSize + kIconToButton;
     row.button = kit_->AddTableControl(box, L"BUTTON", style, PlayerButtonId(player), buttonLeft,
-                                       top + (kPlayerRowHeight - kRowHeight) / 2, width - (buttonLeft - left),
-                                       kRowHeight);
+                                       top + (kPlayerRowHeight - kIconSize) / 2, width - (buttonLeft - left),
+                                       kIconSize);
     rows_.push_back(std::move(row));
   }
 }

@@ -148,7 +148,7 @@ TEST_F(SettingsStoreTest, SaveSettingsWritesItsKeysInOrderWithoutRangeRules) {
       u"Main/Xstat_a=3",      u"Main/Xstat_v=4",            u"Main/a_u=0",         u"Main/OLEfoobar=1",
       u"Popup/Alwaysontop=0", u"Popup/Shadow=0",            u"Popup/Smooth=0",     u"Popup/Transp=100",
       u"Popup/Delay=7",       u"Others/OLEfoobar=1",        u"Others/Returnonpause=0",
-      u"Others/Directpaste=0", u"Others/Show_tlc=0",        u"Others/Hide_tlc=0"};
+      u"Others/Directpaste=0", u"Others/Show_tlc=0",        u"Others/Hide_tlc=0",  u"Main/Mediasession=0"};
   EXPECT_EQ(ini.writes, expected);
 }
 
@@ -209,7 +209,7 @@ TEST_F(SettingsStoreTest, TheOptionsDialogsSaveWritesTheIniKeysAndStoresTheRecor
   SetText(s.VideoTextTemplate, u"%title%");
   SettingsOptionsStore store(ini, host);
   store.SaveOptions();
-  EXPECT_EQ(ini.writes.size(), 18u);
+  EXPECT_EQ(ini.writes.size(), 19u);
   EXPECT_EQ(ini.writes.front(), u"Main/Action=10");
   EXPECT_TRUE(host.record.PluginOn);
   EXPECT_EQ(host.record.PlayerId, 12);
@@ -236,6 +236,88 @@ TEST_F(SettingsStoreTest, MissingHostRecordIsSurvived) {
   EXPECT_FALSE(StoreHostKeptOptions(host));
   EXPECT_TRUE(host.log.empty());  // nothing asked of the host without a record
   EXPECT_FALSE(Settings().AudioTitleTemplate.has_value());
+}
+
+// The record's player byte is what an older version indexes its 21-row
+// table with: the media session is kept in the INI file instead.
+class MediaSessionChoiceTest : public SettingsStoreTest {
+ protected:
+  // A start as the core makes it: the INI file, then the host's record.
+  void Start() {
+    ResetSettings();
+    Load();
+    ASSERT_TRUE(LoadHostKeptOptions(host));
+  }
+  void Choose(bool manual, PlayerId player) {
+    Settings().ManualPlayer = manual;
+    Settings().CurrentPlayer = player;
+    SettingsOptionsStore(ini, host).SaveOptions();
+  }
+  std::optional<std::u16string> Key() { return ini.Read(u"Main", u"Mediasession"); }
+};
+
+TEST_F(MediaSessionChoiceTest, AManualChoiceRoundTripsAndTheRecordKeepsTheRowItHeld) {
+  host.record.Initialised = true;
+  host.record.PlayerId = kWinamp;
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Choose(true, kMediaSession);
+  EXPECT_EQ(Key(), u"1");
+  EXPECT_EQ(host.record.PlayerId, kWinamp);
+  EXPECT_TRUE(host.record.ManualPlayer);
+
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Settings().CurrentPlayer, kMediaSession);
+  EXPECT_TRUE(Settings().ManualPlayer);
+  StoreHostKeptOptions(host);  // the store at shutdown
+  EXPECT_EQ(host.record.PlayerId, kWinamp);
+
+  // Back to a player of the table: the key goes off, the record names it.
+  Choose(true, kAimp2);
+  EXPECT_EQ(Key(), u"0");
+  EXPECT_EQ(host.record.PlayerId, kAimp2);
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Settings().CurrentPlayer, kAimp2);
+}
+
+TEST_F(MediaSessionChoiceTest, WithoutTheKeyTheRecordsRowStandsAndOnlyRowsOfTheTableAreTaken) {
+  host.record.Initialised = true;
+  host.record.ManualPlayer = true;
+  for (auto [stored, expected] : {std::pair{uint32_t(kJetAudio), kJetAudio}, std::pair{uint32_t(0), kMpc},
+                                  std::pair{uint32_t(kImpsPlayer), kImpsPlayer},
+                                  std::pair{uint32_t(kMediaSession), kMpc},  // the record never names the session
+                                  std::pair{uint32_t(0x100 + kMediaSession), kMpc}, std::pair{uint32_t(255), kMpc}}) {
+    ini.values.clear();
+    host.record.PlayerId = stored;
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_EQ(Settings().CurrentPlayer, expected) << stored;
+    StoreHostKeptOptions(host);
+    EXPECT_EQ(host.record.PlayerId, expected) << stored;
+  }
+  // The key counts for a manual choice only.
+  ini.Set(u"Main", u"Mediasession", u"1");
+  host.record.PlayerId = kXmPlay;
+  host.record.ManualPlayer = false;
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Settings().CurrentPlayer, kXmPlay);
+}
+
+TEST_F(MediaSessionChoiceTest, ASessionFoundByAutomaticDetectionIsNeitherStoredNorChosen) {
+  host.record.Initialised = true;
+  host.record.PlayerId = kWinamp;
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Settings().CurrentPlayer = kGom;  // found at run time and stored
+  StoreHostKeptOptions(host);
+  Settings().CurrentPlayer = kMediaSession;  // then a session
+  StoreHostKeptOptions(host);  // the store at shutdown
+  EXPECT_EQ(host.record.PlayerId, kGom);
+  EXPECT_FALSE(host.record.ManualPlayer);
+  Choose(false, kMediaSession);  // a save of the dialog meanwhile
+  EXPECT_EQ(Key(), u"0");
+  EXPECT_EQ(host.record.PlayerId, kGom);
+
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Settings().CurrentPlayer, kGom);
+  EXPECT_FALSE(Settings().Mediasession);
 }
 
 }  // namespace

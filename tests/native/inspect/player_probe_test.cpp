@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +34,30 @@ struct FixedOpenFiles : IOpenFileRoutes {
   PathAnswer FindOpenMediaFile(uintptr_t) override { return answer; }
 };
 
+// A session manager that answers what it is told to, and remembers how it
+// was asked.
+struct FixedSessions : IMediaSessionRoute {
+  std::optional<MediaSessionList> answer = MediaSessionList{};  // no manager
+  std::vector<bool> asked;  // returnOnPause of each read
+  std::optional<MediaSessionList> ReadSessions(bool returnOnPause) override {
+    asked.push_back(returnOnPause);
+    return answer;
+  }
+};
+
+constexpr int64_t kTicksPerSecond = 10'000'000;
+
+MediaSession Session(std::u16string appId, SessionStatus status, int64_t endSeconds, int64_t positionTenths) {
+  MediaSession s;
+  s.appId = std::move(appId);
+  s.status = status;
+  s.endTicks = endSeconds * kTicksPerSecond;
+  s.positionTicks = positionTenths * kTicksPerSecond / 10;
+  return s;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 struct FixedProcesses : IProcessProbe {
   uint32_t ProcessId(uintptr_t window) override { return uint32_t(window) + 1; }
   std::u16string ImageNameProblem(uintptr_t) override { return u"access denied"; }
@@ -41,8 +66,8 @@ struct FixedProcesses : IProcessProbe {
 class PlayerProbeTest : public ::testing::Test {
  protected:
   std::unique_ptr<PlayerProbe> MakeProbe(ProbeOptions options = {}, std::unique_ptr<MapIni> ini = nullptr) {
-    return std::make_unique<PlayerProbe>(PlayerRoutes{sys, automation, openFiles}, processes, std::move(ini),
-                                         std::move(options));
+    return std::make_unique<PlayerProbe>(PlayerRoutes{sys, automation, openFiles, sessions}, processes,
+                                         std::move(ini), std::move(options));
   }
   // A Winamp that plays path, answering as the plug-in asks it.
   uintptr_t AddWinamp(const std::string& path) {
@@ -57,6 +82,7 @@ class PlayerProbeTest : public ::testing::Test {
   ScriptedPlayerSystem sys;
   ScriptedAutomation automation;
   FixedOpenFiles openFiles;
+  FixedSessions sessions;
   FixedProcesses processes;
 };
 
@@ -235,4 +261,50 @@ TEST_F(PlayerProbeTest, ManualChoicePollsOnlyThatPlayer) {
   EXPECT_EQ(r.manualHandle, apollo);
   EXPECT_EQ(r.automaticRow, kMpc);  // what automatic detection would choose
   EXPECT_EQ(r.poll.calls.front().request, u"\"Apollo - Main Window\", any title");
+}
+
+// The media session's row follows the table's: whether the system has a
+// session manager, and every session with its status and timeline.
+TEST_F(PlayerProbeTest, TheMediaSessionRowSaysWhetherThereIsAManagerAndListsItsSessions) {
+  const Inspection none = MakeProbe()->Inspect();
+  EXPECT_EQ(none.mediaSession.answered, true);
+  EXPECT_TRUE(Contains(InspectionText(none), "  21  Windows media session not available"));
+  EXPECT_TRUE(Contains(InspectionJson(none), "\"media_session\":{\"row\":21,\"player\":\"Windows media session\","
+                                             "\"status\":\"not available\",\"available\":false,\"sessions\":[]"));
+
+  sessions.answer = MediaSessionList{true, {Session(u"Spotify.exe", SessionStatus::Playing, 215, 425),
+                                            Session(u"MSEdge", SessionStatus::Paused, 60, 10)}};
+  sessions.answer->sessions[1].current = true;
+  sessions.asked.clear();
+  auto ini = std::make_unique<MapIni>();
+  ini->values[u"Others/Returnonpause"] = u"1";
+  const Inspection two = MakeProbe({}, std::move(ini))->Inspect();
+  ASSERT_FALSE(sessions.asked.empty());
+  EXPECT_TRUE(sessions.asked.back()) << "Returnonpause of the INI file";
+  EXPECT_EQ(two.mediaSession.shown, 0u);  // a paused current session never hides a playing one
+  const std::string text = InspectionText(two);
+  EXPECT_TRUE(Contains(text, "  21  Windows media session available")) << text;
+  EXPECT_TRUE(Contains(text, " media session  ") && Contains(text, " 2 sessions  ["));
+  EXPECT_TRUE(Contains(text, "session  Spotify.exe  playing, start 0.0 s, end 215.0 s, position 42.5 s (shown)\n"));
+  EXPECT_TRUE(Contains(text, "session  MSEdge  paused, start 0.0 s, end 60.0 s, position 1.0 s, current\n"));
+  const std::string json = InspectionJson(two);
+  EXPECT_TRUE(Contains(json, "\"status\":\"available\",\"available\":true,\"sessions\":[{\"app_id\":\"Spotify.exe\","
+                             "\"status\":\"playing\",\"current\":false,\"shown\":true,\"start_s\":0.0000,"
+                             "\"end_s\":215.0000,\"position_s\":42.5000},{\"app_id\":\"MSEdge\",\"status\":\"paused\","
+                             "\"current\":true,\"shown\":false")) << json;
+
+  const auto changes = InspectionChanges(none, two);
+  const std::u16string expected = u"media session: not available -> available, Spotify.exe playing, MSEdge paused";
+  EXPECT_NE(std::find(changes.begin(), changes.end(), expected), changes.end());
+}
+
+TEST_F(PlayerProbeTest, AManagerThatDoesNotAnswerInTimeIsSaidSo) {
+  sessions.answer = std::nullopt;
+  const Inspection r = MakeProbe()->Inspect();
+  EXPECT_FALSE(r.mediaSession.answered);
+  ASSERT_EQ(r.mediaSession.calls.size(), 1u);
+  EXPECT_EQ(r.mediaSession.calls[0].kind, "media-session");
+  EXPECT_EQ(r.mediaSession.calls[0].answer, u"no answer in time");
+  EXPECT_TRUE(Contains(InspectionText(r), "  21  Windows media session no answer in time      -"));
+  EXPECT_TRUE(Contains(InspectionJson(r), "\"status\":\"no answer in time\",\"available\":false"));
 }

@@ -9,14 +9,15 @@
 namespace tunelet {
 namespace {
 
-TEST(OptionsRules, NineteenPlayerButtonsInTwoColumnsWithoutTheExtraFoobarRows) {
+TEST(OptionsRules, TwentyPlayerButtonsInTwoColumnsWithoutTheExtraFoobarRows) {
   std::set<int> players(kPlayerButtonsLeft.begin(), kPlayerButtonsLeft.end());
   players.insert(kPlayerButtonsRight.begin(), kPlayerButtonsRight.end());
-  EXPECT_EQ(players.size(), 19u);
+  EXPECT_EQ(players.size(), 20u);
   EXPECT_TRUE(HasPlayerButton(kFoobar2000));
+  EXPECT_TRUE(HasPlayerButton(kMediaSession));
   EXPECT_FALSE(HasPlayerButton(kFoobar2000Alt1));
   EXPECT_FALSE(HasPlayerButton(kFoobar2000Alt2));
-  EXPECT_FALSE(HasPlayerButton(kPlayerCount));
+  EXPECT_FALSE(HasPlayerButton(kMediaSession + 1));
 }
 
 TEST(OptionsRules, ModeButtonsAndThePictureLists) {

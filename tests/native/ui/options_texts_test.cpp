@@ -30,10 +30,11 @@ TEST(OptionsTexts, EveryControlAppearsOnceAndEveryKeyIsALanguageKey) {
       EXPECT_FALSE(english.Text(t.hintKey).empty()) << t.control;
     }
   }
-  // Nineteen player buttons; the two extra foobar2000 rows have none.
+  // Twenty player buttons, the media session's last; the two extra
+  // foobar2000 rows have none.
   int players = 0;
-  for (int id = 0; id < kPlayerCount; ++id) players += FindOptionsControlText(PlayerButtonId(id)) != nullptr;
-  EXPECT_EQ(players, 19);
+  for (int id = 0; id <= kMediaSession; ++id) players += FindOptionsControlText(PlayerButtonId(id)) != nullptr;
+  EXPECT_EQ(players, 20);
   EXPECT_EQ(FindOptionsControlText(PlayerButtonId(kFoobar2000Alt1)), nullptr);
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,7 @@
 #include "plugin_windows.h"
 #include "script.h"
 #include "sim_host.h"
+#include "model/player_table.h"
 #include "ui/options_controls.h"
 #include "ui/options_texts.h"
 
@@ -386,6 +388,74 @@ TEST_F(OptionsDialog, ThePictureListsFollowModeTwentyOneAndThePlayerButtonsFollo
         "expect-control rb_auto checked; expect-control rb_winamp disabled; expect-control rb_winamp checked\n"
         "control rb_manual check; expect-control rb_winamp enabled\n"
         "control rb_auto check; expect-control rb_winamp disabled\n"));
+}
+
+// Whether the button's caption, broken at spaces when the button takes more
+// than one line, fits beside its round box (Wine draws it 13 pixels wide, the
+// text 4 after it and the focus frame around the text) in the part of the
+// button its box leaves visible.
+bool CaptionFits(HWND button) {
+  constexpr int kRadioBoxRoom = 20;
+  const std::wstring text = WindowText(button);
+  RECT shown{}, box{};
+  ::GetWindowRect(button, &shown);
+  const HWND parent = ::GetParent(button);
+  ::GetClientRect(parent, &box);
+  ::MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&box), 2);
+  shown.right = std::min(shown.right, box.right);
+  const int room = shown.right - shown.left - kRadioBoxRoom;
+  const bool multiline = ::GetWindowLongPtrW(button, GWL_STYLE) & BS_MULTILINE;
+  RECT need{0, 0, room, 0};
+  const HDC dc = ::GetDC(button);
+  const HGDIOBJ old = ::SelectObject(dc, HFONT(::SendMessageW(button, WM_GETFONT, 0, 0)));
+  ::DrawTextW(dc, text.c_str(), int(text.size()), &need, DT_CALCRECT | (multiline ? DT_WORDBREAK : DT_SINGLELINE));
+  ::SelectObject(dc, old);
+  ::ReleaseDC(button, dc);
+  return need.right <= room && need.bottom <= shown.bottom - shown.top;
+}
+
+// The media session's tile ends the right column, below the box's fold: the
+// user scrolls down with the scroll bar and clicks its button. The host's
+// record keeps the table's row an older version understands.
+TEST_F(OptionsDialog, AClickChoosesTheMediaSessionWhichTheNextStartShowsChecked) {
+  ASSERT_NO_FATAL_FAILURE(Load());
+  ASSERT_NO_FATAL_FAILURE(Steps("hostkept PlayerId 8\n"));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 0\n"
+        "expect-control rb_media_session disabled\n"
+        "control rb_manual click\n"
+        "expect-control rb_media_session enabled; expect-control rb_winamp checked\n"));
+  // Two clicks on the scroll bar's track just above its lower arrow: a page
+  // down each.
+  RECT box{};
+  ::GetWindowRect(Control(kIdPlayerBox), &box);
+  const POINT track{box.right - ::GetSystemMetrics(SM_CXVSCROLL) / 2,
+                    box.bottom - ::GetSystemMetrics(SM_CYVSCROLL) - 4};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(talkeo_sim::ClickAt(track, talkeo_sim::MouseButton::Left));
+    host_.Pump(100);
+  }
+  for (int player = 0; player <= tunelet::kMediaSession; ++player)
+    if (const HWND button = Control(PlayerButtonId(player))) {
+      EXPECT_TRUE(CaptionFits(button)) << Utf8(WindowText(button)) << " is cut";
+    }
+  ASSERT_NO_FATAL_FAILURE(Steps("control rb_media_session click\n"
+        "expect-control rb_media_session checked; expect-control rb_winamp unchecked\n"
+        "control bt_save click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000)) << "the dialog stays after a save";
+  EXPECT_EQ(host_.Record().ManualPlayer, 1);
+  EXPECT_EQ(host_.Record().PlayerId, 8u);
+  EXPECT_EQ(IniText(L"Main", L"Mediasession"), L"1");
+
+  host_.Unload();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 0\n"
+        "expect-control rb_manual checked\n"
+        "expect-control rb_media_session checked; expect-control rb_winamp unchecked\n"
+        "control rb_auto click; control bt_save click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000)) << "the dialog stays after a save";
+  EXPECT_EQ(IniText(L"Main", L"Mediasession"), L"0");
+  EXPECT_EQ(host_.Record().PlayerId, 8u);
 }
 
 TEST_F(OptionsDialog, TheTextFieldsStopAt500And510CharactersAndEnterInTheAudioTextBreaksTheLine) {

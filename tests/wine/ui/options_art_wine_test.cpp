@@ -75,7 +75,7 @@ std::vector<Pixel> DrawnOn(HIMAGELIST list, int i, COLORREF background) {
 
 TEST(OptionsArt, EachPlayerWithAButtonHasItsOwnPremultipliedIconOnARoundedTile) {
   std::set<std::vector<Pixel>> icons;
-  for (int id = 0; id < tunelet::kPlayerCount; ++id) {
+  for (int id = 0; id <= tunelet::kMediaSession; ++id) {
     const UniqueGdiObject icon = PlayerIconBitmap(id);
     if (!HasIcon(id)) {
       EXPECT_FALSE(icon) << "player " << id;
@@ -89,9 +89,9 @@ TEST(OptionsArt, EachPlayerWithAButtonHasItsOwnPremultipliedIconOnARoundedTile) 
     for (Pixel p : pixels) ASSERT_TRUE(Premultiplied(p)) << "player " << id;
     icons.insert(pixels);
   }
-  EXPECT_EQ(icons.size(), 19u);  // each cut from its own place
+  EXPECT_EQ(icons.size(), 20u);  // each cut from its own place
   EXPECT_FALSE(PlayerIconBitmap(-1));
-  EXPECT_FALSE(PlayerIconBitmap(tunelet::kPlayerCount));
+  EXPECT_FALSE(PlayerIconBitmap(tunelet::kMediaSession + 1));
 }
 
 TEST(OptionsArt, TheThirtyFiveXStatusPicturesDrawDistinctAndTransparentOnWhiteAndTheButtonFace) {
@@ -134,7 +134,7 @@ TEST(OptionsArt, ButtonGlyphsAreOpaqueOnTheButtonFace) {
 TEST(OptionsArt, LoadingAndFreeingThemFiftyTimesLeavesNoGdiObject) {
   const auto loadAll = [] {
     std::vector<UniqueGdiObject> bitmaps;
-    for (int id = 0; id < tunelet::kPlayerCount; ++id)
+    for (int id = 0; id <= tunelet::kMediaSession; ++id)
       if (HasIcon(id)) bitmaps.push_back(PlayerIconBitmap(id));
     bitmaps.push_back(ButtonGlyphBitmap(ButtonGlyph::Language));
     bitmaps.push_back(ButtonGlyphBitmap(ButtonGlyph::HomePage));
@@ -143,11 +143,12 @@ TEST(OptionsArt, LoadingAndFreeingThemFiftyTimesLeavesNoGdiObject) {
     for (const UniqueGdiObject& b : bitmaps) live += ::GetObjectType(b.get()) == OBJ_BITMAP;
     return live;
   };
-  EXPECT_EQ(loadAll(), 22);  // the first load may warm up what the system keeps
+  // 20 icons, 2 glyphs, the list.
+  EXPECT_EQ(loadAll(), 23);  // the first load may warm up what the system keeps
   const DWORD reported = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   const auto before = gui_objects::CountGdiHandles();
   ASSERT_GT(before[gui_objects::kGdiDc], 0) << "no GDI handle table in the PEB";
-  for (int i = 0; i < 50; ++i) ASSERT_EQ(loadAll(), 22);
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(loadAll(), 23);
   EXPECT_EQ(gui_objects::CountGdiHandles(), before);
   EXPECT_EQ(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS), reported);
 }

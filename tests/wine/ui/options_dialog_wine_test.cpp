@@ -377,7 +377,7 @@ TEST_F(OptionsDialogTest, EverySettingOfTheFirstThreeTabsIsShownAndStoredBack) {
   EXPECT_FALSE(Checked(Item(tunelet::kIdChboxOn)));
   EXPECT_FALSE(Checked(Item(tunelet::kIdRbAuto)));
   EXPECT_TRUE(Checked(Item(tunelet::kIdRbManual)));
-  for (int player = 0; player < tunelet::kPlayerCount; ++player) {
+  for (int player = 0; player <= tunelet::kMediaSession; ++player) {
     const HWND b = Item(tunelet::PlayerButtonId(player));
     ASSERT_EQ(b != nullptr, tunelet::HasPlayerButton(player)) << player;
     if (b) {
