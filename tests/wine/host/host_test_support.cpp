@@ -126,4 +126,29 @@ void RunSimSteps(talkeo_sim::SimHost& host, const std::string& script) {
   ASSERT_EQ(result, 0) << printed;
 }
 
+std::vector<talkeo_sim::SentMessage> SentXStatusChanges(const talkeo_sim::SimHost& host) {
+  std::vector<talkeo_sim::SentMessage> sets;
+  for (const auto& m : host.Sent())
+    if (m.raw.Msg == talkeo_sim::kMsgSetXStatus) sets.push_back(m);
+  return sets;
+}
+
+talkeo_sim::XStatus SentXStatus(const talkeo_sim::SentMessage& m) {
+  return {int32_t(m.raw.WParam), m.title.value_or(L""), m.text.value_or(L"")};
+}
+
+void ExpectClearThen(const talkeo_sim::SimHost& host, const talkeo_sim::XStatus& after) {
+  const std::vector<talkeo_sim::SentMessage> sets = SentXStatusChanges(host);
+  ASSERT_GE(sets.size(), 2u);
+  const talkeo_sim::SentMessage& clear = sets[sets.size() - 2];
+  const talkeo_sim::SentMessage& next = sets.back();
+  EXPECT_EQ(clear.raw.WParam, 0);
+  EXPECT_FALSE(clear.title.has_value());
+  EXPECT_FALSE(clear.text.has_value());
+  EXPECT_EQ(SentXStatus(next), after) << talkeo_sim::DescribeXStatus(SentXStatus(next));
+  const uint32_t delay = next.timeMs - clear.timeMs;
+  EXPECT_GE(delay, kXStatusDelayMinMs);
+  EXPECT_LE(delay, kXStatusDelayMaxMs);
+}
+
 }  // namespace host_test

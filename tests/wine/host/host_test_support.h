@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "sim_host.h"
 
@@ -50,6 +51,17 @@ void WriteMp3WithFrames(const std::wstring& path, const std::string& frames);
 
 // Pumps the host's messages until done() holds, at most boundMs; true when it did.
 bool PumpUntil(talkeo_sim::SimHost& host, const std::function<bool()>& done, uint32_t boundMs);
+
+// The X-status changes the plug-in sent (MSG_SETXSTATUS), in order.
+std::vector<talkeo_sim::SentMessage> SentXStatusChanges(const talkeo_sim::SimHost& host);
+// The X-status one sent message sets.
+talkeo_sim::XStatus SentXStatus(const talkeo_sim::SentMessage& m);
+// The time from a clear to the publish or the restore after it: 900 ms, a
+// window-message timer never much early, a busy machine late.
+constexpr uint32_t kXStatusDelayMinMs = 900 - 50, kXStatusDelayMaxMs = 900 + 600;
+// The last two X-status changes sent: a clear (picture 0, no title, no
+// text), then `after` one delay later.
+void ExpectClearThen(const talkeo_sim::SimHost& host, const talkeo_sim::XStatus& after);
 
 // Runs talkeo-sim steps in the host; every step must work and every
 // expectation hold (a gtest failure with what the host printed otherwise).

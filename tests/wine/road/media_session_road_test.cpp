@@ -40,7 +40,6 @@ using tunelet::testing::FakeSessionStatus;
 
 constexpr uint32_t kPollMs = 3000;  // the shortest poll period, which the quiet INI sets
 constexpr uint32_t kDelayMs = 900;  // from the clear to the publish or the restore
-constexpr uint32_t kDelayMinMs = kDelayMs - 50, kDelayMaxMs = kDelayMs + 600;
 constexpr uint32_t kStepBoundMs = kPollMs + kDelayMs + 2500;
 constexpr uint32_t kQuietMs = kPollMs + kDelayMs + 300;
 constexpr uint32_t kClickBoundMs = 2000;
@@ -48,7 +47,6 @@ constexpr uint32_t kClickBoundMs = 2000;
 // of 1.5 s), plus a margin for a busy machine.
 constexpr uint32_t kTickBoundMs = 1500 + 700;
 
-constexpr int32_t kSet = talkeo_sim::kMsgSetXStatus;
 const XStatus kUsersOwn{5, L"Пью пиво", L"с друзьями"};
 
 const wchar_t kPopupClass[] = L"Tpopform";
@@ -141,23 +139,8 @@ class MediaSessionRoad : public ::testing::Test {
     return PumpUntil([&] { return host_.Shown() == want; }, boundMs);
   }
   std::string ShownText() const { return talkeo_sim::DescribeXStatus(host_.Shown()); }
-  std::vector<SentMessage> Sets() const {
-    std::vector<SentMessage> sets;
-    for (const auto& m : host_.Sent())
-      if (m.raw.Msg == kSet) sets.push_back(m);
-    return sets;
-  }
-  // The last two X-status changes: a clear, then `after` one delay later.
-  void ExpectClearThen(const XStatus& after) const {
-    const std::vector<SentMessage> sets = Sets();
-    ASSERT_GE(sets.size(), 2u);
-    const SentMessage& clear = sets[sets.size() - 2];
-    const SentMessage& next = sets.back();
-    EXPECT_EQ(clear.raw.WParam, 0);
-    EXPECT_EQ(XStatus({int32_t(next.raw.WParam), next.title.value_or(L""), next.text.value_or(L"")}), after);
-    EXPECT_GE(next.timeMs - clear.timeMs, kDelayMinMs);
-    EXPECT_LE(next.timeMs - clear.timeMs, kDelayMaxMs);
-  }
+  std::vector<SentMessage> Sets() const { return host_test::SentXStatusChanges(host_); }
+  void ExpectClearThen(const XStatus& after) const { host_test::ExpectClearThen(host_, after); }
 
   // Dispatches the host's messages for ms and answers the longest time one
   // message took: a poll runs inside one (the plug-in's timer).

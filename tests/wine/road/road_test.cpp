@@ -25,12 +25,13 @@ using talkeo_sim::kMsgSetXStatus;
 using talkeo_sim::SentMessage;
 using talkeo_sim::SimHost;
 using talkeo_sim::XStatus;
+using host_test::SentXStatus;
 using tunelet::testing::FakePlayer;
 
 constexpr uint32_t kPollMs = 3000;  // the shortest poll period, which the quiet INI sets
 constexpr uint32_t kDelayMs = 900;  // from the clear to the publish or the restore
 // A window-message timer never fires much early, and a busy machine makes it late.
-constexpr uint32_t kDelayMinMs = kDelayMs - 50, kDelayMaxMs = kDelayMs + 600;
+constexpr uint32_t kDelayMinMs = host_test::kXStatusDelayMinMs;
 // A poll, the delay after it and a margin for a busy machine.
 constexpr uint32_t kStepBoundMs = kPollMs + kDelayMs + 2500;
 // Long enough for one more poll and the delay after it.
@@ -44,9 +45,6 @@ const XStatus kCoffee{10, L"Кофе", L"утро"};
 
 std::string Utf8(const std::wstring& w) { return talkeo_sim::ToUtf8(w); }
 
-XStatus SentXStatus(const SentMessage& m) {
-  return {int32_t(m.raw.WParam), m.title.value_or(L""), m.text.value_or(L"")};
-}
 
 class Road : public ::testing::Test {
  protected:
@@ -121,27 +119,8 @@ class Road : public ::testing::Test {
     for (const auto& m : host_.Sent()) codes.push_back(m.raw.Msg);
     return codes;
   }
-  std::vector<SentMessage> Sets() const {
-    std::vector<SentMessage> sets;
-    for (const auto& m : host_.Sent())
-      if (m.raw.Msg == kSet) sets.push_back(m);
-    return sets;
-  }
-  // The last two X-status changes sent: a clear (picture 0, no title, no
-  // text), then `after` one delay later.
-  void ExpectClearThen(const XStatus& after) const {
-    const std::vector<SentMessage> sets = Sets();
-    ASSERT_GE(sets.size(), 2u);
-    const SentMessage& clear = sets[sets.size() - 2];
-    const SentMessage& next = sets.back();
-    EXPECT_EQ(clear.raw.WParam, 0);
-    EXPECT_FALSE(clear.title.has_value());
-    EXPECT_FALSE(clear.text.has_value());
-    EXPECT_EQ(SentXStatus(next), after) << talkeo_sim::DescribeXStatus(SentXStatus(next));
-    const uint32_t delay = next.timeMs - clear.timeMs;
-    EXPECT_GE(delay, kDelayMinMs);
-    EXPECT_LE(delay, kDelayMaxMs);
-  }
+  std::vector<SentMessage> Sets() const { return host_test::SentXStatusChanges(host_); }
+  void ExpectClearThen(const XStatus& after) const { host_test::ExpectClearThen(host_, after); }
   std::string ShownText() const { return talkeo_sim::DescribeXStatus(host_.Shown()); }
 
   PluginCopy copy_;
