@@ -3,9 +3,6 @@
 #include "model/settings.h"
 #include "core/settings_store.h"
 #include "metadata/cover.h"
-#include "model/file_kind.h"
-#include "model/player_table.h"
-#include "platform/wait_budget.h"
 
 namespace tunelet {
 
@@ -82,6 +79,7 @@ void PluginCore::Start() {
   sub.hotKeys->CreateHotKeyWindow();
   env_.timers->CreateTimers(uint32_t(s.Refreshinterval));
   applyPending_ = restorePending_ = false;  // creating the timers stopped both
+  DropPollAnswers();
   LoadHostKeptOptions(host());
   if (s.SavedXStatusValid) {
     // The user's own X-status left behind by the previous run goes back now.
@@ -98,6 +96,7 @@ void PluginCore::Start() {
 }
 
 void PluginCore::Shutdown() {
+  DropPollAnswers();
   if (!Settings().Started) return;
   SettlePendingXStatus();
   env_.subsystems.ui->CloseControlWindow();
@@ -109,6 +108,7 @@ void PluginCore::Shutdown() {
 
 void PluginCore::Disable() {
   PluginSettings& s = Settings();
+  DropPollAnswers();
   SettlePendingXStatus();
   ForgetSavedXStatus();
   Forget(s.Track.LastReadPath);
@@ -125,68 +125,76 @@ void PluginCore::Disable() {
 
 void PluginCore::PollTick() {
   PluginSettings& s = Settings();
-  const TickWaitScope waits(kTickWaitBudgetMs);
   if (s.SettingsJustSaved) {
     if (!s.PluginOn) env_.subsystems.ui->ShowPopup(1);
     s.SettingsJustSaved = false;
+    DropPollAnswers();
   }
   if (!s.PluginOn) {
     PlaybackEnded();
     return;
   }
-  s.PlayerHandle = env_.subsystems.players->FindPlayer(s.ManualPlayer ? 0 : 1);
-  if (s.PlayerHandle == 0) {
-    PlaybackEnded();
-    return;
-  }
-  if (s.Action != 11 || ReadXStatusPicture() == 11) {
-    TrackStep();
-    return;
-  }
-  // Mode 11 while the user shows another X-status: leave it alone; the track
-  // counts as new once "Music" is chosen again.
-  if (s.SavedXStatusValid) ForgetTrack();
+  SubmitPollQuery();
 }
 
-void PluginCore::TrackStep() {
-  PluginSettings& s = Settings();
-  IPlayerAccess& players = *env_.subsystems.players;
-  std::optional<std::u16string> answer = players.GetPlayingPath();
-  // A player that did not answer in time (busy, hung) has not stopped: what
-  // is shown stays until it answers or is gone.
-  if (!answer) return;
-  std::u16string& path = *answer;
-  if (s.IgnoreVideo && !path.empty() && IsVideoFile(path)) path.clear();
-  if (path.empty()) {
-    PlaybackEnded();
+void PluginCore::SubmitPollQuery() {
+  const PluginSettings& s = Settings();
+  PollRequest request{++lastSerial_, true, s};
+  // Mode 11 while the user shows another X-status: the track is left alone
+  // (and counts as new once "Music" is chosen again).
+  if (s.Action == 11) request.readsTrack = ReadXStatusPicture() == 11;
+  const uint64_t serial = request.serial;
+  if (!env_.pollWorker) {
+    awaitedSerial_ = serial;
+    awaitedBasis_ = PollBasis::Of(s);
+    OnPollAnswer(serial, RunPollQuery(*env_.subsystems.players, request));
     return;
   }
+  // A query still running keeps its answer awaited: this tick asks nothing.
+  const PollBasis basis = PollBasis::Of(s);
+  if (!env_.pollWorker->Submit(std::move(request))) return;
+  awaitedSerial_ = serial;
+  awaitedBasis_ = basis;
+}
 
-  bool isNew = false;
-  const bool isStream = Contains(path, u"://");
-  if (s.CurrentPlayer == kMediaSession) {
-    isNew = players.ReadMediaSessionTrack();
-    // A new track is shown with its cover when it is published.
-    if (players.TakeLateCover() && !isNew) env_.subsystems.ui->CoverArrived();
-  } else if (s.CurrentPlayer == 9 && s.OLEfoobar && s.PlayerHandle == 4) {
-    isNew = players.ReadFoobar2000Track();
-  } else if (s.CurrentPlayer == 8 && isStream) {
-    isNew = players.ReadWinampStreamTitle(path);
-  } else if (s.CurrentPlayer == 12 && isStream) {
-    isNew = players.ReadAimp2StreamTitle(path);
-  } else if (!EqualsIgnoreCase(path, View(s.Track.LastReadPath)) && players.FileExists(path)) {
-    SetText(s.Track.FilePath, path);
-    isNew = players.ClassifyAndRead(path) != 0;
+void PluginCore::OnPollAnswer(uint64_t serial, PollAnswer answer) {
+  PluginSettings& s = Settings();
+  if (serial == 0 || serial != awaitedSerial_) return;
+  awaitedSerial_ = 0;
+  if (!s.PluginOn || s.SettingsJustSaved || !(PollBasis::Of(s) == awaitedBasis_)) return;
+  s.CurrentPlayer = answer.currentPlayer;
+  s.PlayerHandle = answer.playerHandle;
+  switch (answer.outcome) {
+    case PollAnswer::Outcome::NoPlayer:
+    case PollAnswer::Outcome::NothingPlays:
+      PlaybackEnded();
+      return;
+    case PollAnswer::Outcome::NotAsked:
+      if (s.SavedXStatusValid) ForgetTrack();
+      return;
+    case PollAnswer::Outcome::NoAnswer:
+      // A player that did not answer in time (busy, hung) has not stopped:
+      // what is shown stays until it answers or is gone.
+      return;
+    case PollAnswer::Outcome::Plays:
+      ApplyPlayingTrack(answer);
+      return;
   }
+}
 
-  if (isNew) {
-    s.CurrentXStatusTitle = ReadXStatusTitle();
-    // Only the first track after a restore saves: later tracks keep the
-    // user's own X-status as first saved.
-    if (!s.SavedXStatusValid) SaveUserXStatus();
-    Arm(CoreTimer::Apply);
-    ClearXStatus();
-  }
+void PluginCore::ApplyPlayingTrack(PollAnswer& answer) {
+  PluginSettings& s = Settings();
+  s.Track = std::move(answer.track);
+  s.LastWindowTitle = std::move(answer.lastWindowTitle);
+  // A new track is shown with its cover when it is published.
+  if (answer.lateCover && !answer.isNew) env_.subsystems.ui->CoverArrived();
+  if (!answer.isNew) return;
+  s.CurrentXStatusTitle = ReadXStatusTitle();
+  // Only the first track after a restore saves: later tracks keep the
+  // user's own X-status as first saved.
+  if (!s.SavedXStatusValid) SaveUserXStatus();
+  Arm(CoreTimer::Apply);
+  ClearXStatus();
 }
 
 void PluginCore::ApplyTick() {

@@ -8,6 +8,7 @@
 
 #include "model/host.h"
 #include "core/ini_store.h"
+#include "core/poll_query.h"
 #include "model/subsystems.h"
 
 namespace tunelet {
@@ -16,12 +17,17 @@ enum class CoreTimer { Poll = 1, Apply = 2, Restore = 3, StartupUpdate = 4 };
 constexpr uint32_t kApplyDelayMs = 900;
 constexpr uint32_t kRestoreDelayMs = 900;
 constexpr uint32_t kStartupUpdateDelayMs = 3000;
+// The first poll after the timers are made comes this soon, so that a track
+// playing when the messenger starts shows within about two seconds; the
+// configured interval follows.
+constexpr uint32_t kFirstPollDelayMs = 500;
 
 // The four window-message timers, owned by the plug-in object.
 class ICoreTimers {
  public:
   virtual ~ICoreTimers() = default;
   // (Re)creates all four; Poll and StartupUpdate enabled, the others not.
+  // Poll fires first after kFirstPollDelayMs, then every pollIntervalMs.
   virtual void CreateTimers(uint32_t pollIntervalMs) = 0;
   virtual void Enable(CoreTimer t) = 0;
   virtual void Disable(CoreTimer t) = 0;
@@ -30,6 +36,9 @@ class ICoreTimers {
 struct CoreEnvironment {
   IHost* host = nullptr;
   ICoreTimers* timers = nullptr;
+  // Runs the players' part of a poll away from the host's thread; without
+  // one it runs at once on the calling thread.
+  IPollWorker* pollWorker = nullptr;
   IIniFile* ini = nullptr;
   Subsystems subsystems;
   // The library's four-part file version, or empty when it has none.
@@ -43,13 +52,16 @@ class PluginCore {
   // Host messages of codes 2..6 and 12 (MSG_LOADED is the plug-in object's).
   void HandleHostMessage(int32_t code, int32_t wParam, const char16_t* nParamText);
   void OnTimer(CoreTimer t);
+  // The answer of the poll query handed over as `serial`; dropped when it is
+  // not the one awaited or the record changed under it.
+  void OnPollAnswer(uint64_t serial, PollAnswer answer);
 
   // The core's steps, public for the subsystems that call into them.
   void Start();
   void Shutdown();
   void Disable();
   void PollTick();
-  void TrackStep();
+  void ApplyPlayingTrack(PollAnswer& answer);
   void ApplyTick();
   void PlaybackEnded();
   void RestoreTick();
@@ -72,11 +84,19 @@ class PluginCore {
  private:
   void Arm(CoreTimer t);
   void Disarm(CoreTimer t);
+  void SubmitPollQuery();
+  // No answer of a query handed over before now is applied.
+  void DropPollAnswers() { awaitedSerial_ = 0; }
 
   CoreEnvironment env_;
   // The one-shot timers armed and not yet fired or disarmed.
   bool applyPending_ = false;
   bool restorePending_ = false;
+  // The poll query whose answer is awaited (0: none) and the record's state
+  // it started from.
+  uint64_t lastSerial_ = 0;
+  uint64_t awaitedSerial_ = 0;
+  PollBasis awaitedBasis_;
 };
 
 }  // namespace tunelet

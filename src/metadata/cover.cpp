@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "model/settings.h"
 #include "platform/platform.h"
@@ -14,10 +15,16 @@ namespace {
 constexpr unsigned kMaxCoverNameAttempts = 64;
 
 // Temporary cover files this process created and has not deleted yet; only
-// these are ever deleted.
+// these are ever deleted. The poll worker writes covers while the host's
+// thread may clean up: the list is touched under its lock only.
 std::vector<std::u16string>& WrittenCovers() {
   static std::vector<std::u16string> files;
   return files;
+}
+
+std::mutex& WrittenCoversLock() {
+  static std::mutex lock;
+  return lock;
 }
 
 template <typename Char>
@@ -91,9 +98,11 @@ OptText SaveCoverImage(ByteSpan data, ImageType type, std::u16string_view prefix
   for (unsigned attempt = 0; attempt < kMaxCoverNameAttempts; ++attempt) {
     std::u16string path = CoverPath(prefix, first + attempt, type);
     switch (platform::CreateNewFile(path, data.data(), data.size())) {
-      case platform::CreateResult::kCreated:
+      case platform::CreateResult::kCreated: {
+        const std::lock_guard<std::mutex> held(WrittenCoversLock());
         WrittenCovers().push_back(path);
         return path;
+      }
       case platform::CreateResult::kExists:
         continue;
       case platform::CreateResult::kFailed:
@@ -104,6 +113,7 @@ OptText SaveCoverImage(ByteSpan data, ImageType type, std::u16string_view prefix
 }
 
 void DeleteTemporaryCovers() {
+  const std::lock_guard<std::mutex> held(WrittenCoversLock());
   auto& files = WrittenCovers();
   // A file still open elsewhere (a picture shown right now) stays listed and
   // is tried again on the next clean-up. The record forgets a cover whose
@@ -116,7 +126,10 @@ void DeleteTemporaryCovers() {
   });
 }
 
-const std::vector<std::u16string>& TemporaryCoverFiles() { return WrittenCovers(); }
+std::vector<std::u16string> TemporaryCoverFiles() {
+  const std::lock_guard<std::mutex> held(WrittenCoversLock());
+  return WrittenCovers();
+}
 
 std::vector<uint8_t> Base64Decode(std::string_view text) {
   auto value = [](char c) -> int {

@@ -39,7 +39,7 @@ OptText SaveCoverImage(ByteSpan data, ImageType type, std::u16string_view prefix
 // when its file was among them.
 void DeleteTemporaryCovers();
 // Paths written and not yet deleted (for tests).
-const std::vector<std::u16string>& TemporaryCoverFiles();
+std::vector<std::u16string> TemporaryCoverFiles();
 
 // Standard Base64 (RFC 4648) with '=' padding; stops at the first character
 // outside the alphabet or at padding and returns what was decoded so far.

@@ -10,9 +10,13 @@ const char16_t kDefaultPasteTemplate[] = u"*втыкает %artist% \"%title%\"*
 
 namespace {
 PluginSettings gSettings;
+thread_local PluginSettings* tThreadRecord = nullptr;
 }
 
-PluginSettings& Settings() { return gSettings; }
+PluginSettings& Settings() { return tThreadRecord ? *tThreadRecord : gSettings; }
 void ResetSettings() { gSettings = PluginSettings{}; }
+
+ThreadRecordScope::ThreadRecordScope(PluginSettings& copy) : previous_(tThreadRecord) { tThreadRecord = &copy; }
+ThreadRecordScope::~ThreadRecordScope() { tThreadRecord = previous_; }
 
 }  // namespace tunelet

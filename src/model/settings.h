@@ -85,10 +85,26 @@ extern const char16_t kDefaultVideoTitleTemplate[];
 extern const char16_t kDefaultVideoTextTemplate[];
 extern const char16_t kDefaultPasteTemplate[];
 
-// The global record. Tests reset it with ResetSettings().
+// The global record. Tests reset it with ResetSettings(). On a thread that
+// works on a copy of it (the poll worker, see ThreadRecordScope) this is
+// that copy.
 PluginSettings& Settings();
 inline TrackInfo& Track() { return Settings().Track; }
 void ResetSettings();
+
+// While the scope lives, Settings() on the calling thread is `copy`: the
+// player query runs away from the host's thread on a copy of the record, so
+// that the host's thread can go on using the real one meanwhile.
+class ThreadRecordScope {
+ public:
+  explicit ThreadRecordScope(PluginSettings& copy);
+  ~ThreadRecordScope();
+  ThreadRecordScope(const ThreadRecordScope&) = delete;
+  ThreadRecordScope& operator=(const ThreadRecordScope&) = delete;
+
+ private:
+  PluginSettings* previous_;
+};
 
 // The tag code page chosen by a_u: 1251 when a_u is 1, else 0 (system ANSI).
 inline uint32_t TagCodePage() { return Settings().a_u == 1 ? 1251u : 0u; }

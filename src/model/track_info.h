@@ -29,6 +29,8 @@ struct TrackInfo {
   // A video by the player's word (the media session says so); files are told
   // by their extension (TrackIsVideo).
   bool IsVideo = false;
+
+  bool operator==(const TrackInfo&) const = default;
 };
 
 // Frees every field but FilePath (and the two fields other subsystems own).

@@ -21,7 +21,9 @@ uint32_t WaitBudget::Allow(uint32_t wantedMs, uint32_t nowMs) const {
 }
 
 WaitBudget& TickWaitBudget() {
-  static WaitBudget budget;
+  // Per thread: the poll worker's tick and a wait of the host's thread (a
+  // player command, a file opened for a window) do not share a budget.
+  thread_local WaitBudget budget;
   return budget;
 }
 

@@ -1,4 +1,4 @@
-// How long the host's thread may wait on players in one polling tick, all
+// How long one polling tick may wait on players, all
 // waits together: window messages, automation calls, open-file scans and
 // files on network shares. Each bounded wait asks the budget how long it may
 // take; once the tick's budget is spent, the rest of the tick gets no answer
@@ -26,7 +26,7 @@ class WaitBudget {
   uint32_t budgetMs_ = 0;
 };
 
-// The budget of the tick that runs now (the host's thread runs one at a time).
+// The budget of the tick the calling thread runs now (one at a time per thread).
 WaitBudget& TickWaitBudget();
 // Allow() at the system's tick count.
 uint32_t AllowedWaitMs(uint32_t wantedMs);

@@ -18,7 +18,8 @@ MediaSessionPlayer::Answer MediaSessionPlayer::Poll(bool returnOnPause) {
 }
 
 bool MediaSessionPlayer::ShowsTrack(const TrackInfo& track) const {
-  return shown_ && View(track.LastReadPath) == SessionTrackAddress(shownAppId_);
+  return shown_ && View(track.LastReadPath) == SessionTrackAddress(shownAppId_) && track.Title == shownTitle_ &&
+         track.Artist == shownArtist_ && track.Album == shownAlbum_;
 }
 
 std::optional<std::u16string> MediaSessionPlayer::PlayingAddress(bool ignoreVideo) const {
@@ -37,6 +38,9 @@ bool MediaSessionPlayer::ReadTrack(TrackInfo& track) {
   shownKey_ = key;
   shownAppId_ = chosen_->appId;
   shown_ = true;
+  shownTitle_ = track.Title;
+  shownArtist_ = track.Artist;
+  shownAlbum_ = track.Album;
   const uint64_t generation = guard_.NewTrack();
   if (chosen_->hasThumbnail) route_.RequestThumbnail(chosen_->appId, generation);
   return true;

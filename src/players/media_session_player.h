@@ -23,7 +23,9 @@ class MediaSessionPlayer {
   Answer Poll(bool returnOnPause);
   // The session the last Poll picked; null when none or no answer.
   const MediaSession* Chosen() const { return chosen_ ? &*chosen_ : nullptr; }
-  // A session track is in the record now (read and not forgotten since).
+  // The session track last read is in the record now (read and not forgotten
+  // or replaced since: a poll's answer may be dropped before it reaches the
+  // record, and then the track counts as new again).
   bool ShowsTrack(const TrackInfo& track) const;
 
   // The address of the chosen session's track; empty when nothing plays (or
@@ -48,6 +50,8 @@ class MediaSessionPlayer {
   bool shown_ = false;  // a session track was read into the record
   std::u16string shownAppId_;
   SessionTrackKey shownKey_;
+  // The record's fields as the last read filled them.
+  OptText shownTitle_, shownArtist_, shownAlbum_;
   ThumbnailGuard guard_;
 };
 

@@ -48,6 +48,7 @@ class DllSubsystems final : public SubsystemSet {
     SetPlayerInfoSource(nullptr);
   }
   const Subsystems& view() const override { return view_; }
+  PollWorkerThread& pollWorker() override { return pollWorker_; }
 
  private:
   Subsystems view_;
@@ -57,8 +58,11 @@ class DllSubsystems final : public SubsystemSet {
   SelectedUiTexts uiTexts_{languageTexts_};
   ProfileIniFile ini_;
   SettingsOptionsStore optionsStore_;  // after ini_, which it writes
+  // Before the windows, whose player commands go through it.
+  PollWorkerThread pollWorker_{DllPlayerAccess()};
+  WorkerCommandAccess workerCommands_{pollWorker_};
   // Before publisher_, which shows popups through it and so goes first.
-  std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(DllPlayerAccess(), uiTexts_);
+  std::unique_ptr<Win32UserInterface> ui_ = std::make_unique<Win32UserInterface>(workerCommands_, uiTexts_);
   // After ui_, whose windows the hot keys open, so it goes before them.
   std::unique_ptr<Win32HotKeys> hotKeys_ = std::make_unique<Win32HotKeys>(*ui_);
   std::unique_ptr<XStatusPolicy> publisher_;

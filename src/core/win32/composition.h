@@ -6,6 +6,7 @@
 
 #include "model/host.h"
 #include "model/subsystems.h"
+#include "core/win32/poll_worker_win32.h"
 
 namespace tunelet::win32 {
 
@@ -14,6 +15,8 @@ class SubsystemSet {
  public:
   virtual ~SubsystemSet() = default;
   virtual const Subsystems& view() const = 0;
+  // Runs the players' side of the polls and the player commands.
+  virtual PollWorkerThread& pollWorker() = 0;
 };
 
 std::unique_ptr<SubsystemSet> MakeSubsystems(IHost& host);

@@ -21,17 +21,26 @@ namespace tunelet::win32 {
 namespace {
 
 constexpr wchar_t kTimerWindowClass[] = L"TTlkPluginTimers";
+// Posted by the poll worker when a poll's answer is ready.
+constexpr UINT kPollAnsweredMessage = WM_APP + 1;
 
-// Window-message timers on a message-only window of the calling thread.
+// Window-message timers on a message-only window of the calling thread,
+// which also takes the poll worker's answers.
 class TimerWindow final : public ICoreTimers {
  public:
   explicit TimerWindow(PluginCore** core) : core_(core) {}
   ~TimerWindow() override { Destroy(); }
 
+  void SetPollWorker(PollWorkerThread* worker) {
+    worker_ = worker;
+    if (worker_ && hwnd_) worker_->SetReplyWindow(hwnd_.get(), kPollAnsweredMessage);
+  }
+
   void CreateTimers(uint32_t pollIntervalMs) override {
     if (!EnsureWindow()) return;
     poll_ = pollIntervalMs;
-    ::SetTimer(hwnd_.get(), UINT_PTR(CoreTimer::Poll), poll_, nullptr);
+    firstPoll_ = true;
+    ::SetTimer(hwnd_.get(), UINT_PTR(CoreTimer::Poll), kFirstPollDelayMs, nullptr);
     ::KillTimer(hwnd_.get(), UINT_PTR(CoreTimer::Apply));
     ::KillTimer(hwnd_.get(), UINT_PTR(CoreTimer::Restore));
     ::SetTimer(hwnd_.get(), UINT_PTR(CoreTimer::StartupUpdate), kStartupUpdateDelayMs, nullptr);
@@ -45,6 +54,7 @@ class TimerWindow final : public ICoreTimers {
   }
   void Destroy() {
     if (!hwnd_) return;
+    if (worker_) worker_->SetReplyWindow(nullptr, 0);
     for (int t = 1; t <= 4; ++t) ::KillTimer(hwnd_.get(), UINT_PTR(t));
     hwnd_.reset();
     // The class belongs to this DLL, which the host may unload next.
@@ -70,29 +80,47 @@ class TimerWindow final : public ICoreTimers {
     ::RegisterClassW(&wc);  // fails harmlessly when already registered
     hwnd_.reset(::CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   ThisModule(), this));
+    if (hwnd_ && worker_) worker_->SetReplyWindow(hwnd_.get(), kPollAnsweredMessage);
     return bool(hwnd_);
   }
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
       auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(cs->lpCreateParams));
-    } else if (msg == WM_TIMER) {
+    } else if (msg == WM_TIMER || msg == kPollAnsweredMessage) {
       auto* self = reinterpret_cast<TimerWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-      if (self && *self->core_ && wp >= 1 && wp <= 4) {
-        try {
-          (*self->core_)->OnTimer(CoreTimer(wp));
-        } catch (...) {
-          // Nothing may escape into the host's message loop.
-        }
+      try {
+        if (self) self->Handle(msg, wp);
+      } catch (...) {
+        // Nothing may escape into the host's message loop.
       }
       return 0;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);
   }
 
+  void Handle(UINT msg, WPARAM wp) {
+    PluginCore* core = *core_;
+    if (!core) return;
+    if (msg == kPollAnsweredMessage) {
+      if (!worker_) return;
+      if (auto answer = worker_->TakeAnswer()) core->OnPollAnswer(answer->first, std::move(answer->second));
+      return;
+    }
+    if (wp < 1 || wp > 4) return;
+    if (CoreTimer(wp) == CoreTimer::Poll && firstPoll_) {
+      // The soon first poll is done: the configured interval from now on.
+      firstPoll_ = false;
+      ::SetTimer(hwnd_.get(), UINT_PTR(CoreTimer::Poll), poll_, nullptr);
+    }
+    core->OnTimer(CoreTimer(wp));
+  }
+
   PluginCore** core_;
+  PollWorkerThread* worker_ = nullptr;
   UniqueWindow hwnd_;
   uint32_t poll_ = 5000;
+  bool firstPoll_ = false;
 };
 
 std::string ReadFileVersion(HMODULE module) {
@@ -121,6 +149,7 @@ class TTlkPlugin final : public abi::IHostPlugin {
   }
   ~TTlkPlugin() {
     timers_.Destroy();
+    timers_.SetPollWorker(nullptr);
     corePtr_ = nullptr;
     core_.reset();
     subsystems_.reset();
@@ -191,6 +220,8 @@ class TTlkPlugin final : public abi::IHostPlugin {
     env.ini = ini_.get();
     subsystems_ = MakeSubsystems(*hostAdapter_);
     env.subsystems = subsystems_->view();
+    env.pollWorker = &subsystems_->pollWorker();
+    timers_.SetPollWorker(&subsystems_->pollWorker());
     env.fileVersion = ReadFileVersion(ThisModule());
     core_ = std::make_unique<PluginCore>(env);
     corePtr_ = core_.get();

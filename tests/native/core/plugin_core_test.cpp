@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <functional>
 
 #include "core/plugin_core.h"
 #include "model/settings.h"
@@ -43,10 +44,11 @@ class PluginCoreTest : public ::testing::Test {
     MakeCore(publisher);
   }
 
-  void MakeCore(IPublisher& publishing) {
+  void MakeCore(IPublisher& publishing, IPollWorker* worker = nullptr) {
     CoreEnvironment env;
     env.host = &host;
     env.timers = &timers;
+    env.pollWorker = worker;
     env.ini = &ini;
     env.subsystems.players = &players;
     env.subsystems.publisher = &publishing;
@@ -564,5 +566,223 @@ INSTANTIATE_TEST_SUITE_P(EveryModeTimerAndStop, StopWithPendingStepTest, ::testi
                                   (info.param.pending == CoreTimer::Apply ? "Publish" : "Restore") +
                                   (info.param.stop == MSG_DISABLED ? "Disabled" : "Shutdown");
                          });
+
+}  // namespace
+
+namespace {
+
+// A poll worker that holds each query until the test runs it, and counts
+// what reaches the players while the host's thread handles a tick.
+class HeldPollWorker : public IPollWorker {
+ public:
+  bool Submit(PollRequest request) override {
+    if (held) return false;  // one query at a time
+    held = std::move(request);
+    ++submitted;
+    return true;
+  }
+  // Runs the held query as the worker thread would, on its own copy.
+  std::pair<uint64_t, PollAnswer> Run(IPlayerAccess& players) {
+    PollRequest request = std::move(*held);
+    held.reset();
+    return {request.serial, RunPollQuery(players, request)};
+  }
+  std::optional<PollRequest> held;
+  int submitted = 0;
+};
+
+// Counts every call the core makes into player access.
+class CountingPlayers : public FakePlayers {
+ public:
+  int calls = 0;
+  uintptr_t FindPlayer(int mode) override {
+    ++calls;
+    // The query works on its copy of the record: this write must not reach
+    // the host's record before the answer does.
+    if (window) Settings().CurrentPlayer = 8;
+    return FakePlayers::FindPlayer(mode);
+  }
+  std::optional<std::u16string> GetPlayingPath() override {
+    ++calls;
+    return FakePlayers::GetPlayingPath();
+  }
+  bool FileExists(std::u16string_view path) override {
+    ++calls;
+    return FakePlayers::FileExists(path);
+  }
+};
+
+class PluginCoreWorkerTest : public PluginCoreTest {
+ protected:
+  void SetUp() override {
+    PluginCoreTest::SetUp();
+    MakeCore(publisher, &worker);
+  }
+  void StartAndSettle() {
+    PluginCoreTest::StartAndSettle();
+    if (worker.held) Deliver();  // the first tick's query (no player)
+  }
+  void Deliver() {
+    auto [serial, answer] = worker.Run(counting);
+    core->OnPollAnswer(serial, std::move(answer));
+  }
+  void Play(const char16_t* path) {
+    counting.window = 0x1234;
+    counting.playing = path;
+    counting.existing = {kSongA, kSongB};
+  }
+  void UseCountingPlayers() {
+    CoreEnvironment env;
+    env.host = &host;
+    env.timers = &timers;
+    env.ini = &ini;
+    env.pollWorker = &worker;
+    env.subsystems.players = &counting;
+    env.subsystems.publisher = &publisher;
+    env.subsystems.ui = &ui;
+    env.subsystems.update = &update;
+    env.subsystems.language = &language;
+    core = std::make_unique<PluginCore>(env);
+  }
+
+  HeldPollWorker worker;
+  CountingPlayers counting;
+};
+
+TEST_F(PluginCoreWorkerTest, ATickOnTheHostThreadAsksNoPlayerAndTheAnswerPublishes) {
+  UseCountingPlayers();
+  StartAndSettle();
+  Play(kSongA);
+  const int before = counting.calls;
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(counting.calls, before);  // the tick only handed the query over
+  EXPECT_TRUE(worker.held.has_value());
+  EXPECT_TRUE(host.TakeLog().empty());
+
+  auto [serial, answer] = worker.Run(counting);
+  EXPECT_GT(counting.calls, before);
+  EXPECT_NE(Settings().CurrentPlayer, 8);  // still the host's own record
+  EXPECT_FALSE(Settings().Track.LastReadPath.has_value());
+  core->OnPollAnswer(serial, std::move(answer));
+  EXPECT_EQ(Settings().CurrentPlayer, 8);
+  EXPECT_EQ(Settings().PlayerHandle, 0x1234u);
+  EXPECT_EQ(*Settings().Track.LastReadPath, kSongA);
+  EXPECT_TRUE(timers.IsEnabled(CoreTimer::Apply));
+  Fire(CoreTimer::Apply);
+  EXPECT_EQ(publisher.published, 1);
+}
+
+TEST_F(PluginCoreWorkerTest, PollsNeverOverlapAndTheRunningQueryStaysAwaited) {
+  UseCountingPlayers();
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  core->OnTimer(CoreTimer::Poll);  // the first query is still running
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(worker.submitted, 2);  // the settle tick and this one
+  Deliver();
+  EXPECT_TRUE(timers.IsEnabled(CoreTimer::Apply));
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(worker.submitted, 3);
+}
+
+TEST_F(PluginCoreWorkerTest, AnAnswerThatComesAfterDisableStopSaveOrRestoreIsDropped) {
+  UseCountingPlayers();
+  struct Case {
+    const char* what;
+    std::function<void(PluginCore&)> meanwhile;
+  };
+  const std::vector<Case> cases = {
+      {"disabled", [](PluginCore& c) { c.HandleHostMessage(MSG_DISABLED, 0, nullptr); }},
+      {"shut down", [](PluginCore& c) { c.HandleHostMessage(MSG_SHUTDOWN, 0, nullptr); }},
+      {"saved", [](PluginCore&) { Settings().SettingsJustSaved = true; }},
+      {"another player chosen",
+       [](PluginCore&) {
+         Settings().ManualPlayer = true;
+         Settings().CurrentPlayer = 14;
+       }},
+      {"switched off by hot key", [](PluginCore&) { Settings().PluginOn = false; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetSettings();
+    host.record.PluginOn = true;
+    host.shown = {5, u"My title", u"My text"};
+    counting.window = 0;
+    counting.playing = u"";
+    UseCountingPlayers();
+    StartAndSettle();
+    Play(kSongA);
+    core->OnTimer(CoreTimer::Poll);
+    auto [serial, answer] = worker.Run(counting);
+    ASSERT_EQ(answer.outcome, PollAnswer::Outcome::Plays);
+    c.meanwhile(*core);
+    host.TakeLog();
+    core->OnPollAnswer(serial, std::move(answer));
+    EXPECT_TRUE(host.TakeLog().empty());
+    EXPECT_FALSE(timers.IsEnabled(CoreTimer::Apply));
+    EXPECT_FALSE(Settings().Track.LastReadPath.has_value());
+  }
+}
+
+TEST_F(PluginCoreWorkerTest, AnAnswerStartedBeforeARestoreDoesNotBringTheOldTrackBack) {
+  UseCountingPlayers();
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Deliver();
+  Fire(CoreTimer::Apply);
+  // The next query starts while song A is shown; before it answers, the
+  // user's X-status goes back and the track is forgotten.
+  core->OnTimer(CoreTimer::Poll);
+  core->RestoreTick();
+  host.TakeLog();
+  Deliver();
+  EXPECT_FALSE(Settings().Track.LastReadPath.has_value());
+  // The next poll takes the playing track as new and publishes it again.
+  core->OnTimer(CoreTimer::Poll);
+  Deliver();
+  EXPECT_TRUE(timers.IsEnabled(CoreTimer::Apply));
+}
+
+TEST_F(PluginCoreWorkerTest, NoAnswerKeepsTheTrackAndNothingPlaysRestores) {
+  UseCountingPlayers();
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  Deliver();
+  Fire(CoreTimer::Apply);
+  host.TakeLog();
+
+  counting.playing.reset();  // busy or hung
+  core->OnTimer(CoreTimer::Poll);
+  Deliver();
+  EXPECT_TRUE(host.TakeLog().empty());
+  EXPECT_FALSE(timers.IsEnabled(CoreTimer::Restore));
+  EXPECT_EQ(*Settings().Track.LastReadPath, kSongA);
+
+  counting.playing = u"";  // stopped
+  core->OnTimer(CoreTimer::Poll);
+  Deliver();
+  EXPECT_TRUE(timers.IsEnabled(CoreTimer::Restore));
+}
+
+TEST_F(PluginCoreWorkerTest, ModeElevenDecidesAtTheTickWhetherTheTrackIsRead) {
+  ini.Set(u"Main", u"Action", u"11");
+  UseCountingPlayers();
+  StartAndSettle();
+  Play(kSongA);
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_EQ(Codes(host.TakeLog()), std::vector<int32_t>{MSG_GET_XSTATUS});
+  EXPECT_FALSE(worker.held->readsTrack);
+  Deliver();
+  EXPECT_TRUE(counting.classified.empty());
+
+  host.shown.picture = 11;
+  core->OnTimer(CoreTimer::Poll);
+  EXPECT_TRUE(worker.held->readsTrack);
+  Deliver();
+  EXPECT_EQ(counting.classified.size(), 1u);
+}
 
 }  // namespace
