@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -382,6 +384,139 @@ TEST_F(Road, TheHostUnloadsThePluginWhileAPlayerHangs) {
   }
   EXPECT_TRUE(unloaded);
   ASSERT_EQ(player_->Run("automation-stop itunes"), 0);
+}
+
+// A window of the host's thread that measures how long a message posted to
+// it from another thread waits before the host's loop handles it: the host's
+// responsiveness while the plug-in polls.
+class LatencyProbe {
+ public:
+  LatencyProbe() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &LatencyProbe::WndProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"RoadLatencyProbe";
+    ::RegisterClassW(&wc);
+    window_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
+    ::QueryPerformanceFrequency(&frequency_);
+  }
+  ~LatencyProbe() {
+    StopPosting();
+    ::DestroyWindow(window_);
+    ::UnregisterClassW(L"RoadLatencyProbe", ::GetModuleHandleW(nullptr));
+  }
+  // Posts a stamped message every few milliseconds until StopPosting.
+  void StartPosting() {
+    posting_ = true;
+    poster_ = std::thread([this] {
+      while (posting_) {
+        LARGE_INTEGER now;
+        ::QueryPerformanceCounter(&now);
+        ::PostMessageW(window_, kProbeMessage, 0, LPARAM(now.QuadPart));
+        ::Sleep(kPostEveryMs);
+      }
+    });
+  }
+  void StopPosting() {
+    posting_ = false;
+    if (poster_.joinable()) poster_.join();
+  }
+  double LongestWaitMs() const { return longestMs_; }
+  int Handled() const { return handled_; }
+
+ private:
+  static constexpr UINT kProbeMessage = WM_APP + 77;
+  static constexpr DWORD kPostEveryMs = 10;
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE)
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    auto* self = reinterpret_cast<LatencyProbe*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == kProbeMessage && self) {
+      LARGE_INTEGER now;
+      ::QueryPerformanceCounter(&now);
+      const double waited = double(now.QuadPart - lp) * 1e3 / double(self->frequency_.QuadPart);
+      self->longestMs_ = std::max(self->longestMs_, waited);
+      ++self->handled_;
+      return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+
+  HWND window_ = nullptr;
+  LARGE_INTEGER frequency_{};
+  std::atomic<bool> posting_{false};
+  std::thread poster_;
+  double longestMs_ = 0;
+  int handled_ = 0;
+};
+
+// How long a message posted to the host may wait while a player hangs.
+constexpr double kResponsiveMs = 50;
+
+// Winamp and iTunes hang for longer than two polls: the polls go on away
+// from the host's thread, whose loop handles every message posted to it in
+// well under kResponsiveMs the whole time; the track stays shown.
+class RoadWhileHung : public Road, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RoadWhileHung, TheHostsLoopStaysResponsive) {
+  const bool winamp = GetParam();
+  {
+    ASSERT_NO_FATAL_FAILURE(LoadPlugin(10));
+    const std::wstring track = MediaFile(L"track.mp3");
+    host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+    if (winamp) {
+      ASSERT_NO_FATAL_FAILURE(StartWinampRadio("\"" + Utf8(track) + "\"", L"Исполнитель - Песня - Winamp"));
+    } else {
+      player_.emplace(L"iTunes.exe");
+      ASSERT_TRUE(player_->ready());
+      ASSERT_EQ(player_->Run("window main iTunes iTunes\nautomation-serve itunes\n"
+                             "automation-int itunes PlayerState 1\n"
+                             "automation-text itunes CurrentTrack.Location \"" + Utf8(track) + "\""),
+                0);
+    }
+    ASSERT_TRUE(host_.Start());
+    const XStatus published{kUsersOwn.picture, L"Слушаю:", L"Исполнитель \"Песня\""};
+    ASSERT_TRUE(PumpUntilShown(published)) << ShownText();
+
+    host_.ClearLogs();
+    LatencyProbe probe;
+    ASSERT_EQ(player_->Run(winamp ? "hang" : "automation-hang"), 0);
+    probe.StartPosting();
+    host_.Pump(2 * kPollMs + 500);  // at least two polls meet the hung player
+    probe.StopPosting();
+    ASSERT_EQ(player_->Run(winamp ? "unhang\nsync" : "automation-unhang"), 0);
+    EXPECT_GT(probe.Handled(), 100);
+    EXPECT_LE(probe.LongestWaitMs(), kResponsiveMs);
+    std::printf("%s hung: a posted message waited at most %.1f ms (%d messages)\n", winamp ? "Winamp" : "iTunes",
+                probe.LongestWaitMs(), probe.Handled());
+    EXPECT_EQ(host_.CountSent(kSet), 0u);
+    EXPECT_EQ(host_.Shown(), published) << ShownText();
+    if (!winamp) ASSERT_EQ(player_->Run("automation-stop itunes"), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WinampAndItunes, RoadWhileHung, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Winamp" : "Itunes"; });
+
+// The host unloads the plug-in just after the first poll asked a Winamp that
+// hangs: the poll worker still waits on it. Unloading does not wait for it;
+// the worker keeps the library mapped until its bounded wait ends, then the
+// library goes and the host goes on.
+TEST_F(Road, TheHostUnloadsThePluginWhileThePollWorkerWaitsOnAPlayer) {
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin(10));
+  ASSERT_NO_FATAL_FAILURE(StartWinampRadio("http://radio.example/stream", L"Исполнитель - Песня - Winamp"));
+  ASSERT_EQ(player_->Run("hang"), 0);
+  ASSERT_TRUE(host_.Start());
+  host_.Pump(800);  // the first poll (half a second after the start) waits on Winamp now
+  const std::wstring dll = copy_.Dll();
+  host_.Unload();
+  bool unloaded = false;
+  for (int i = 0; i < 250 && !unloaded; ++i) {
+    unloaded = ::GetModuleHandleW(dll.c_str()) == nullptr;
+    if (!unloaded) ::Sleep(20);
+  }
+  EXPECT_TRUE(unloaded);
+  ASSERT_EQ(player_->Run("unhang"), 0);
 }
 
 }  // namespace
