@@ -262,6 +262,8 @@ int RunPlayers(const Options& o) {
                   .Number("poll", uint64_t(poll))
                   .Raw("changes", changes.str())
                   .Decimal("poll_wait_ms", now.poll.waitMs)
+                  .Decimal("poll_host_ms", now.poll.hostMs)
+                  .Decimal("poll_worker_ms", now.poll.workerMs)
                   .Decimal("worst_call_ms", now.worstCallMs)
                   .String("worst_call", now.worstCall)
                   .str();

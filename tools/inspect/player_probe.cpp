@@ -257,6 +257,17 @@ class DryHost : public IHost {
   HostKeptValues kept_;
 };
 
+// The poll worker, on the calling thread: the query is held until the probe
+// runs it, so that the host thread's part and the worker's are timed apart.
+class HeldWorker : public IPollWorker {
+ public:
+  bool Submit(PollRequest request) override {
+    held = std::move(request);
+    return true;
+  }
+  std::optional<PollRequest> held;
+};
+
 // The core's one-shot timers fire at once: the report shows what the
 // X-status becomes after the 900 ms.
 class ImmediateTimers : public ICoreTimers {
@@ -388,6 +399,7 @@ struct PlayerProbe::Impl {
     env.ini = &ini;
     env.subsystems.players = &access;
     env.subsystems.publisher = &policy;
+    env.pollWorker = &worker;
     core = std::make_unique<PluginCore>(std::move(env));
   }
 
@@ -409,6 +421,7 @@ struct PlayerProbe::Impl {
   ReadOnlyIni ini;
   DryHost host;
   ImmediateTimers timers;
+  HeldWorker worker;
   IUserInterface ui;
   ILanguage language;
   XStatusPolicy policy;
@@ -428,7 +441,16 @@ void PlayerProbe::Impl::Poll(Inspection& r) {
   access.asked = false;
   const auto start = Clock::now();
   core->PollTick();
-  r.poll.waitMs = MsSince(start);
+  r.poll.hostMs = MsSince(start);
+  if (std::optional<PollRequest> request = std::exchange(worker.held, std::nullopt)) {
+    const auto query = Clock::now();
+    PollAnswer answer = RunPollQuery(access, *request);
+    r.poll.workerMs = MsSince(query);
+    const auto apply = Clock::now();
+    core->OnPollAnswer(request->serial, std::move(answer));
+    r.poll.hostMs += MsSince(apply);
+  }
+  r.poll.waitMs = r.poll.hostMs + r.poll.workerMs;
   r.poll.newTrack = timers.armed[size_t(CoreTimer::Apply)];
   if (timers.armed[size_t(CoreTimer::Apply)]) core->OnTimer(CoreTimer::Apply);
   if (timers.armed[size_t(CoreTimer::Restore)]) core->OnTimer(CoreTimer::Restore);
@@ -661,6 +683,8 @@ std::string InspectionJson(const Inspection& i) {
       .String("path", i.poll.path)
       .Bool("new_track", i.poll.newTrack)
       .Decimal("wait_ms", i.poll.waitMs)
+      .Decimal("host_ms", i.poll.hostMs)
+      .Decimal("worker_ms", i.poll.workerMs)
       .Raw("calls", CallsJson(i.poll.calls));
   JsonObject texts;
   texts.String("size", i.trackTexts[0])
@@ -790,7 +814,8 @@ std::string InspectionText(const Inspection& i) {
 }
 
 std::string WaitLine(const Inspection& i) {
-  std::string line = "poll waited " + Ms(i.poll.waitMs) + "; longest call " + Ms(i.worstCallMs);
+  std::string line = "poll waited " + Ms(i.poll.waitMs) + " (host thread " + Ms(i.poll.hostMs) + ", poll worker " +
+                     Ms(i.poll.workerMs) + "); longest call " + Ms(i.worstCallMs);
   if (!i.worstCall.empty()) line += " (" + Utf8(i.worstCall) + ")";
   return line;
 }

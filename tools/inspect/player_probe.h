@@ -65,7 +65,11 @@ struct PollReport {
   RouteAnswer answer = RouteAnswer::NotAsked;
   std::u16string path;
   bool newTrack = false;         // the poll took the track as new (and the plug-in would publish it)
-  double waitMs = 0;             // how long the poll held the calling thread
+  double waitMs = 0;             // how long the poll held the calling thread (both parts below)
+  // The plug-in runs the players' part on its poll worker: the host's thread
+  // only hands the query over and applies the answer.
+  double hostMs = 0;             // the host thread's part: the tick and the answer applied
+  double workerMs = 0;           // the poll worker's part: search, path, track read
   std::vector<ProbeCall> calls;
 };
 

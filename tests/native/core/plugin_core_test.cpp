@@ -4,6 +4,8 @@
 #include "core/plugin_core.h"
 #include "model/settings.h"
 #include "core_fakes.h"
+#include "players/player_access.h"
+#include "../players/scripted_player_system.h"
 #include "templates/xstatus_policy.h"
 
 namespace tunelet::testing {
@@ -783,6 +785,46 @@ TEST_F(PluginCoreWorkerTest, ModeElevenDecidesAtTheTickWhetherTheTrackIsRead) {
   EXPECT_TRUE(worker.held->readsTrack);
   Deliver();
   EXPECT_EQ(counting.classified.size(), 1u);
+}
+
+// The real player access over a player system that counts every call that
+// would cross into another process: the host thread's part of a poll (the
+// tick and the answer applied) makes none; the worker's part makes them all.
+TEST_F(PluginCoreWorkerTest, TheHostThreadsPartOfAPollMakesNoCrossProcessCall) {
+  ScriptedPlayerSystem sys;
+  ScriptedAutomation automation;
+  ScriptedOpenFiles openFiles;
+  sys.AddWindow("MediaPlayerClassicW", "Media Player Classic", u"mpc-hc.exe");
+  PlayerAccess access(PlayerRoutes{sys, automation, openFiles});
+  CoreEnvironment env;
+  env.host = &host;
+  env.timers = &timers;
+  env.ini = &ini;
+  env.pollWorker = &worker;
+  env.subsystems.players = &access;
+  env.subsystems.publisher = &publisher;
+  core = std::make_unique<PluginCore>(env);
+  auto crossProcessCalls = [&] { return sys.searches.size() + sys.sent.size() + openFiles.asked.size(); };
+
+  for (int poll = 0; poll < 3; ++poll) {
+    const size_t before = crossProcessCalls();
+    if (poll == 0)
+      core->HandleHostMessage(MSG_STARTUP, 0, nullptr);
+    else
+      core->OnTimer(CoreTimer::Poll);
+    EXPECT_EQ(crossProcessCalls(), before);
+    if (poll == 0) core->OnTimer(CoreTimer::Poll);
+    EXPECT_EQ(crossProcessCalls(), before);
+    ASSERT_TRUE(worker.held.has_value());
+
+    auto [serial, answer] = worker.Run(access);  // the worker's part
+    const size_t afterQuery = crossProcessCalls();
+    EXPECT_GT(afterQuery, before);
+    EXPECT_EQ(openFiles.asked.size(), size_t(poll + 1));
+    core->OnPollAnswer(serial, std::move(answer));
+    EXPECT_EQ(crossProcessCalls(), afterQuery);
+  }
+  EXPECT_EQ(Settings().CurrentPlayer, kMpc);
 }
 
 }  // namespace

@@ -246,6 +246,14 @@ TEST_F(MediaSessionAccess, ANewTrackIsAChangeOfAppTitleArtistOrAlbum) {
   // The core forgets the track (playback ended, or a republish): read again.
   Forget(Track().LastReadPath);
   EXPECT_TRUE(readAfterTick());
+  // A read whose record never reached the host (the poll's answer was
+  // dropped) leaves the older track there: the newer one is new again.
+  const TrackInfo older = Track();
+  s.title = u"Next song";
+  EXPECT_TRUE(readAfterTick());
+  Track() = older;
+  EXPECT_TRUE(readAfterTick());
+  EXPECT_EQ(View(Track().Title), u"Next song");
 }
 
 TEST_F(MediaSessionAccess, AThumbnailIsShownOnlyWithTheTrackItWasReadFor) {
