@@ -37,6 +37,10 @@ using tunelet::testing::FakePlayer;
 // The plug-in's timer window and its timer ids (poll, publish, restore).
 constexpr wchar_t kTimerWindowClass[] = L"TTlkPluginTimers";
 constexpr UINT_PTR kPollTimer = 1, kApplyTimer = 2, kRestoreTimer = 3;
+// The plug-in's poll worker posts each poll's answer to the timer window.
+constexpr UINT kPollAnsweredMessage = WM_APP + 1;
+// Longer than the longest bounded wait of a poll on a hung player.
+constexpr DWORD kPollAnswerWaitMs = 2500;
 // The control window's QuickInfo and close buttons (client coordinates).
 constexpr POINT kInfoButton{119, 11}, kCloseButton{146, 11};
 // A spot of the QuickInfo card off its file name and cover.
@@ -377,14 +381,30 @@ class Soak {
     return before && shownAtEnd_ == kUsersOwn;
   }
 
-  // One poll and the one-shot timers after it. A publish or restore that was
-  // not armed is ignored by the plug-in, as a tick queued before a disarm is.
+  // One poll, its answer from the poll worker, and the one-shot timers after
+  // it. A publish or restore that was not armed is ignored by the plug-in, as
+  // a tick queued before a disarm is.
   bool DeliverCycle() {
     const HWND timers = WindowOfThisProcess(HWND_MESSAGE, kTimerWindowClass);
     if (!timers) return false;
-    for (UINT_PTR id : {kPollTimer, kApplyTimer, kRestoreTimer}) ::SendMessageW(timers, WM_TIMER, id, 0);
+    ::SendMessageW(timers, WM_TIMER, kPollTimer, 0);
+    WaitForPollAnswer(timers);
+    for (UINT_PTR id : {kApplyTimer, kRestoreTimer}) ::SendMessageW(timers, WM_TIMER, id, 0);
     host_->Pump(0);
     return true;
+  }
+
+  // Pumps until the worker's answer is handled (or the wait's bound ends: a
+  // poll refused while the previous one still runs posts nothing new).
+  void WaitForPollAnswer(HWND timers) {
+    const ULONGLONG until = ::GetTickCount64() + kPollAnswerWaitMs;
+    MSG m;
+    while (!::PeekMessageW(&m, timers, kPollAnsweredMessage, kPollAnsweredMessage, PM_NOREMOVE)) {
+      if (::GetTickCount64() >= until) return;
+      host_->Pump(0);
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_POSTMESSAGE);
+    }
+    host_->Pump(0);
   }
 
   // With --trace, a line per event of the main lap with the handle count.
