@@ -163,8 +163,10 @@ PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
     return playing ? PathAnswer(u"") : std::nullopt;
   }
   // Read before the path is asked: a track that changes in between shows
-  // as a new title at the next poll, which then asks again.
+  // as a new title at the next poll, which then asks again. An empty title
+  // tells nothing about the entry: the path is then always asked.
   std::u16string title = system.WindowTitle(playerHandle);
+  if (title.empty()) return AskWinampForPath(system, playerHandle);
   if (auto path = RememberedWinampPath(playerHandle, *state, title)) return path;
   PathAnswer path = AskWinampForPath(system, playerHandle);
   if (path && !path->empty())

@@ -210,6 +210,12 @@ TEST_F(WindowMessagePlayers, WinampPathIsAskedAgainOnlyWhenStateTitleOrWindowCha
   EXPECT_EQ(GetWinampPath(sys, other), u"C:\\other.mp3");
   EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
   EXPECT_EQ(WinampPathQueries(sys), std::make_pair(2, 2));
+
+  sys.sent.clear();  // a window without a title says nothing about its entry
+  sys.SetTitle(player, u"");
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(WinampPathQueries(sys), std::make_pair(2, 2));
 }
 
 TEST_F(WindowMessagePlayers, WinampForgetsItsPathWhenItStopsHangsOrFails) {
