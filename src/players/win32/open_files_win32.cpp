@@ -93,7 +93,7 @@ std::optional<Info> QueryFileInformation(HANDLE file, ULONG infoClass) {
   static const NtQueryInformationFileFn query = NtdllEntry<NtQueryInformationFileFn>("NtQueryInformationFile");
   if (!query) return std::nullopt;
   IO_STATUS_BLOCK status{};
-  Info info{};
+  alignas(8) Info info{};  // the system refuses a misaligned buffer (a 32-bit stack is 4-aligned)
   if (query(file, &status, &info, sizeof info, infoClass) < 0) return std::nullopt;
   return info;
 }
