@@ -82,6 +82,16 @@ uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId, PointerWi
   return 0;
 }
 
+namespace {
+
+// A pointer-sized field of the caller's bitness.
+uint64_t LoadPointer(ByteSpan list, size_t at, PointerWidth width) {
+  if (width == PointerWidth::Bits32) return LoadU32le(list, at);
+  return uint64_t(LoadU32le(list, at)) | uint64_t(LoadU32le(list, at + 4)) << 32;
+}
+
+}  // namespace
+
 std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t processId, PointerWidth width) {
   // Header: count and reserved, pointer-sized. Entry: object pointer, process
   // id, handle value (pointer-sized each), granted access (32 bits),
@@ -100,7 +110,8 @@ std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t 
   for (size_t i = 0; i < count; ++i) {
     const size_t at = kHeaderSize + i * kEntrySize;
     if (LoadU32le(list, at + kProcessIdOffset) != processId) continue;
-    handles.push_back({LoadU32le(list, at + kHandleOffset), LoadU16le(list, at + kTypeOffset)});
+    handles.push_back(
+        {LoadU32le(list, at + kHandleOffset), LoadU16le(list, at + kTypeOffset), LoadPointer(list, at, width)});
   }
   return handles;
 }
@@ -120,9 +131,40 @@ std::vector<SystemHandleEntry> HandlesOfProcessBasic(ByteSpan list, uint32_t pro
   for (size_t i = 0; i < count; ++i) {
     const size_t at = kHeaderSize + i * kEntrySize;
     if (LoadU16le(list, at) != processId) continue;
-    handles.push_back({LoadU16le(list, at + 6), list[at + 4]});
+    handles.push_back({LoadU16le(list, at + 6), list[at + 4], LoadPointer(list, at + 8, width)});
   }
   return handles;
+}
+
+void KnownFileHandles::BeginScan(uint32_t processId) {
+  if (processId != processId_) last_.clear();
+  processId_ = processId;
+  current_.clear();
+  currentMediaPaths_ = 0;
+}
+
+const KnownFileHandle* KnownFileHandles::Find(uint32_t handle, uint64_t object, uint64_t fileId) const {
+  const auto it = std::lower_bound(last_.begin(), last_.end(), handle,
+                                   [](const KnownFileHandle& k, uint32_t h) { return k.Handle < h; });
+  if (it == last_.end() || it->Handle != handle || it->Object != object || it->FileId != fileId) return nullptr;
+  return &*it;
+}
+
+void KnownFileHandles::Remember(KnownFileHandle entry) {
+  if (current_.size() >= kMaxKnown) return;
+  // Lookups rely on the order; a scan walks the values upwards.
+  if (!current_.empty() && current_.back().Handle >= entry.Handle) return;
+  if (!entry.MediaPath.empty()) {
+    if (currentMediaPaths_ >= kMaxOpenFileEntries) return;
+    ++currentMediaPaths_;
+  }
+  current_.push_back(std::move(entry));
+}
+
+void KnownFileHandles::EndScan() {
+  last_ = std::move(current_);
+  current_.clear();
+  currentMediaPaths_ = 0;
 }
 
 }  // namespace tunelet

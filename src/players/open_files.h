@@ -89,6 +89,7 @@ uint32_t HandleCountFromProcessList(ByteSpan list, uint32_t processId, PointerWi
 struct SystemHandleEntry {
   uint32_t HandleValue = 0;
   uint16_t TypeIndex = 0;  // the object type's number; its meaning differs between systems
+  uint64_t Object = 0;     // kernel address of the object; 0 where the system hides it
 };
 
 // The handles of processId in the system's extended handle list (a count and
@@ -97,5 +98,43 @@ std::vector<SystemHandleEntry> HandlesOfProcessExtended(ByteSpan list, uint32_t 
 // The same from the older handle list (a 32-bit count, then entries of 16 or
 // 24 bytes with 16-bit process ids and handle values).
 std::vector<SystemHandleEntry> HandlesOfProcessBasic(ByteSpan list, uint32_t processId, PointerWidth width);
+
+// What the last scan of a player's process learnt about its disk-file
+// handles, so that a handle that still holds the same file is not mapped
+// again to learn its name. A handle value is reused as soon as it is closed,
+// and the object address is 0 where the system hides it, so a handle counts
+// as the same only with the same value, object address and file number.
+struct KnownFileHandle {
+  uint32_t Handle = 0;
+  uint64_t Object = 0;       // from the handle list; 0 when unknown
+  uint64_t FileId = 0;       // the file's number on its volume
+  std::u16string MediaPath;  // the device path of a media file; empty for other files
+  // Set when the file could not be mapped (a directory, an empty file): its
+  // size then. A file that has changed size since is tried again.
+  std::optional<uint64_t> UnmappedSize;
+};
+
+class KnownFileHandles {
+ public:
+  // A scan visits at most this many handle values; no more are kept.
+  static constexpr size_t kMaxKnown = HandleValueWalk::kMaxHandleValue / 4;
+
+  // Starts a scan of processId: what was learnt about another process is dropped.
+  void BeginScan(uint32_t processId);
+  // The last scan's entry for this handle when it held the same file, else null.
+  const KnownFileHandle* Find(uint32_t handle, uint64_t object, uint64_t fileId) const;
+  // Keeps what this scan learnt about a handle (handles in rising order).
+  // Media paths are kept for at most kMaxOpenFileEntries handles, like the lists.
+  void Remember(KnownFileHandle entry);
+  // The handles remembered in this scan replace those of the last one.
+  void EndScan();
+  size_t Size() const { return last_.size(); }
+
+ private:
+  uint32_t processId_ = 0;
+  std::vector<KnownFileHandle> last_;     // sorted by handle value
+  std::vector<KnownFileHandle> current_;  // filled by the scan under way
+  size_t currentMediaPaths_ = 0;
+};
 
 }  // namespace tunelet

@@ -1,6 +1,7 @@
 #include "players/window_message_players.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "common/byte_reader.h"
 #include "common/text.h"
@@ -100,10 +101,44 @@ std::string_view TextBeforeNul(std::span<const uint8_t> bytes) {
   return all.substr(0, all.find('\0'));
 }
 
-PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
-  const auto playing = StateSaysPlaying(WinampState(system, playerHandle), WinampGoesOn);
-  if (!playing) return std::nullopt;
-  if (!*playing) return u"";
+namespace {
+
+// Winamp's last answer: while the same window keeps the same state and
+// title, it plays the same entry, and the path is not asked again (three
+// cross-process calls saved per poll).
+struct WinampAnswer {
+  uintptr_t window = 0;
+  intptr_t state = 0;
+  std::u16string title;
+  std::u16string path;  // empty: nothing remembered
+};
+
+struct WinampMemory {
+  std::mutex mutex;
+  WinampAnswer last;
+};
+
+WinampMemory& LastWinampAnswer() {
+  static WinampMemory memory;
+  return memory;
+}
+
+std::optional<std::u16string> RememberedWinampPath(uintptr_t window, intptr_t state, std::u16string_view title) {
+  WinampMemory& memory = LastWinampAnswer();
+  std::lock_guard lock(memory.mutex);
+  const WinampAnswer& last = memory.last;
+  if (last.path.empty() || last.window != window || last.state != state || last.title != title) return std::nullopt;
+  return last.path;
+}
+
+void RememberWinampPath(WinampAnswer answer) {
+  WinampMemory& memory = LastWinampAnswer();
+  std::lock_guard lock(memory.mutex);
+  memory.last = std::move(answer);
+}
+
+// The playing entry's path from Winamp's playlist, asked in full.
+PathAnswer AskWinampForPath(IPlayerSystem& system, uintptr_t playerHandle) {
   const std::unique_ptr<IProcessMemory> memory = system.OpenProcessMemory(playerHandle);
   if (!memory) return u"";
   const auto position = system.SendBounded(playerHandle, kWmUser, 0, kGetPlaylistPosition);
@@ -114,6 +149,31 @@ PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
   const auto bytes = memory->Read(AddressInProcess(*address, memory->ProcessPointerWidth()), kWinampFileNameBytes);
   if (!bytes) return u"";
   return system.AnsiToWide(TextBeforeNul(*bytes));
+}
+
+}  // namespace
+
+void ForgetWinampPath() { RememberWinampPath({}); }
+
+PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
+  const auto state = WinampState(system, playerHandle);
+  const auto playing = StateSaysPlaying(state, WinampGoesOn);
+  if (!playing || !*playing) {
+    ForgetWinampPath();
+    return playing ? PathAnswer(u"") : std::nullopt;
+  }
+  // Read before the path is asked: a track that changes in between shows
+  // as a new title at the next poll, which then asks again. An empty title
+  // tells nothing about the entry: the path is then always asked.
+  std::u16string title = system.WindowTitle(playerHandle);
+  if (title.empty()) return AskWinampForPath(system, playerHandle);
+  if (auto path = RememberedWinampPath(playerHandle, *state, title)) return path;
+  PathAnswer path = AskWinampForPath(system, playerHandle);
+  if (path && !path->empty())
+    RememberWinampPath({playerHandle, *state, std::move(title), *path});
+  else
+    ForgetWinampPath();
+  return path;
 }
 
 std::u16string_view DropPlaylistNumber(std::u16string_view text) {

@@ -14,7 +14,12 @@ namespace tunelet {
 
 // --- the routes of GetPlayingPath; empty for nothing playing, no value when
 // the player did not answer in time
+// Winamp is asked its state at every call; the playlist entry's path only
+// when the state or the window title changed since the last answer of the
+// same window (the path is otherwise answered again).
 PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle);
+// Drops the path GetWinampPath remembers, so that the next call asks in full.
+void ForgetWinampPath();
 PathAnswer GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle);
 std::optional<bool> JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle);
 PathAnswer GetApolloPath(IPlayerSystem& system, uintptr_t playerHandle);

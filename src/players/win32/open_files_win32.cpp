@@ -2,8 +2,11 @@
 
 #include <winternl.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -21,6 +24,8 @@ constexpr ULONG kSystemProcessInformation = 5;
 constexpr ULONG kSystemHandleInformation = 16;
 constexpr ULONG kSystemExtendedHandleInformation = 64;
 constexpr ULONG kObjectTypeInformation = 2;
+constexpr ULONG kFileStandardInformation = 5;
+constexpr ULONG kFileInternalInformation = 6;
 constexpr LONG kStatusInfoLengthMismatch = LONG(0xC0000004);
 constexpr size_t kProcessListBytes = 300000;
 constexpr size_t kHandleListBytes = 256u << 10;
@@ -32,6 +37,7 @@ constexpr PointerWidth kOwnPointerWidth = sizeof(void*) == 8 ? PointerWidth::Bit
 
 using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
 using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+using NtQueryInformationFileFn = LONG(WINAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, ULONG);
 using GetMappedFileNameWFn = DWORD(WINAPI*)(HANDLE, void*, wchar_t*, DWORD);
 
 template <typename Fn>
@@ -62,10 +68,14 @@ bool IsFileObject(HANDLE h) {
   return std::wstring_view(name->Buffer, name->Length / sizeof(wchar_t)) == L"File";
 }
 
+// Names learnt by mapping a file, counted for tests and the benchmark.
+std::atomic<uint64_t> gMappingsMade{0};
+
 // The name of the file behind a disk-file handle, read through a one-byte
 // read-only view; empty when it cannot be mapped (empty files, handles
 // without read access) or named.
 std::u16string MappedFileName(HANDLE file) {
+  ++gMappingsMade;
   UniqueKernelHandle mapping(::CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 1, nullptr));
   if (!mapping) return {};
   UniqueView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 1));
@@ -76,10 +86,37 @@ std::u16string MappedFileName(HANDLE file) {
   return std::u16string(U(name), length > kMappedNameChars ? 0 : length);
 }
 
-void RecordIfMediaFile(std::vector<OpenFileEntry>& found, DWORD handleValue, HANDLE file) {
-  if (found.size() >= kMaxOpenFileEntries) return;
-  std::u16string name = MappedFileName(file);
-  if (HasMediaExtension(name)) found.push_back({handleValue, std::move(name)});
+// What the file system tells of a disk file without waiting on it (disk
+// files only: a query would wait behind a pending synchronous read on a pipe).
+template <typename Info>
+std::optional<Info> QueryFileInformation(HANDLE file, ULONG infoClass) {
+  static const NtQueryInformationFileFn query = NtdllEntry<NtQueryInformationFileFn>("NtQueryInformationFile");
+  if (!query) return std::nullopt;
+  IO_STATUS_BLOCK status{};
+  alignas(8) Info info{};  // the system refuses a misaligned buffer (a 32-bit stack is 4-aligned)
+  if (query(file, &status, &info, sizeof info, infoClass) < 0) return std::nullopt;
+  return info;
+}
+
+// The file's number on its volume (the NTFS file index, an inode under Wine).
+std::optional<uint64_t> FileIdOf(HANDLE file) {
+  const auto id = QueryFileInformation<uint64_t>(file, kFileInternalInformation);
+  if (!id || *id == 0) return std::nullopt;
+  return id;
+}
+
+// The end-of-file position.
+std::optional<uint64_t> FileSizeOf(HANDLE file) {
+  struct FileStandardInformation {  // FILE_STANDARD_INFORMATION
+    int64_t AllocationSize;
+    int64_t EndOfFile;
+    ULONG NumberOfLinks;
+    BOOLEAN DeletePending;
+    BOOLEAN Directory;
+  };
+  const auto info = QueryFileInformation<FileStandardInformation>(file, kFileStandardInformation);
+  if (!info) return std::nullopt;
+  return uint64_t(info->EndOfFile);
 }
 
 // The system information of one class, in a buffer grown until it fits.
@@ -102,10 +139,11 @@ std::optional<std::vector<uint8_t>> QuerySystemInformation(ULONG infoClass, size
   return std::nullopt;
 }
 
-// Handle value -> object type number of every handle the process holds, from
-// the system's handle list; nothing when that list cannot be had. It lets the
-// scan skip the many handles that are not files without touching them.
-std::optional<std::unordered_map<DWORD, uint16_t>> ProcessHandleTypes(DWORD processId) {
+// The process's handles from the system's handle list (handle value ->
+// entry); nothing when that list cannot be had. It gives the walk its bound
+// and lets the scan skip the many handles that are not files without
+// touching them.
+std::optional<std::unordered_map<DWORD, SystemHandleEntry>> ProcessHandles(DWORD processId) {
   std::vector<SystemHandleEntry> handles;
   if (auto list = QuerySystemInformation(kSystemExtendedHandleInformation, kHandleListBytes))
     handles = HandlesOfProcessExtended(ByteSpan(list->data(), list->size()), processId, kOwnPointerWidth);
@@ -114,9 +152,64 @@ std::optional<std::unordered_map<DWORD, uint16_t>> ProcessHandleTypes(DWORD proc
       handles = HandlesOfProcessBasic(ByteSpan(basic->data(), basic->size()), processId, kOwnPointerWidth);
   // A running process always holds handles: an empty answer is not to be trusted.
   if (handles.empty()) return std::nullopt;
-  std::unordered_map<DWORD, uint16_t> types;
-  for (const auto& h : handles) types.emplace(h.HandleValue, h.TypeIndex);
-  return types;
+  std::unordered_map<DWORD, SystemHandleEntry> byValue;
+  for (const auto& h : handles) byValue.emplace(h.HandleValue, h);
+  return byValue;
+}
+
+// What the last scan learnt about the player's files. Scans run one after
+// the other on the scan lane's thread, but one that was given up may still be
+// running when the next starts: each scan takes the handles out and puts
+// them back when done.
+struct KnownFileStore {
+  std::mutex mutex;
+  KnownFileHandles handles;
+};
+
+KnownFileStore& KnownFiles() {
+  static KnownFileStore store;
+  return store;
+}
+
+KnownFileHandles TakeKnownFiles() {
+  KnownFileStore& store = KnownFiles();
+  std::lock_guard lock(store.mutex);
+  return std::exchange(store.handles, KnownFileHandles{});
+}
+
+void PutBackKnownFiles(KnownFileHandles handles) {
+  KnownFileStore& store = KnownFiles();
+  std::lock_guard lock(store.mutex);
+  store.handles = std::move(handles);
+}
+
+// Looks at one disk-file handle (copy, duplicated from the player's handle
+// value h): its name comes from the last scan when that saw the same file
+// under the same handle, else from mapping the file.
+void LookAtDiskFile(KnownFileHandles& known, std::vector<OpenFileEntry>& found, DWORD h, uint64_t object,
+                    HANDLE copy) {
+  const std::optional<uint64_t> fileId = FileIdOf(copy);
+  if (fileId) {
+    const KnownFileHandle* seen = known.Find(h, object, *fileId);
+    if (seen && (!seen->UnmappedSize || FileSizeOf(copy) == seen->UnmappedSize)) {
+      if (!seen->MediaPath.empty()) found.push_back({h, seen->MediaPath});
+      known.Remember(*seen);
+      return;
+    }
+  }
+  std::u16string name = MappedFileName(copy);
+  const bool media = HasMediaExtension(name);
+  if (fileId) {
+    KnownFileHandle entry{h, object, *fileId, media ? name : std::u16string(), std::nullopt};
+    if (name.empty()) {
+      // A directory, or an empty file that may be written to: tried again
+      // once its size changes.
+      entry.UnmappedSize = FileSizeOf(copy);
+      if (!entry.UnmappedSize) return;
+    }
+    known.Remember(std::move(entry));
+  }
+  if (media) found.push_back({h, std::move(name)});
 }
 
 // One scan of the player's handles, in handle order.
@@ -126,36 +219,48 @@ std::vector<OpenFileEntry> ScanProcessHandles(DWORD processId) {
   // Without the process every duplication would fail until the limit runs
   // out: nothing to find.
   if (!process) return found;
-  const auto handleTypes = ProcessHandleTypes(processId);
-  std::unordered_map<uint16_t, bool> typeIsFile;  // learnt from the first handle of each type
-  HandleValueWalk walk(GetProcessHandleCount(processId));
+  KnownFileHandles known = TakeKnownFiles();
+  known.BeginScan(processId);
+  const auto handles = ProcessHandles(processId);
+  // Object type number -> whether it is "File", learnt from the first handle
+  // of each type. Learnt anew by every scan: a handle may be replaced
+  // between the list and its duplication, and a wrong lesson must not last.
+  std::unordered_map<uint16_t, bool> typeIsFiles;
+  // The handle list gives the count; the process list (much larger) only
+  // when there is no handle list.
+  HandleValueWalk walk(handles ? uint32_t(handles->size()) : GetProcessHandleCount(processId));
   do {
     const DWORD h = walk.Value();
-    std::optional<uint16_t> type;
-    bool skip = false;
-    if (handleTypes) {
-      const auto listed = handleTypes->find(h);
-      if (listed != handleTypes->end()) {
-        type = listed->second;
-        const auto known = typeIsFile.find(*type);
-        skip = known != typeIsFile.end() && !known->second;
-      }
+    const SystemHandleEntry* listed = nullptr;
+    if (handles) {
+      const auto it = handles->find(h);
+      if (it != handles->end()) listed = &it->second;
+    }
+    std::optional<bool> typeIsFile;
+    if (listed) {
+      const auto learnt = typeIsFiles.find(listed->TypeIndex);
+      if (learnt != typeIsFiles.end()) typeIsFile = learnt->second;
     }
     HANDLE copy = nullptr;
-    if (skip) {
+    if (typeIsFile == false) {
       // a handle of a type that is not "File": nothing to do
-    } else if ((handleTypes && !type) ||
+    } else if ((handles && !listed) ||
                !::DuplicateHandle(process.get(), reinterpret_cast<HANDLE>(uintptr_t(h)), ::GetCurrentProcess(),
                                   &copy, GENERIC_READ, FALSE, 0)) {
       // Not a handle of the process (the list says so, or duplication failed).
       if (!walk.NotAHandle()) break;
     } else {
       UniqueKernelHandle owned(copy);
-      const bool isFile = IsFileObject(copy);
-      if (type) typeIsFile.emplace(*type, isFile);
-      if (isFile && ::GetFileType(copy) == FILE_TYPE_DISK) RecordIfMediaFile(found, h, copy);
+      const bool isFile = typeIsFile ? *typeIsFile : IsFileObject(copy);
+      if (listed) typeIsFiles.emplace(listed->TypeIndex, isFile);
+      if (isFile && ::GetFileType(copy) == FILE_TYPE_DISK)
+        LookAtDiskFile(known, found, h, listed ? listed->Object : 0, copy);
+      // Further media files would be ignored: the rest of the walk can find nothing.
+      if (found.size() >= kMaxOpenFileEntries) break;
     }
   } while (walk.Next());
+  known.EndScan();
+  PutBackKnownFiles(std::move(known));
   return found;
 }
 
@@ -196,6 +301,8 @@ PathAnswer FindOpenMediaFile(HWND window) {
     return u"";
   }
 }
+
+uint64_t OpenFileMappingsMade() { return gMappingsMade.load(); }
 
 IOpenFileRoutes& Win32OpenFileRoutes() {
   static OpenFileRoutes routes;

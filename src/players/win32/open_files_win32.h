@@ -20,8 +20,14 @@ IOpenFileRoutes& Win32OpenFileRoutes();
 PathAnswer FindOpenMediaFile(HWND window);
 
 // Handle count of a process from the system's process list; 0 when it is not
-// listed.
+// listed. A scan takes the count from the handle list and asks for this (a
+// far larger list) only when it cannot have that one.
 uint32_t GetProcessHandleCount(DWORD processId);
+
+// How many times a scan has mapped a file to learn its name, since load; a
+// handle that still holds the file it held at the last scan is not mapped
+// again.
+uint64_t OpenFileMappingsMade();
 
 // A scan that has not finished by then is given up for this cycle.
 constexpr DWORD kOpenFileScanTimeoutMs = 3000;

@@ -180,11 +180,16 @@ void Put32(std::vector<uint8_t>& b, size_t off, uint32_t v) {
 struct Handle {
   uint32_t pid, value;
   uint16_t type;
+  uint64_t object = 0;
 };
+void PutPointer(std::vector<uint8_t>& b, size_t off, uint64_t v, PointerWidth w) {
+  Put32(b, off, uint32_t(v));
+  if (w == PointerWidth::Bits64) Put32(b, off + 4, uint32_t(v >> 32));
+}
 // Extended list. 32-bit: count @0, reserved @4, then 28-byte entries with the
-// process id @4, handle value @8 and type index @18. 64-bit: count @0,
-// reserved @8, then 40-byte entries with the process id @8, handle value @16
-// and type index @30.
+// object address @0, process id @4, handle value @8 and type index @18.
+// 64-bit: count @0, reserved @8, then 40-byte entries with the object address
+// @0, process id @8, handle value @16 and type index @30.
 std::vector<uint8_t> ExtendedList(PointerWidth w, std::initializer_list<Handle> hs, uint32_t claimedCount) {
   const bool wide = w == PointerWidth::Bits64;
   const size_t header = wide ? 16 : 8, entry = wide ? 40 : 28;
@@ -193,6 +198,7 @@ std::vector<uint8_t> ExtendedList(PointerWidth w, std::initializer_list<Handle> 
   Put32(b, 4, 0);
   size_t at = header;
   for (const auto& h : hs) {
+    PutPointer(b, at, h.object, w);
     Put32(b, at + (wide ? 8 : 4), h.pid);
     Put32(b, at + (wide ? 16 : 8), h.value);
     Put16(b, at + (wide ? 30 : 18), h.type);
@@ -206,7 +212,7 @@ std::vector<uint8_t> ExtendedList(PointerWidth w, std::initializer_list<Handle> 
 }
 // Basic list. 32-bit: count @0, then 16-byte entries; 64-bit: count @0, the
 // entries from 8 on, 24 bytes each. Both with a 16-bit process id @0, an
-// 8-bit type index @4 and a 16-bit handle value @6.
+// 8-bit type index @4, a 16-bit handle value @6 and the object address @8.
 std::vector<uint8_t> BasicList(PointerWidth w, std::initializer_list<Handle> hs) {
   const bool wide = w == PointerWidth::Bits64;
   const size_t header = wide ? 8 : 4, entry = wide ? 24 : 16;
@@ -217,6 +223,7 @@ std::vector<uint8_t> BasicList(PointerWidth w, std::initializer_list<Handle> hs)
     Put16(b, at, uint16_t(h.pid));
     b[at + 4] = uint8_t(h.type);
     Put16(b, at + 6, uint16_t(h.value));
+    PutPointer(b, at + 8, h.object, w);
     at += entry;
   }
   return b;
@@ -225,13 +232,17 @@ std::vector<uint8_t> BasicList(PointerWidth w, std::initializer_list<Handle> hs)
 
 TEST(SystemHandleList, ExtendedEntriesOfOneProcess) {
   for (const PointerWidth w : kWidths) {
-    const auto list = ExtendedList(w, {{7, 4, 30}, {1234, 4, 37}, {1234, 0x1F0, 40}, {70000, 8, 37}}, 4);
+    const uint64_t object = w == PointerWidth::Bits64 ? 0xFFFF'A00F'1234'5670u : 0x8123'4560u;
+    const auto list =
+        ExtendedList(w, {{7, 4, 30}, {1234, 4, 37, object}, {1234, 0x1F0, 40}, {70000, 8, 37}}, 4);
     const auto mine = HandlesOfProcessExtended(list, 1234, w);
     ASSERT_EQ(mine.size(), 2u) << Name(w);
     EXPECT_EQ(mine[0].HandleValue, 4u);
     EXPECT_EQ(mine[0].TypeIndex, 37);
+    EXPECT_EQ(mine[0].Object, object) << Name(w);
     EXPECT_EQ(mine[1].HandleValue, 0x1F0u);
     EXPECT_EQ(mine[1].TypeIndex, 40);
+    EXPECT_EQ(mine[1].Object, 0u);  // hidden by the system
     EXPECT_EQ(HandlesOfProcessExtended(list, 70000, w).size(), 1u) << Name(w);  // 32-bit process ids
   }
 }
@@ -248,11 +259,12 @@ TEST(SystemHandleList, ACountBeyondTheBufferIsCut) {
 
 TEST(SystemHandleList, BasicEntriesHaveSixteenBitProcessIds) {
   for (const PointerWidth w : kWidths) {
-    const auto list = BasicList(w, {{1234, 4, 28}, {99, 8, 28}, {1234, 0xFFFC, 12}});
+    const auto list = BasicList(w, {{1234, 4, 28}, {99, 8, 28}, {1234, 0xFFFC, 12, 0x8000'0040u}});
     const auto mine = HandlesOfProcessBasic(list, 1234, w);
     ASSERT_EQ(mine.size(), 2u) << Name(w);
     EXPECT_EQ(mine[1].HandleValue, 0xFFFCu);
     EXPECT_EQ(mine[1].TypeIndex, 12);
+    EXPECT_EQ(mine[1].Object, 0x8000'0040u);
     EXPECT_TRUE(HandlesOfProcessBasic(list, 1234 + 0x10000, w).empty());  // cannot be told apart
   }
 }
@@ -285,4 +297,64 @@ TEST(OpenFiles, HandleWalkGrowsByFourPerMissingValueAndStopsPast8192) {
   // A count whose limit lies past 8192 already stops at the first missing value.
   EXPECT_EQ(WalkedValues(5000, none), std::vector<uint32_t>{4});
   EXPECT_EQ(WalkedValues(5000, gaps).back(), 8u);
+}
+
+namespace {
+constexpr uint64_t kObject = 0xFFFF'A00F'1234'5670u;
+const std::u16string kLog = u"\\Device\\HarddiskVolume1\\Player\\player.log";
+}  // namespace
+
+TEST(KnownFileHandles, AHandleIsTheSameOnlyWithTheSameValueObjectAndFile) {
+  KnownFileHandles known;
+  known.BeginScan(100);
+  known.Remember({0x48, kObject, 7, kA});
+  known.Remember({0x50, 0, 9, u""});  // not a media file, object hidden
+  known.EndScan();
+  known.BeginScan(100);
+  ASSERT_NE(known.Find(0x48, kObject, 7), nullptr);
+  EXPECT_EQ(known.Find(0x48, kObject, 7)->MediaPath, kA);
+  EXPECT_NE(known.Find(0x50, 0, 9), nullptr);
+  EXPECT_EQ(known.Find(0x48, kObject, 8), nullptr);      // the value now holds another file
+  EXPECT_EQ(known.Find(0x48, kObject + 8, 7), nullptr);  // another object under the value
+  EXPECT_EQ(known.Find(0x4C, kObject, 7), nullptr);      // the file under another value
+  EXPECT_EQ(known.Find(0x54, 0, 9), nullptr);
+}
+
+TEST(KnownFileHandles, OnlyTheLastScanOfTheSameProcessCounts) {
+  KnownFileHandles known;
+  known.BeginScan(100);
+  known.Remember({0x48, 0, 7, kA});
+  known.Remember({0x50, 0, 9, kLog});
+  known.EndScan();
+  known.BeginScan(100);  // the file under 0x48 was closed
+  known.Remember({0x50, 0, 9, kLog});
+  known.EndScan();
+  known.BeginScan(100);
+  EXPECT_EQ(known.Find(0x48, 0, 7), nullptr);
+  EXPECT_NE(known.Find(0x50, 0, 9), nullptr);
+  known.EndScan();  // a scan that remembered nothing
+  EXPECT_EQ(known.Size(), 0u);
+
+  known.BeginScan(100);
+  known.Remember({0x50, 0, 9, kLog});
+  known.EndScan();
+  known.BeginScan(200);  // another player: the same value and file number mean nothing
+  EXPECT_EQ(known.Find(0x50, 0, 9), nullptr);
+  known.EndScan();
+  known.BeginScan(100);
+  EXPECT_EQ(known.Find(0x50, 0, 9), nullptr);
+}
+
+TEST(KnownFileHandles, MediaPathsAndHandlesAreCapped) {
+  KnownFileHandles known;
+  known.BeginScan(100);
+  for (uint32_t i = 0; i < 10; ++i) known.Remember({4 + 4 * i, 0, 100 + i, kA});
+  for (uint32_t i = 10; i < 3000; ++i) known.Remember({4 + 4 * i, 0, 100 + i, u""});
+  known.Remember({8, 0, 1, u""});  // out of order: a lookup could not find it
+  known.EndScan();
+  known.BeginScan(100);
+  EXPECT_NE(known.Find(4 + 4 * 7, 0, 107), nullptr);
+  EXPECT_EQ(known.Find(4 + 4 * 8, 0, 108), nullptr);  // a ninth media path is not kept
+  EXPECT_EQ(known.Size(), KnownFileHandles::kMaxKnown);
+  EXPECT_EQ(known.Find(8, 0, 1), nullptr);
 }

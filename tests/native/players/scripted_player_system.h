@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "players/player_routes_set.h"
+#include "players/window_message_players.h"
 
 namespace tunelet::testing {
 
@@ -21,6 +22,9 @@ struct SentPlayerMessage {
 
 class ScriptedPlayerSystem : public IPlayerSystem {
  public:
+  // Window handles start over with every simulated system: nothing that a
+  // route remembered about another one's windows may count.
+  ScriptedPlayerSystem() { ForgetWinampPath(); }
   // A top-level window; title "" means the window has no title.
   uintptr_t AddWindow(std::string cls, std::string title, std::u16string imageName) {
     const uintptr_t h = nextHandle_ += 0x10;
@@ -31,6 +35,7 @@ class ScriptedPlayerSystem : public IPlayerSystem {
   void Answer(uintptr_t w, uint32_t m, uintptr_t wp, intptr_t lp, intptr_t result) { answers_[{w, m, wp, lp}] = result; }
   // A window that never answers in time.
   void Hang(uintptr_t w) { hung_.push_back(w); }
+  void Unhang(uintptr_t w) { std::erase(hung_, w); }
   void SetTitle(uintptr_t w, std::u16string t) { titles_[w] = std::move(t); }
   void SetText(uintptr_t w, std::string t) { texts_[w] = std::move(t); }
   void SetMemory(uintptr_t address, std::string bytes) { memory_[address] = std::move(bytes); }

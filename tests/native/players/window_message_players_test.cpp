@@ -37,6 +37,8 @@ class WindowMessagePlayers : public ::testing::Test {
     Settings().PlayerHandle = player = sys.AddWindow("Winamp v1.x", "", u"winamp.exe");
   }
   void WinampState(intptr_t state) { sys.Answer(player, kWmUser, 0, 104, state); }
+  // Winamp shows another title for another entry; its path is then asked anew.
+  void WinampTitle(std::u16string_view song) { sys.SetTitle(player, std::u16string(song) + u" - Winamp"); }
   void Aimp2State(uintptr_t w, intptr_t state) { sys.Answer(w, kWmUser + 117, 1, 4, state); }
 
   ScriptedPlayerSystem sys;
@@ -125,6 +127,7 @@ TEST_F(WindowMessagePlayers, WinampAddressIsReadAsTheBitnessOfItsProcess) {
   if constexpr (sizeof(intptr_t) == 8) {
     // A 64-bit player's address is taken whole.
     sys.SetProcessPointerWidth(PointerWidth::Bits64);
+    WinampTitle(u"1. 64-bit");
     EXPECT_EQ(GetWinampPath(sys, player), u"");
     sys.Answer(player, kWmUser, 0, 211, intptr_t(0x7FF600001000));
     sys.SetMemory(uintptr_t(0x7FF600001000), std::string("C:\\wide.mp3") + std::string(501, '\0'));
@@ -140,6 +143,7 @@ TEST_F(WindowMessagePlayers, WinampPathGivesUpOnEveryFailure) {
   EXPECT_EQ(GetWinampPath(sys, player), u"");
   sys.SetMemory(0x500000, std::string(512, 'x'));  // no NUL: the whole 512 bytes
   EXPECT_EQ(GetWinampPath(sys, player)->size(), 512u);
+  WinampTitle(u"2. Next");
   sys.Answer(player, kWmUser, 0, 211, 0);  // no address
   EXPECT_EQ(GetWinampPath(sys, player), u"");
   sys.Answer(player, kWmUser, 0, 211, 0x500000);
@@ -159,6 +163,88 @@ TEST_F(WindowMessagePlayers, WinampStateDecidesWhetherAPathIsAsked) {
   EXPECT_EQ(GetWinampPath(sys, player), u"");
   WinampState(1);
   EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+}
+
+namespace {
+// How often the playlist position (125) and the entry's address (211) were asked.
+std::pair<int, int> WinampPathQueries(const ScriptedPlayerSystem& sys) {
+  std::pair<int, int> asked;
+  for (const auto& m : sys.sent)
+    if (m.message == kWmUser) {
+      asked.first += m.lParam == 125;
+      asked.second += m.lParam == 211;
+    }
+  return asked;
+}
+}  // namespace
+
+TEST_F(WindowMessagePlayers, WinampPathIsAskedAgainOnlyWhenStateTitleOrWindowChange) {
+  const std::pair<int, int> once{1, 1};
+  WinampState(1);
+  WinampTitle(u"1. A - Song");
+  sys.Answer(player, kWmUser, 0, 211, 0x500000);
+  sys.SetMemory(0x500000, std::string("C:\\a.mp3") + std::string(504, '\0'));
+  for (int poll = 0; poll < 3; ++poll) EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+  EXPECT_EQ(WinampPathQueries(sys), once);
+  EXPECT_EQ(std::count(sys.sent.begin(), sys.sent.end(), SentPlayerMessage{player, kWmUser, 0, 104}), 3);
+
+  sys.sent.clear();
+  WinampTitle(u"2. B - Song");  // the next entry
+  sys.SetMemory(0x500000, std::string("C:\\b.mp3") + std::string(504, '\0'));
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(WinampPathQueries(sys), once);
+
+  sys.sent.clear();
+  WinampState(3);  // paused: still the same track, but asked again
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(WinampPathQueries(sys), once);
+
+  sys.sent.clear();  // another Winamp window with the same state and title
+  const uintptr_t other = sys.AddWindow("Winamp v1.x", "", u"winamp.exe");
+  sys.Answer(other, kWmUser, 0, 104, 3);
+  sys.SetTitle(other, u"2. B - Song - Winamp");
+  sys.Answer(other, kWmUser, 0, 211, 0x600000);
+  sys.SetMemory(0x600000, std::string("C:\\other.mp3") + std::string(500, '\0'));
+  EXPECT_EQ(GetWinampPath(sys, other), u"C:\\other.mp3");
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(WinampPathQueries(sys), std::make_pair(2, 2));
+
+  sys.sent.clear();  // a window without a title says nothing about its entry
+  sys.SetTitle(player, u"");
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\b.mp3");
+  EXPECT_EQ(WinampPathQueries(sys), std::make_pair(2, 2));
+}
+
+TEST_F(WindowMessagePlayers, WinampForgetsItsPathWhenItStopsHangsOrFails) {
+  WinampState(1);
+  WinampTitle(u"1. A - Song");
+  sys.Answer(player, kWmUser, 0, 211, 0x500000);
+  sys.SetMemory(0x500000, std::string("C:\\a.mp3") + std::string(504, '\0'));
+  ASSERT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+
+  WinampState(0);  // stopped: nothing plays, and the entry may be another one at the next start
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+  WinampState(1);
+  sys.sent.clear();
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+  EXPECT_EQ(WinampPathQueries(sys), std::make_pair(1, 1));
+
+  sys.Hang(player);  // no answer stays no answer, not the path remembered
+  EXPECT_EQ(GetWinampPath(sys, player), std::nullopt);
+  sys.Unhang(player);
+  sys.sent.clear();
+  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+  EXPECT_EQ(WinampPathQueries(sys), std::make_pair(1, 1));
+
+  sys.Answer(player, kWmUser, 0, 211, 0);  // a failed answer is not remembered either
+  WinampTitle(u"2. B - Song");
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+  sys.sent.clear();
+  EXPECT_EQ(GetWinampPath(sys, player), u"");
+  EXPECT_EQ(WinampPathQueries(sys), std::make_pair(1, 1));
 }
 
 TEST_F(WindowMessagePlayers, WinampStreamMakesANewTrackOnlyWhenTheTitleChanges) {

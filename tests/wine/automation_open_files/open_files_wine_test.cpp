@@ -32,6 +32,14 @@ class OpenFileDiscovery : public ::testing::Test {
     ASSERT_NE(player_.Run("open-file " + key + " \"" + test::Utf8(path) + "\""), INTPTR_MIN);
   }
   void Close(const std::string& key) { ASSERT_EQ(player_.Run("close-file " + key), 0); }
+  // Writes at the end of a file that the player holds open.
+  static bool AppendWhileHeld(const std::wstring& path, std::string_view bytes) {
+    win32::UniqueFile f(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    0, nullptr));
+    DWORD written = 0;
+    return f && WriteFile(f.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+  }
 
   test::TempFolder dir_{L"open_files"};
   FakePlayerProcess player_{L"open-files-player"};
@@ -74,6 +82,9 @@ TEST_F(OpenFileDiscovery, OtherHandlesAndFilesAreSkipped) {
   EXPECT_EQ(Scan(), u"");
   Open("s", song);
   EXPECT_TRUE(EqualsIgnoreCase(Scan(), U16(song)));
+  // The empty file is written to while the player holds it: now it can be named.
+  ASSERT_TRUE(AppendWhileHeld(empty, "ID3"));
+  EXPECT_TRUE(EqualsIgnoreCase(Scan(), U16(empty)));
 }
 
 TEST_F(OpenFileDiscovery, OnlyEightFilesAreKeptPerScan) {
@@ -83,6 +94,29 @@ TEST_F(OpenFileDiscovery, OnlyEightFilesAreKeptPerScan) {
   }
   EXPECT_TRUE(EqualsIgnoreCase(Scan(), U16(dir_.Path(L"t0.mp3"))));
   EXPECT_EQ(OpenFiles().PreviousScan.size(), kMaxOpenFileEntries);
+}
+
+TEST_F(OpenFileDiscovery, OnlyHandlesNotSeenAtTheLastScanAreMapped) {
+  const auto a = dir_.File(L"a.mp3", "ID3"), b = dir_.File(L"b.ogg", "OggS"), c = dir_.File(L"c.flac", "fLaC");
+  Open("a", a);
+  EXPECT_TRUE(EqualsIgnoreCase(Scan(), U16(a)));
+  const uint64_t mapped = win32::OpenFileMappingsMade();
+  EXPECT_TRUE(EqualsIgnoreCase(Scan(), U16(a)));
+  EXPECT_EQ(win32::OpenFileMappingsMade(), mapped);  // the process is unchanged
+
+  Open("b", b);  // opened between two scans
+  EXPECT_TRUE(EqualsIgnoreCase(Scan(), U16(b)));
+  EXPECT_EQ(win32::OpenFileMappingsMade(), mapped + 1);
+
+  // The player closes b and opens c, which gets b's handle value at once.
+  const intptr_t bHandle = player_.Run("close-file b\nopen-file b \"" + test::Utf8(c) + "\"");
+  ASSERT_EQ(player_.LogLines("open-file b ").size(), 2u);
+  ASSERT_EQ(player_.LogLines("open-file b ")[0], player_.LogLines("open-file b ")[1]);  // the value is reused
+  ASSERT_NE(bHandle, INTPTR_MIN);
+  EXPECT_TRUE(EqualsIgnoreCase(Scan(), U16(c)));
+  Close("a");
+  Close("b");
+  EXPECT_EQ(Scan(), u"");
 }
 
 TEST_F(OpenFileDiscovery, HandleCountComesFromTheProcessList) {

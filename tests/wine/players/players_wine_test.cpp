@@ -153,11 +153,12 @@ TEST_F(PlayersUnderWine, WinampPathIsReadFromItsMemory) {
   EXPECT_EQ(Poll(), u"C:\\Music\\Artist - Song.mp3");
   EXPECT_EQ(winamp.Messages(), (std::vector<std::string>{Msg("main", 1024, 0, 104), Msg("main", 1024, 0, 125),
                                                          Msg("main", 1024, 2, 211)}));
-  // Another entry becomes current.
-  ASSERT_NE(winamp.Run("playlist 5 C:\\Music\\next.mp3\nanswer main 1024 0 125 5"), FakePlayer::kFailed);
+  // Another entry becomes current, and Winamp shows its title.
+  ASSERT_NE(winamp.Run("playlist 5 C:\\Music\\next.mp3\nanswer main 1024 0 125 5\ntitle main \"6. next - Winamp\""),
+            FakePlayer::kFailed);
   EXPECT_EQ(Poll(), u"C:\\Music\\next.mp3");
   // An entry whose address is 0 gives nothing.
-  ASSERT_EQ(winamp.Run("answer main 1024 0 125 9"), 0);
+  ASSERT_EQ(winamp.Run("answer main 1024 0 125 9\ntitle main \"10. gone - Winamp\""), 0);
   EXPECT_EQ(Poll(), u"");
 }
 

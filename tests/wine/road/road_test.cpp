@@ -319,6 +319,7 @@ TEST_F(Road, WinampRadioSongsComeFromTheWindowTitleThenAFileFromThePlaylist) {
   host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
   host_.ClearLogs();
   ASSERT_NE(player_->Run("playlist 1 \"" + Utf8(track) + "\"\nanswer main 1024 0 125 1"), FakePlayer::kFailed);
+  ASSERT_NO_FATAL_FAILURE(SetWinampTitle(L"2. Исполнитель - Песня - Winamp"));
   const XStatus file{kCoffee.picture, L"Слушаю:", L"Исполнитель \"Песня\""};
   ASSERT_TRUE(PumpUntilShown(file)) << ShownText();
   EXPECT_EQ(Codes(), (std::vector<int32_t>{kGet, kSet, kSet}));
