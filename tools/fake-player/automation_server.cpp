@@ -16,6 +16,11 @@
 // argument is keyed by the argument: "Playback.FormatTitle([%title%])".
 // Log lines: "automation <player> create", "automation <player> get <member>",
 // "automation <player> call <member>[ <argument>]" (Booleans as true/false).
+// Name lookups log "automation-ids <player> <name>" (a prefix of their own,
+// so that the call lines above read as before).
+// Objects handed out before automation-stop, or before the serving that
+// followed it, are gone as a quit player's are: their calls fail with
+// RPC_E_DISCONNECTED and are not logged.
 #include <objbase.h>
 #include <oleauto.h>
 
@@ -68,6 +73,7 @@ struct PlayerState {
   std::set<std::string> failing;
   DWORD cookie = 0;
   bool serving = false;
+  unsigned generation = 0;  // counts the times serving started
 };
 
 std::mutex gMutex;
@@ -112,7 +118,10 @@ HRESULT FailWithException(EXCEPINFO* exception) {
 // sub-object ("CurrentTrack.").
 class ScriptedObject final : public IDispatch {
  public:
-  ScriptedObject(std::string player, std::string prefix) : player_(std::move(player)), prefix_(std::move(prefix)) {}
+  ScriptedObject(std::string player, std::string prefix) : player_(std::move(player)), prefix_(std::move(prefix)) {
+    std::lock_guard lock(gMutex);
+    generation_ = gPlayers[player_].generation;
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
@@ -132,15 +141,20 @@ class ScriptedObject final : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
-    return S_OK;
+    return Disconnected() ? RPC_E_DISCONNECTED : S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    for (UINT i = 0; i < count; ++i) ids[i] = IdOfName(names[i]);
+    if (Disconnected()) return RPC_E_DISCONNECTED;
+    for (UINT i = 0; i < count; ++i) {
+      LogLine("automation-ids " + player_ + " " + Narrow(names[i]));
+      ids[i] = IdOfName(names[i]);
+    }
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* exception, UINT*) override {
+    if (Disconnected()) return RPC_E_DISCONNECTED;
     const std::string name = NameOfId(id);
     const std::string member = prefix_ + name;
     const bool isCall = (flags & DISPATCH_METHOD) != 0;
@@ -189,9 +203,16 @@ class ScriptedObject final : public IDispatch {
   }
 
  private:
+  bool Disconnected() {
+    std::lock_guard lock(gMutex);
+    const PlayerState& state = gPlayers[player_];
+    return !state.serving || state.generation != generation_;
+  }
+
   std::atomic<ULONG> refs_{1};
   std::string player_;
   std::string prefix_;
+  unsigned generation_ = 0;
 };
 
 class ApplicationFactory final : public IClassFactory {
@@ -302,6 +323,7 @@ intptr_t Serve(const Command& c) {
     PlayerState& state = gPlayers[m->key];
     for (const auto& o : m->subObjects) state.objects.insert(o);  // also brings cleared ones back
     if (state.serving) return 0;
+    ++state.generation;
   }
   HRESULT hr = E_FAIL;
   DWORD cookie = 0;

@@ -12,6 +12,7 @@
 #include "model/settings.h"
 #include "fake_player_client.h"
 #include "platform/wait_budget.h"
+#include "players/win32/automation_win32.h"
 #include "players/win32/dll_player_access.h"
 
 using namespace tunelet;
@@ -47,6 +48,28 @@ void Measure(const char* what, int ticks) {
   std::printf("%-34s mean %8.2f ms, longest %8.2f ms (%d ticks)\n", what, total / ticks, longest, ticks);
 }
 
+// The iTunes route alone, as the poll and the MP4 reader use it: the path,
+// then the bit rate of the track it names.
+void MeasureItunesQuery(int queries) {
+  IAutomationRoutes& routes = win32::Win32AutomationRoutes();
+  LARGE_INTEGER f, a, b;
+  QueryPerformanceFrequency(&f);
+  double pathTotal = 0, bothTotal = 0, longest = 0;
+  for (int i = 0; i < queries; ++i) {
+    QueryPerformanceCounter(&a);
+    const auto path = routes.GetItunesPath();
+    QueryPerformanceCounter(&b);
+    pathTotal += Ms(a, b, f);
+    const int32_t kbps = routes.GetItunesInfo(21);
+    QueryPerformanceCounter(&b);
+    bothTotal += Ms(a, b, f);
+    longest = std::max(longest, Ms(a, b, f));
+    if (!path || path->empty() || kbps <= 0) std::printf("iTunes query %d gave nothing\n", i);
+  }
+  std::printf("%-34s path %8.2f ms, path + bit rate %8.2f ms, longest %8.2f ms (%d queries)\n",
+              "iTunes route:", pathTotal / queries, bothTotal / queries, longest, queries);
+}
+
 }  // namespace
 
 int main() {
@@ -72,6 +95,8 @@ int main() {
     itunes.Run("window main iTunes iTunes\nautomation-serve itunes\nautomation-int itunes PlayerState 1\n"
                "automation-text itunes CurrentTrack.Location \"" + file + "\"");
     Measure("iTunes answering:", 20);
+    itunes.Run("automation-int itunes CurrentTrack.BitRate 256");
+    MeasureItunesQuery(50);
     itunes.Run("automation-hang");
     Measure("iTunes automation hung:", 5);
     itunes.Run("automation-unhang\nautomation-stop itunes");
