@@ -118,10 +118,9 @@ HRESULT FailWithException(EXCEPINFO* exception) {
 // sub-object ("CurrentTrack.").
 class ScriptedObject final : public IDispatch {
  public:
-  ScriptedObject(std::string player, std::string prefix) : player_(std::move(player)), prefix_(std::move(prefix)) {
-    std::lock_guard lock(gMutex);
-    generation_ = gPlayers[player_].generation;
-  }
+  // generation: that of the serving the object is handed out in.
+  ScriptedObject(std::string player, std::string prefix, unsigned generation)
+      : player_(std::move(player)), prefix_(std::move(prefix)), generation_(generation) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
@@ -186,7 +185,7 @@ class ScriptedObject final : public IDispatch {
     if (state.objects.count(member)) {
       if (result) {
         result->vt = VT_DISPATCH;
-        result->pdispVal = new ScriptedObject(player_, member + ".");
+        result->pdispVal = new ScriptedObject(player_, member + ".", generation_);
       }
       return S_OK;
     }
@@ -212,12 +211,12 @@ class ScriptedObject final : public IDispatch {
   std::atomic<ULONG> refs_{1};
   std::string player_;
   std::string prefix_;
-  unsigned generation_ = 0;
+  unsigned generation_;
 };
 
 class ApplicationFactory final : public IClassFactory {
  public:
-  explicit ApplicationFactory(std::string player) : player_(std::move(player)) {}
+  ApplicationFactory(std::string player, unsigned generation) : player_(std::move(player)), generation_(generation) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IClassFactory) {
@@ -237,7 +236,7 @@ class ApplicationFactory final : public IClassFactory {
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
     if (outer) return CLASS_E_NOAGGREGATION;
     LogLine("automation " + player_ + " create");
-    auto* app = new ScriptedObject(player_, "");
+    auto* app = new ScriptedObject(player_, "", generation_);
     const HRESULT hr = app->QueryInterface(riid, out);
     app->Release();
     return hr;
@@ -247,6 +246,7 @@ class ApplicationFactory final : public IClassFactory {
  private:
   std::atomic<ULONG> refs_{1};
   std::string player_;
+  unsigned generation_;
 };
 
 // --- the serving thread: a single-threaded apartment that pumps messages
@@ -318,22 +318,23 @@ bool RegisterProgId(const PlayerObjectModel& m) {
 intptr_t Serve(const Command& c) {
   const PlayerObjectModel* m = FindModel(c.Arg(0));
   if (!m || !RegisterProgId(*m)) return kCommandFailed;
+  unsigned generation = 0;
   {
     std::lock_guard lock(gMutex);
     PlayerState& state = gPlayers[m->key];
     for (const auto& o : m->subObjects) state.objects.insert(o);  // also brings cleared ones back
     if (state.serving) return 0;
-    ++state.generation;
+    generation = ++state.generation;
   }
   HRESULT hr = E_FAIL;
   DWORD cookie = 0;
   RunOnServerThread([&] {
     if (m->runningObject) {
-      auto* app = new ScriptedObject(m->key, "");
+      auto* app = new ScriptedObject(m->key, "", generation);
       hr = RegisterActiveObject(app, m->clsid, ACTIVEOBJECT_STRONG, &cookie);
       app->Release();
     } else {
-      auto* factory = new ApplicationFactory(m->key);
+      auto* factory = new ApplicationFactory(m->key, generation);
       hr = CoRegisterClassObject(m->clsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
       factory->Release();
     }

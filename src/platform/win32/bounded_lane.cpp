@@ -25,6 +25,7 @@ struct BoundedLane::Worker {
   std::shared_ptr<Job> next;       // handed over, not yet taken
   bool leaving = false;            // the lane let go: end once there is no task
   bool ending = false;             // the thread takes no more tasks
+  UniqueKernelHandle thread;       // set once by the lane, when it starts the thread
 };
 
 namespace {
@@ -89,8 +90,8 @@ std::shared_ptr<Worker> StartWorker(BoundedLane::Apartment apartment, const std:
   if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&LaneThread), &self))
     return nullptr;
   auto* param = new std::shared_ptr<Worker>(worker);
-  UniqueKernelHandle thread(::CreateThread(nullptr, 0, LaneThread, param, 0, nullptr));
-  if (!thread) {
+  worker->thread.reset(::CreateThread(nullptr, 0, LaneThread, param, 0, nullptr));
+  if (!worker->thread) {
     delete param;
     ::FreeLibrary(self);
     return nullptr;
@@ -134,22 +135,24 @@ BoundedLane::~BoundedLane() {
   ReleaseThread();
 }
 
-void BoundedLane::ForgetEndedJobs() {
-  std::erase_if(abandoned_, [](const std::shared_ptr<Job>& job) {
-    return ::WaitForSingleObject(job->done.get(), 0) == WAIT_OBJECT_0;
+// A thread given up under a task counts until it has ended: letting go of
+// what it kept calls into the same player.
+void BoundedLane::ForgetEndedThreads() {
+  std::erase_if(abandoned_, [](const std::shared_ptr<Worker>& worker) {
+    return ::WaitForSingleObject(worker->thread.get(), 0) == WAIT_OBJECT_0;
   });
 }
 
 size_t BoundedLane::StuckCount() {
   std::lock_guard lock(state_);
-  ForgetEndedJobs();
+  ForgetEndedThreads();
   return abandoned_.size();
 }
 
-void BoundedLane::ReleaseThread() {
+std::shared_ptr<BoundedLane::Worker> BoundedLane::ReleaseThread() {
   std::lock_guard lock(state_);
   if (worker_) LetGo(*worker_);
-  worker_.reset();
+  return std::move(worker_);
 }
 
 std::shared_ptr<BoundedLane::Worker> BoundedLane::HandOver(const std::shared_ptr<Job>& job) {
@@ -166,11 +169,11 @@ std::shared_ptr<BoundedLane::Worker> BoundedLane::HandOver(const std::shared_ptr
   return worker_;
 }
 
-void BoundedLane::Abandon(const std::shared_ptr<Worker>& worker, std::shared_ptr<Job> job) {
+void BoundedLane::Abandon(const std::shared_ptr<Worker>& worker) {
   LetGo(*worker);
   std::lock_guard lock(state_);
   if (worker_ == worker) worker_.reset();
-  abandoned_.push_back(std::move(job));
+  abandoned_.push_back(worker);
 }
 
 bool BoundedLane::Run(std::function<void()> task, DWORD timeoutMs) {
@@ -197,7 +200,7 @@ bool BoundedLane::RunKeeping(std::function<void(KeptLaneState&)> task, DWORD tim
     const std::shared_ptr<Worker> worker = HandOver(job);
     if (!worker) return false;
     if (::WaitForSingleObject(job->done.get(), timeoutMs) != WAIT_OBJECT_0) {
-      Abandon(worker, std::move(job));
+      Abandon(worker);
       return false;
     }
     return true;
@@ -208,9 +211,22 @@ bool BoundedLane::RunKeeping(std::function<void(KeptLaneState&)> task, DWORD tim
 
 void ReleaseIdleLaneThreads() {
   try {
-    LaneRegistry& registry = Lanes();
-    std::lock_guard lock(registry.mutex);
-    for (BoundedLane* lane : registry.lanes) lane->ReleaseThread();
+    std::vector<std::shared_ptr<Worker>> released;
+    {
+      LaneRegistry& registry = Lanes();
+      std::lock_guard lock(registry.mutex);
+      for (BoundedLane* lane : registry.lanes)
+        if (std::shared_ptr<Worker> worker = lane->ReleaseThread()) released.push_back(std::move(worker));
+    }
+    // An idle thread ends at once unless letting go of what it kept waits
+    // on a player; the library is unmapped with the host's FreeLibrary only
+    // once they all have ended.
+    const DWORD start = ::GetTickCount();
+    for (const std::shared_ptr<Worker>& worker : released) {
+      const DWORD waited = ::GetTickCount() - start;
+      if (waited >= kReleaseWaitBoundMs) break;
+      ::WaitForSingleObject(worker->thread.get(), kReleaseWaitBoundMs - waited);
+    }
   } catch (...) {
   }
 }

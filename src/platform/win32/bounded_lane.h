@@ -37,6 +37,8 @@ DWORD SetLaneIdleTimeout(DWORD ms);
 
 class BoundedLane {
  public:
+  struct Job;
+  struct Worker;
   enum class Apartment { None, MultiThreaded };
   explicit BoundedLane(Apartment apartment, size_t maxAbandoned = kMaxAbandoned);
   ~BoundedLane();
@@ -57,34 +59,33 @@ class BoundedLane {
   // The same, with what the thread kept from its earlier tasks.
   bool RunKeeping(std::function<void(KeptLaneState&)> task, DWORD timeoutMs);
 
-  // Abandoned tasks of this lane that have not ended yet.
+  // Threads of this lane given up under a task that have not ended yet.
   size_t StuckCount();
   // Lets the lane's thread end once it has no task (the next task starts a
-  // new one).
-  void ReleaseThread();
+  // new one); the thread let go of, if there was one.
+  std::shared_ptr<Worker> ReleaseThread();
 
   static constexpr size_t kMaxAbandoned = 2;
 
-  struct Job;
-  struct Worker;
-
  private:
-  void ForgetEndedJobs();
+  void ForgetEndedThreads();
   std::shared_ptr<Worker> HandOver(const std::shared_ptr<Job>& job);
-  void Abandon(const std::shared_ptr<Worker>& worker, std::shared_ptr<Job> job);
+  void Abandon(const std::shared_ptr<Worker>& worker);
 
   Apartment apartment_;
   size_t maxAbandoned_;
   std::timed_mutex turn_;  // one caller's task at a time
   std::mutex state_;       // guards the two below
   std::shared_ptr<Worker> worker_;
-  std::vector<std::shared_ptr<Job>> abandoned_;
+  std::vector<std::shared_ptr<Worker>> abandoned_;  // threads given up under a task
 };
 
 // Lets every lane's thread end once it has no task: the plug-in calls it when
 // it is switched off or its last object goes, so that no idle thread keeps
-// the library mapped.
+// the library mapped. Waits for the threads to end, at most
+// kReleaseWaitBoundMs in all.
 void ReleaseIdleLaneThreads();
+constexpr DWORD kReleaseWaitBoundMs = 250;
 
 // Runs a task that produces a value; nothing on failure or time-out.
 template <typename R>

@@ -55,8 +55,12 @@ TEST(BoundedLane, TasksShareOneThreadUntilItIsReleased) {
   EXPECT_TRUE(lane.Run([] { throw 1; }, kTaskTimeoutMs));  // swallowed: the task ended
   EXPECT_EQ(ThreadOfTask(lane), first);
 
+  // Released, an idle thread has ended when the call returns: the host
+  // unloads the library right after.
+  UniqueKernelHandle thread(::OpenThread(SYNCHRONIZE, FALSE, first));
+  ASSERT_TRUE(thread);
   ReleaseIdleLaneThreads();
-  EXPECT_TRUE(ThreadEnds(first));
+  EXPECT_EQ(::WaitForSingleObject(thread.get(), 0), WAIT_OBJECT_0);
   EXPECT_NE(ThreadOfTask(lane), 0u);  // a new thread serves the next task
 }
 
