@@ -21,10 +21,13 @@ struct BoundedLane::Job {
 struct BoundedLane::Worker {
   BoundedLane::Apartment apartment = BoundedLane::Apartment::None;
   UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-  std::mutex mutex;                // guards the three below
+  std::mutex mutex;                // guards next and ending
   std::shared_ptr<Job> next;       // handed over, not yet taken
-  bool leaving = false;            // the lane let go: end once there is no task
   bool ending = false;             // the thread takes no more tasks
+  // The lane let go: end once there is no task. Set without the lock, so
+  // that a lane destroyed at process exit never waits on a lock a thread
+  // ended by the system may hold; a task handed over first is still taken.
+  std::atomic<bool> leaving{false};
   UniqueKernelHandle thread;       // set once by the lane, when it starts the thread
 };
 
@@ -100,10 +103,7 @@ std::shared_ptr<Worker> StartWorker(BoundedLane::Apartment apartment, const std:
 }
 
 void LetGo(Worker& worker) {
-  {
-    std::lock_guard lock(worker.mutex);
-    worker.leaving = true;
-  }
+  worker.leaving = true;
   ::SetEvent(worker.wake.get());
 }
 
