@@ -224,6 +224,8 @@ std::optional<int32_t> ItunesPlaybackInfo(const ItunesPlayback& playback, int ki
   }
 }
 
+bool IsItunesInfoKind(int kind) { return ItunesPlaybackInfo(ItunesPlayback{}, kind).has_value(); }
+
 ItunesPlayback ReadItunesPlayback(Calls& calls) {
   ItunesPlayback playback;
   if (calls.GetInt(calls.App(), L"", L"PlayerState") != kItunesPlaying) return playback;
@@ -320,9 +322,7 @@ constexpr AutomationPlayer kItunes = AutomationPlayer::Itunes;
 constexpr AutomationPlayer kMediaMonkey = AutomationPlayer::MediaMonkey;
 constexpr AutomationPlayer kFoobar2000 = AutomationPlayer::Foobar2000;
 
-// The reader of a track asks for its bit rate right after the path; an
-// answer this recent is about the same track and saves a visit.
-constexpr DWORD kItunesAnswerFreshMs = 2000;
+std::atomic<DWORD> gItunesAnswerFreshMs{kItunesAnswerFreshMs};
 
 class AutomationRoutes final : public IAutomationRoutes {
  public:
@@ -365,7 +365,7 @@ class AutomationRoutes final : public IAutomationRoutes {
   }
 
   int32_t GetItunesInfo(int kind) override {
-    if (!ItunesPlaybackInfo(ItunesPlayback{}, kind)) return 0;  // not a kind iTunes tells
+    if (!IsItunesInfoKind(kind)) return 0;
     if (std::optional<ItunesPlayback> recent = RecentItunesAnswer())
       return ItunesPlaybackInfo(*recent, kind).value_or(0);
     const std::optional<ItunesPlayback> playback = AskItunes();
@@ -392,7 +392,7 @@ class AutomationRoutes final : public IAutomationRoutes {
 
   std::optional<ItunesPlayback> RecentItunesAnswer() {
     std::lock_guard lock(itunesMutex_);
-    if (!lastItunes_ || ::GetTickCount() - lastItunesAtMs_ > kItunesAnswerFreshMs) return std::nullopt;
+    if (!lastItunes_ || ::GetTickCount() - lastItunesAtMs_ >= gItunesAnswerFreshMs) return std::nullopt;
     return lastItunes_;
   }
 
@@ -404,6 +404,8 @@ class AutomationRoutes final : public IAutomationRoutes {
 }  // namespace
 
 DWORD SetAutomationTimeout(DWORD ms) { return gAutomationTimeoutMs.exchange(ms); }
+
+DWORD SetItunesAnswerFreshness(DWORD ms) { return gItunesAnswerFreshMs.exchange(ms); }
 
 size_t StuckAutomationCalls(AutomationPlayer player) { return AutomationLane(player).StuckCount(); }
 

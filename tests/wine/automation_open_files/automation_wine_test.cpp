@@ -161,6 +161,14 @@ TEST_F(Automation, ItunesReportsOnlyWhilePlaying) {
                           "automation itunes get CurrentTrack.SampleRate",
                           "automation itunes get CurrentTrack.Duration"}));
 
+  // Once the path answer is no longer recent, the numbers are asked anew.
+  const DWORD freshness = win32::SetItunesAnswerFreshness(0);
+  Run("automation-int itunes CurrentTrack.BitRate 320");
+  ASSERT_EQ(player_->Run("log-clear"), 0);
+  EXPECT_EQ(Routes().GetItunesInfo(21), 320);
+  EXPECT_EQ(player_->LogLines("automation itunes get PlayerState").size(), 1u);
+  win32::SetItunesAnswerFreshness(freshness);
+
   for (int paused : {0, 2}) {
     Run("automation-int itunes PlayerState " + std::to_string(paused));
     ASSERT_EQ(player_->Run("log-clear"), 0);
