@@ -16,6 +16,11 @@
 // argument is keyed by the argument: "Playback.FormatTitle([%title%])".
 // Log lines: "automation <player> create", "automation <player> get <member>",
 // "automation <player> call <member>[ <argument>]" (Booleans as true/false).
+// Name lookups log "automation-ids <player> <name>" (a prefix of their own,
+// so that the call lines above read as before).
+// Objects handed out before automation-stop, or before the serving that
+// followed it, are gone as a quit player's are: their calls fail with
+// RPC_E_DISCONNECTED and are not logged.
 #include <objbase.h>
 #include <oleauto.h>
 
@@ -68,6 +73,7 @@ struct PlayerState {
   std::set<std::string> failing;
   DWORD cookie = 0;
   bool serving = false;
+  unsigned generation = 0;  // counts the times serving started
 };
 
 std::mutex gMutex;
@@ -112,7 +118,9 @@ HRESULT FailWithException(EXCEPINFO* exception) {
 // sub-object ("CurrentTrack.").
 class ScriptedObject final : public IDispatch {
  public:
-  ScriptedObject(std::string player, std::string prefix) : player_(std::move(player)), prefix_(std::move(prefix)) {}
+  // generation: that of the serving the object is handed out in.
+  ScriptedObject(std::string player, std::string prefix, unsigned generation)
+      : player_(std::move(player)), prefix_(std::move(prefix)), generation_(generation) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
@@ -132,15 +140,20 @@ class ScriptedObject final : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
-    return S_OK;
+    return Disconnected() ? RPC_E_DISCONNECTED : S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    for (UINT i = 0; i < count; ++i) ids[i] = IdOfName(names[i]);
+    if (Disconnected()) return RPC_E_DISCONNECTED;
+    for (UINT i = 0; i < count; ++i) {
+      LogLine("automation-ids " + player_ + " " + Narrow(names[i]));
+      ids[i] = IdOfName(names[i]);
+    }
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* exception, UINT*) override {
+    if (Disconnected()) return RPC_E_DISCONNECTED;
     const std::string name = NameOfId(id);
     const std::string member = prefix_ + name;
     const bool isCall = (flags & DISPATCH_METHOD) != 0;
@@ -172,7 +185,7 @@ class ScriptedObject final : public IDispatch {
     if (state.objects.count(member)) {
       if (result) {
         result->vt = VT_DISPATCH;
-        result->pdispVal = new ScriptedObject(player_, member + ".");
+        result->pdispVal = new ScriptedObject(player_, member + ".", generation_);
       }
       return S_OK;
     }
@@ -189,14 +202,21 @@ class ScriptedObject final : public IDispatch {
   }
 
  private:
+  bool Disconnected() {
+    std::lock_guard lock(gMutex);
+    const PlayerState& state = gPlayers[player_];
+    return !state.serving || state.generation != generation_;
+  }
+
   std::atomic<ULONG> refs_{1};
   std::string player_;
   std::string prefix_;
+  unsigned generation_;
 };
 
 class ApplicationFactory final : public IClassFactory {
  public:
-  explicit ApplicationFactory(std::string player) : player_(std::move(player)) {}
+  ApplicationFactory(std::string player, unsigned generation) : player_(std::move(player)), generation_(generation) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IClassFactory) {
@@ -216,7 +236,7 @@ class ApplicationFactory final : public IClassFactory {
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
     if (outer) return CLASS_E_NOAGGREGATION;
     LogLine("automation " + player_ + " create");
-    auto* app = new ScriptedObject(player_, "");
+    auto* app = new ScriptedObject(player_, "", generation_);
     const HRESULT hr = app->QueryInterface(riid, out);
     app->Release();
     return hr;
@@ -226,6 +246,7 @@ class ApplicationFactory final : public IClassFactory {
  private:
   std::atomic<ULONG> refs_{1};
   std::string player_;
+  unsigned generation_;
 };
 
 // --- the serving thread: a single-threaded apartment that pumps messages
@@ -297,21 +318,23 @@ bool RegisterProgId(const PlayerObjectModel& m) {
 intptr_t Serve(const Command& c) {
   const PlayerObjectModel* m = FindModel(c.Arg(0));
   if (!m || !RegisterProgId(*m)) return kCommandFailed;
+  unsigned generation = 0;
   {
     std::lock_guard lock(gMutex);
     PlayerState& state = gPlayers[m->key];
     for (const auto& o : m->subObjects) state.objects.insert(o);  // also brings cleared ones back
     if (state.serving) return 0;
+    generation = ++state.generation;
   }
   HRESULT hr = E_FAIL;
   DWORD cookie = 0;
   RunOnServerThread([&] {
     if (m->runningObject) {
-      auto* app = new ScriptedObject(m->key, "");
+      auto* app = new ScriptedObject(m->key, "", generation);
       hr = RegisterActiveObject(app, m->clsid, ACTIVEOBJECT_STRONG, &cookie);
       app->Release();
     } else {
-      auto* factory = new ApplicationFactory(m->key);
+      auto* factory = new ApplicationFactory(m->key, generation);
       hr = CoRegisterClassObject(m->clsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
       factory->Release();
     }

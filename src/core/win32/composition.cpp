@@ -9,6 +9,7 @@
 #include "lang/language_texts.h"
 #include "lang/win32/language_win32.h"
 #include "metadata/player_info_hook.h"
+#include "platform/win32/bounded_lane.h"
 #include "players/win32/dll_player_access.h"
 #include "templates/xstatus_policy.h"
 #include "ui/win32/user_interface_win32.h"
@@ -86,6 +87,7 @@ void PluginObjectDestroyed() {
     Gdiplus::GdiplusShutdown(gGdiplusToken);
     gGdiplusToken = 0;
   }
+  if (gObjects == 0) ReleaseIdleLaneThreads();  // no idle thread keeps the library mapped
 }
 
 }  // namespace tunelet::win32

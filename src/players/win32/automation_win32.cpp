@@ -3,6 +3,10 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -22,25 +26,36 @@ constexpr wchar_t kMediaMonkeyProgId[] = L"SongsDB.SDBApplication";
 constexpr wchar_t kFoobar2000ProgId[] = L"Foobar2000.Application.0.7";
 constexpr int32_t kItunesPlaying = 1;
 
-// --- late-bound calls
+// --- a kept application object
 
-// Invokes a member by name; result may be null. The exception record a
-// failing server fills in is freed here.
-HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args, UINT argCount,
-                     VARIANT* result) {
-  if (!object) return E_POINTER;
-  DISPID id = DISPID_UNKNOWN;
-  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-  if (FAILED(hr)) return hr;
-  DISPPARAMS params{args, nullptr, argCount, 0};
-  EXCEPINFO exception{};
-  UINT argError = 0;
-  hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &argError);
-  ::SysFreeString(exception.bstrSource);
-  ::SysFreeString(exception.bstrDescription);
-  ::SysFreeString(exception.bstrHelpFile);
-  return hr;
+constexpr HRESULT kRpcServerUnavailable = HRESULT(0x800706BA);
+
+// Failures that say the object's server is gone: the process ended, or it
+// withdrew or disconnected its objects. Other failures are answers.
+bool ServerWentAway(HRESULT hr) {
+  return hr == RPC_E_DISCONNECTED || hr == kRpcServerUnavailable || hr == CO_E_OBJNOTCONNECTED ||
+         hr == RPC_E_SERVERFAULT;
+}
+
+// A player's application object, kept on its lane's thread from one call to
+// the next while the player runs, with the dispatch ids learnt from it. The
+// ids are keyed by the member's place ("CurrentTrack.Location"): sub-objects
+// are fetched anew each time, but one place always holds the same kind.
+class KeptApplication final : public LaneThreadState {
+ public:
+  ComPtr<IDispatch> object;
+  std::map<std::wstring, DISPID, std::less<>> ids;
+
+  void Drop() {
+    object.reset();
+    ids.clear();
+  }
+};
+
+KeptApplication& KeptFrom(KeptLaneState& state) {
+  // Each player's lane runs only this module's tasks, which keep nothing else.
+  if (!state) state = std::make_unique<KeptApplication>();
+  return static_cast<KeptApplication&>(*state);
 }
 
 std::optional<std::u16string> AsText(UniqueVariant& value) {
@@ -56,26 +71,110 @@ std::optional<int32_t> AsInt(UniqueVariant& value) {
   return int32_t((*number).lVal);
 }
 
-std::optional<std::u16string> GetText(IDispatch* object, const wchar_t* name) {
-  UniqueVariant value;
-  if (FAILED(InvokeByName(object, name, DISPATCH_PROPERTYGET, nullptr, 0, value.get()))) return std::nullopt;
-  return AsText(value);
-}
+// The late-bound calls of one attempt on the kept object. Notes whether the
+// server went away, which a failing first call on an object kept from an
+// earlier task counts as too; after that every call fails at once.
+class Calls {
+ public:
+  Calls(KeptApplication& app, bool kept) : app_(app), kept_(kept) {}
 
-std::optional<int32_t> GetInt(IDispatch* object, const wchar_t* name) {
-  UniqueVariant value;
-  if (FAILED(InvokeByName(object, name, DISPATCH_PROPERTYGET, nullptr, 0, value.get()))) return std::nullopt;
-  return AsInt(value);
-}
+  IDispatch* App() const { return app_.object.get(); }
+  bool ServerGone() const { return gone_; }
 
-ComPtr<IDispatch> GetChildObject(IDispatch* object, const wchar_t* name) {
-  ComPtr<IDispatch> child;
-  UniqueVariant value;
-  if (FAILED(InvokeByName(object, name, DISPATCH_PROPERTYGET, nullptr, 0, value.get()))) return child;
-  const VARIANT& v = *value;
-  IUnknown* unknown = v.vt == VT_DISPATCH ? v.pdispVal : v.vt == VT_UNKNOWN ? v.punkVal : nullptr;
-  if (unknown) unknown->QueryInterface(IID_IDispatch, child.putVoid());
-  return child;
+  // Invokes the member at place ("Player.CurrentSong" + "Path"); result may
+  // be null. The exception record a failing server fills in is freed here.
+  HRESULT Invoke(IDispatch* object, std::wstring_view place, std::wstring_view name, WORD flags, VARIANT* args,
+                 UINT argCount, VARIANT* result) {
+    if (!object) return E_POINTER;
+    if (gone_) return RPC_E_DISCONNECTED;
+    const HRESULT hr = InvokeOnce(object, place, name, flags, args, argCount, result);
+    if (FAILED(hr) && (ServerWentAway(hr) || (kept_ && firstCall_))) gone_ = true;
+    firstCall_ = false;
+    return hr;
+  }
+
+  std::optional<std::u16string> GetText(IDispatch* object, std::wstring_view place, std::wstring_view name) {
+    UniqueVariant value;
+    if (FAILED(Invoke(object, place, name, DISPATCH_PROPERTYGET, nullptr, 0, value.get()))) return std::nullopt;
+    return AsText(value);
+  }
+
+  std::optional<int32_t> GetInt(IDispatch* object, std::wstring_view place, std::wstring_view name) {
+    UniqueVariant value;
+    if (FAILED(Invoke(object, place, name, DISPATCH_PROPERTYGET, nullptr, 0, value.get()))) return std::nullopt;
+    return AsInt(value);
+  }
+
+  ComPtr<IDispatch> GetChild(IDispatch* object, std::wstring_view place, std::wstring_view name) {
+    ComPtr<IDispatch> child;
+    UniqueVariant value;
+    if (FAILED(Invoke(object, place, name, DISPATCH_PROPERTYGET, nullptr, 0, value.get()))) return child;
+    const VARIANT& v = *value;
+    IUnknown* unknown = v.vt == VT_DISPATCH ? v.pdispVal : v.vt == VT_UNKNOWN ? v.punkVal : nullptr;
+    if (unknown) unknown->QueryInterface(IID_IDispatch, child.putVoid());
+    return child;
+  }
+
+ private:
+  HRESULT IdOf(IDispatch* object, std::wstring_view place, std::wstring_view name, DISPID* id) {
+    std::wstring key(place);
+    key += L'.';
+    key += name;
+    if (auto known = app_.ids.find(key); known != app_.ids.end()) {
+      *id = known->second;
+      return S_OK;
+    }
+    const std::wstring text(name);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(text.c_str())};
+    const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+    if (SUCCEEDED(hr)) app_.ids.emplace(std::move(key), *id);
+    return hr;
+  }
+
+  HRESULT InvokeOnce(IDispatch* object, std::wstring_view place, std::wstring_view name, WORD flags, VARIANT* args,
+                     UINT argCount, VARIANT* result) {
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = IdOf(object, place, name, &id);
+    if (FAILED(hr)) return hr;
+    DISPPARAMS params{args, nullptr, argCount, 0};
+    EXCEPINFO exception{};
+    UINT argError = 0;
+    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &argError);
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrHelpFile);
+    return hr;
+  }
+
+  KeptApplication& app_;
+  bool kept_;
+  bool firstCall_ = true;
+  bool gone_ = false;
+};
+
+using Obtain = ComPtr<IDispatch> (*)();
+
+// Runs body on the kept application object, obtaining one when none is
+// kept (body runs without one when that fails, and answers its nothing).
+// When the server of a kept object has gone away, the object and its ids
+// are dropped and body runs once more on a fresh object (a restarted
+// player). A fresh object whose server goes away is only dropped: the
+// player is leaving, and obtaining another could start it again.
+template <typename R>
+R WithApplication(KeptLaneState& state, Obtain obtain, const std::function<R(Calls&)>& body) {
+  KeptApplication& app = KeptFrom(state);
+  const bool kept = bool(app.object);
+  if (!kept) app.object = obtain();
+  Calls calls(app, kept);
+  R answer = body(calls);
+  if (!calls.ServerGone()) return answer;
+  app.Drop();
+  if (!kept) return answer;
+  app.object = obtain();
+  Calls again(app, false);
+  answer = body(again);
+  if (again.ServerGone()) app.Drop();
+  return answer;
 }
 
 // --- obtaining the objects
@@ -100,61 +199,97 @@ ComPtr<IDispatch> AttachByProgId(const wchar_t* progId) {
   return object;
 }
 
+ComPtr<IDispatch> CreateItunes() { return CreateByProgId(kItunesProgId); }
+ComPtr<IDispatch> CreateMediaMonkey() { return CreateByProgId(kMediaMonkeyProgId); }
+ComPtr<IDispatch> AttachFoobar2000() { return AttachByProgId(kFoobar2000ProgId); }
+
 // --- the players
 
-std::u16string ItunesPath() {
-  ComPtr<IDispatch> app = CreateByProgId(kItunesProgId);
-  if (GetInt(app.get(), L"PlayerState") != kItunesPlaying) return {};
-  ComPtr<IDispatch> track = GetChildObject(app.get(), L"CurrentTrack");
-  return GetText(track.get(), L"Location").value_or(std::u16string());
+// What iTunes tells of the track it plays, all in one visit.
+struct ItunesPlayback {
+  std::u16string path;
+  int32_t bitrate = 0;
+  int32_t sampleRate = 0;
+  int32_t duration = 0;
+};
+
+constexpr int kInfoBitrate = 21, kInfoSampleRate = 22, kInfoDuration = 23;
+
+std::optional<int32_t> ItunesPlaybackInfo(const ItunesPlayback& playback, int kind) {
+  switch (kind) {
+    case kInfoBitrate: return playback.bitrate;
+    case kInfoSampleRate: return playback.sampleRate;
+    case kInfoDuration: return playback.duration;
+    default: return std::nullopt;
+  }
 }
 
-int32_t ItunesInfo(int kind) {
-  const wchar_t* property = kind == 21 ? L"BitRate" : kind == 22 ? L"SampleRate" : kind == 23 ? L"Duration" : nullptr;
-  if (!property) return 0;
-  ComPtr<IDispatch> app = CreateByProgId(kItunesProgId);
-  if (GetInt(app.get(), L"PlayerState") != kItunesPlaying) return 0;
-  ComPtr<IDispatch> track = GetChildObject(app.get(), L"CurrentTrack");
-  return GetInt(track.get(), property).value_or(0);
+bool IsItunesInfoKind(int kind) { return ItunesPlaybackInfo(ItunesPlayback{}, kind).has_value(); }
+
+ItunesPlayback ReadItunesPlayback(Calls& calls) {
+  ItunesPlayback playback;
+  if (calls.GetInt(calls.App(), L"", L"PlayerState") != kItunesPlaying) return playback;
+  ComPtr<IDispatch> track = calls.GetChild(calls.App(), L"", L"CurrentTrack");
+  if (!track) return playback;
+  constexpr std::wstring_view kTrack = L"CurrentTrack";
+  playback.path = calls.GetText(track.get(), kTrack, L"Location").value_or(std::u16string());
+  playback.bitrate = calls.GetInt(track.get(), kTrack, L"BitRate").value_or(0);
+  playback.sampleRate = calls.GetInt(track.get(), kTrack, L"SampleRate").value_or(0);
+  playback.duration = calls.GetInt(track.get(), kTrack, L"Duration").value_or(0);
+  return playback;
 }
 
-std::u16string MediaMonkeyPath() {
-  ComPtr<IDispatch> app = CreateByProgId(kMediaMonkeyProgId);
-  ComPtr<IDispatch> player = GetChildObject(app.get(), L"Player");
-  ComPtr<IDispatch> song = GetChildObject(player.get(), L"CurrentSong");
-  return GetText(song.get(), L"Path").value_or(std::u16string());
+std::u16string MediaMonkeyPath(Calls& calls) {
+  ComPtr<IDispatch> player = calls.GetChild(calls.App(), L"", L"Player");
+  ComPtr<IDispatch> song = calls.GetChild(player.get(), L"Player", L"CurrentSong");
+  return calls.GetText(song.get(), L"Player.CurrentSong", L"Path").value_or(std::u16string());
 }
 
-ComPtr<IDispatch> Foobar2000Playback() {
-  ComPtr<IDispatch> app = AttachByProgId(kFoobar2000ProgId);
-  return GetChildObject(app.get(), L"Playback");
-}
+constexpr std::wstring_view kPlayback = L"Playback";
+
+ComPtr<IDispatch> Foobar2000Playback(Calls& calls) { return calls.GetChild(calls.App(), L"", kPlayback); }
 
 // "Playback"."FormatTitle"(format) as text.
-std::optional<std::u16string> FormatTitle(IDispatch* playback, std::u16string_view format) {
+std::optional<std::u16string> FormatTitle(Calls& calls, IDispatch* playback, std::u16string_view format) {
   UniqueBstr text(::SysAllocStringLen(W(format.data()), UINT(format.size())));
   if (!text) return std::nullopt;
   VARIANT arg;
   arg.vt = VT_BSTR;
   arg.bstrVal = text.get();  // still owned by text
   UniqueVariant result;
-  if (FAILED(InvokeByName(playback, L"FormatTitle", DISPATCH_METHOD | DISPATCH_PROPERTYGET, &arg, 1, result.get())))
+  if (FAILED(calls.Invoke(playback, kPlayback, L"FormatTitle", DISPATCH_METHOD | DISPATCH_PROPERTYGET, &arg, 1,
+                          result.get())))
     return std::nullopt;
   return AsText(result);
 }
 
-void Foobar2000Command(int command) {
+bool Foobar2000Command(Calls& calls, int command) {
   const auto method = Foobar2000MethodFor(command);
-  if (!method) return;
-  ComPtr<IDispatch> playback = Foobar2000Playback();
-  if (!playback) return;
+  if (!method) return false;
+  ComPtr<IDispatch> playback = Foobar2000Playback(calls);
+  if (!playback) return false;
   const std::wstring name(method->Name.begin(), method->Name.end());
   VARIANT arg;
   arg.vt = VT_BOOL;
   arg.boolVal = VARIANT_FALSE;
   UniqueVariant ignored;
-  InvokeByName(playback.get(), name.c_str(), DISPATCH_METHOD, method->PassFalse ? &arg : nullptr,
+  calls.Invoke(playback.get(), kPlayback, name, DISPATCH_METHOD, method->PassFalse ? &arg : nullptr,
                method->PassFalse ? 1 : 0, ignored.get());
+  return true;
+}
+
+// foobar2000 runs while its kept object answers (a call that costs one
+// round trip and nothing in the player), else while it offers a running
+// object to attach to.
+bool Foobar2000Running(KeptLaneState& state) {
+  KeptApplication& app = KeptFrom(state);
+  if (app.object) {
+    UINT count = 0;
+    if (SUCCEEDED(app.object->GetTypeInfoCount(&count))) return true;
+    app.Drop();
+  }
+  app.object = AttachFoobar2000();
+  return bool(app.object);
 }
 
 // One lane per player: a call stuck in one player's object costs that player
@@ -172,43 +307,49 @@ BoundedLane& AutomationLane(AutomationPlayer player) {
   return lanes[size_t(player)];
 }
 
-DWORD gAutomationTimeoutMs = kAutomationTimeoutMs;
+std::atomic<DWORD> gAutomationTimeoutMs{kAutomationTimeoutMs};
 
+// Runs body on the player's kept application object in the player's lane.
 template <typename R>
-std::optional<R> RunAutomation(AutomationPlayer player, std::function<R()> task) {
-  return RunBounded<R>(AutomationLane(player), gAutomationTimeoutMs, std::move(task));
+std::optional<R> RunOnApplication(AutomationPlayer player, Obtain obtain, std::function<R(Calls&)> body) {
+  return RunBoundedKeeping<R>(AutomationLane(player), gAutomationTimeoutMs,
+                              [obtain, body = std::move(body)](KeptLaneState& state) {
+                                return WithApplication<R>(state, obtain, body);
+                              });
 }
 
 constexpr AutomationPlayer kItunes = AutomationPlayer::Itunes;
 constexpr AutomationPlayer kMediaMonkey = AutomationPlayer::MediaMonkey;
 constexpr AutomationPlayer kFoobar2000 = AutomationPlayer::Foobar2000;
 
+std::atomic<DWORD> gItunesAnswerFreshMs{kItunesAnswerFreshMs};
+
 class AutomationRoutes final : public IAutomationRoutes {
  public:
   bool Foobar2000AutomationRunning() override {
-    return RunAutomation<bool>(kFoobar2000, [] { return bool(AttachByProgId(kFoobar2000ProgId)); }).value_or(false);
+    return RunBoundedKeeping<bool>(AutomationLane(kFoobar2000), gAutomationTimeoutMs, Foobar2000Running)
+        .value_or(false);
   }
 
   PathAnswer GetFoobar2000Path() override {
-    return RunAutomation<std::u16string>(kFoobar2000, [] {
-      ComPtr<IDispatch> playback = Foobar2000Playback();
-      return FormatTitle(playback.get(), u"%path%").value_or(std::u16string());
+    return RunOnApplication<std::u16string>(kFoobar2000, AttachFoobar2000, [](Calls& calls) {
+      ComPtr<IDispatch> playback = Foobar2000Playback(calls);
+      return FormatTitle(calls, playback.get(), u"%path%").value_or(std::u16string());
     });
   }
 
   // The read runs on a copy of the track record: a worker that is given up
-  // must not write into the record the host's thread uses.
+  // must not write into the record the caller uses.
   bool ReadFoobar2000Track() override {
     struct Outcome {
       bool isNew = false;
       TrackInfo track;
     };
-    TrackInfo before = Track();
-    auto outcome = RunAutomation<Outcome>(kFoobar2000, [before = std::move(before)]() mutable {
-      Outcome o{false, std::move(before)};
-      ComPtr<IDispatch> playback = Foobar2000Playback();
+    auto outcome = RunOnApplication<Outcome>(kFoobar2000, AttachFoobar2000, [before = Track()](Calls& calls) {
+      Outcome o{false, before};  // each attempt starts from the record as it was
+      ComPtr<IDispatch> playback = Foobar2000Playback(calls);
       if (!playback) return o;
-      auto format = [&](std::u16string_view f) { return FormatTitle(playback.get(), f); };
+      auto format = [&](std::u16string_view f) { return FormatTitle(calls, playback.get(), f); };
       o.isNew = ReadFoobar2000TrackFrom(format, platform::FileSizeFromDirectory, o.track);
       return o;
     });
@@ -217,27 +358,54 @@ class AutomationRoutes final : public IAutomationRoutes {
     return outcome->isNew;
   }
 
-  PathAnswer GetItunesPath() override { return RunAutomation<std::u16string>(kItunes, ItunesPath); }
+  PathAnswer GetItunesPath() override {
+    const std::optional<ItunesPlayback> playback = AskItunes();
+    if (!playback) return std::nullopt;
+    return playback->path;
+  }
 
   int32_t GetItunesInfo(int kind) override {
-    return RunAutomation<int32_t>(kItunes, [kind] { return ItunesInfo(kind); }).value_or(0);
+    if (!IsItunesInfoKind(kind)) return 0;
+    if (std::optional<ItunesPlayback> recent = RecentItunesAnswer())
+      return ItunesPlaybackInfo(*recent, kind).value_or(0);
+    const std::optional<ItunesPlayback> playback = AskItunes();
+    return playback ? ItunesPlaybackInfo(*playback, kind).value_or(0) : 0;
   }
 
   PathAnswer GetMediaMonkeyCurrentSongPath() override {
-    return RunAutomation<std::u16string>(kMediaMonkey, MediaMonkeyPath);
+    return RunOnApplication<std::u16string>(kMediaMonkey, CreateMediaMonkey, MediaMonkeyPath);
   }
 
   void SendFoobar2000Command(int command) override {
-    RunAutomation<bool>(kFoobar2000, [command] {
-      Foobar2000Command(command);
-      return true;
-    });
+    RunOnApplication<bool>(kFoobar2000, AttachFoobar2000,
+                           [command](Calls& calls) { return Foobar2000Command(calls, command); });
   }
+
+ private:
+  std::optional<ItunesPlayback> AskItunes() {
+    std::optional<ItunesPlayback> playback = RunOnApplication<ItunesPlayback>(kItunes, CreateItunes, ReadItunesPlayback);
+    std::lock_guard lock(itunesMutex_);
+    lastItunes_ = playback;
+    lastItunesAtMs_ = ::GetTickCount();
+    return playback;
+  }
+
+  std::optional<ItunesPlayback> RecentItunesAnswer() {
+    std::lock_guard lock(itunesMutex_);
+    if (!lastItunes_ || ::GetTickCount() - lastItunesAtMs_ >= gItunesAnswerFreshMs) return std::nullopt;
+    return lastItunes_;
+  }
+
+  std::mutex itunesMutex_;  // the routes may be asked from more than one thread
+  std::optional<ItunesPlayback> lastItunes_;
+  DWORD lastItunesAtMs_ = 0;
 };
 
 }  // namespace
 
-DWORD SetAutomationTimeout(DWORD ms) { return std::exchange(gAutomationTimeoutMs, ms); }
+DWORD SetAutomationTimeout(DWORD ms) { return gAutomationTimeoutMs.exchange(ms); }
+
+DWORD SetItunesAnswerFreshness(DWORD ms) { return gItunesAnswerFreshMs.exchange(ms); }
 
 size_t StuckAutomationCalls(AutomationPlayer player) { return AutomationLane(player).StuckCount(); }
 

@@ -20,6 +20,13 @@ constexpr DWORD kAutomationTimeoutMs = 1500;
 // Replaces the time-out (tests shorten it); returns the previous one.
 DWORD SetAutomationTimeout(DWORD ms);
 
+// iTunes tells a track's numbers with its path; asked for them this soon
+// after a path answer (the reader of the track it names asks right after
+// it), the route gives that answer's numbers instead of asking again.
+constexpr DWORD kItunesAnswerFreshMs = 2000;
+// Replaces that time (tests set 0: always ask); returns the previous one.
+DWORD SetItunesAnswerFreshness(DWORD ms);
+
 // Each automation player's calls run in a lane of their own.
 enum class AutomationPlayer : uint8_t { Itunes, MediaMonkey, Foobar2000 };
 constexpr size_t kAutomationPlayerCount = 3;

@@ -26,6 +26,7 @@
 #include "core/poll_query.h"
 #include "fake_player_client.h"
 #include "model/settings.h"
+#include "players/win32/automation_win32.h"
 #include "players/win32/dll_player_access.h"
 #include "sim_host.h"
 
@@ -206,6 +207,23 @@ void MeasureWorker(const char* what, int polls, bool newTrack) {
   stats.Print(what);
 }
 
+// The iTunes route alone, as the poll and the MP4 reader use it: the path,
+// then the bit rate of the track it names.
+void MeasureItunesRoute(int queries) {
+  IAutomationRoutes& routes = win32::Win32AutomationRoutes();
+  Stats path, both;
+  for (int i = 0; i < queries; ++i) {
+    const double start = NowMs();
+    const auto answer = routes.GetItunesPath();
+    path.Add(NowMs() - start);
+    const int32_t kbps = routes.GetItunesInfo(21);
+    both.Add(NowMs() - start);
+    if (!answer || answer->empty() || kbps <= 0) std::printf("iTunes query %d gave nothing\n", i);
+  }
+  path.Print("iTunes route: the path");
+  both.Print("iTunes route: path + bit rate");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,6 +288,8 @@ int main(int argc, char** argv) {
     itunes.Run(itunesSetUp);
     MeasureWorker("iTunes answering", polls, false);
     MeasureWorker("iTunes, new track", polls, true);
+    itunes.Run("automation-int itunes CurrentTrack.BitRate 256");
+    MeasureItunesRoute(polls);
     itunes.Run("automation-hang");
     MeasureWorker("iTunes hung", 3, false);
     itunes.Run("automation-unhang\nautomation-stop itunes");
