@@ -1,8 +1,9 @@
 #include "core/win32/poll_worker_win32.h"
 
-#include <condition_variable>
 #include <deque>
 #include <mutex>
+
+#include "platform/win32/unique_handle.h"
 
 namespace tunelet::win32 {
 
@@ -28,7 +29,10 @@ struct PollWorkerThread::Shared {
   explicit Shared(IPlayerAccess& p) : players(p) {}
   IPlayerAccess& players;
   std::mutex lock;
-  std::condition_variable wake;
+  // Set when there is work or the object goes. An event of our own rather
+  // than a condition variable: the runtime's one leaves a thread handle and
+  // semaphores behind for a thread that ends with FreeLibraryAndExitThread.
+  UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
   bool stop = false;
   bool querying = false;  // a query handed over and not answered yet
   bool running = false;   // the thread is in a task now
@@ -66,7 +70,11 @@ void ServeUntilStopped(PollWorkerThread::Shared& shared) {
     std::optional<std::pair<int, PluginSettings>> command;
     {
       std::unique_lock<std::mutex> held(shared.lock);
-      shared.wake.wait(held, [&] { return shared.stop || shared.query || !shared.commands.empty(); });
+      while (!shared.stop && !shared.query && shared.commands.empty()) {
+        held.unlock();
+        ::WaitForSingleObject(shared.wake.get(), INFINITE);
+        held.lock();
+      }
       if (shared.stop) return;
       shared.running = true;
       if (!shared.commands.empty()) {
@@ -120,7 +128,7 @@ PollWorkerThread::~PollWorkerThread() {
     busy = shared_->running || shared_->query || !shared_->commands.empty();
     shared_->commands.clear();
   }
-  shared_->wake.notify_all();
+  ::SetEvent(shared_->wake.get());
   if (!thread_) return;
   // An idle worker ends at once; let it, so that no thread of ours is left
   // when the host unloads the library right after.
@@ -153,21 +161,22 @@ bool PollWorkerThread::Submit(PollRequest request) {
   {
     const std::lock_guard<std::mutex> held(shared_->lock);
     if (shared_->querying || shared_->stop) return false;
-    if (!EnsureThread()) return false;
+    if (!shared_->wake || !EnsureThread()) return false;
     shared_->querying = true;
     shared_->query.emplace(std::move(request));
   }
-  shared_->wake.notify_one();
+  ::SetEvent(shared_->wake.get());
   return true;
 }
 
 void PollWorkerThread::SubmitCommand(int command, PluginSettings record) {
   {
     const std::lock_guard<std::mutex> held(shared_->lock);
-    if (shared_->stop || shared_->commands.size() >= kMaxWaitingCommands || !EnsureThread()) return;
+    if (shared_->stop || shared_->commands.size() >= kMaxWaitingCommands || !shared_->wake || !EnsureThread())
+      return;
     shared_->commands.emplace_back(command, std::move(record));
   }
-  shared_->wake.notify_one();
+  ::SetEvent(shared_->wake.get());
 }
 
 std::optional<std::pair<uint64_t, PollAnswer>> PollWorkerThread::TakeAnswer() {

@@ -14,6 +14,7 @@
 #include "core/win32/composition.h"
 #include "core/win32/host_service.h"
 #include "core/win32/ini_file_win32.h"
+#include "platform/win32/bounded_lane.h"
 #include "platform/win32/unique_handle.h"
 
 namespace tunelet::win32 {
@@ -190,6 +191,9 @@ class TTlkPlugin final : public abi::IHostPlugin {
       EnsureCore();
       const auto* text = reinterpret_cast<const char16_t*>(m->NParam);
       core_->HandleHostMessage(int32_t(m->Msg), int32_t(m->WParam), text);
+      // Switched off or shut down: the players' objects kept on the lanes
+      // go now, so that a player can quit without ours in its way.
+      if (m->Msg == MSG_DISABLED || m->Msg == MSG_SHUTDOWN) ReleaseIdleLaneThreads();
     } catch (...) {
       // Nothing may escape into the host.
     }

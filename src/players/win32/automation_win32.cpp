@@ -37,8 +37,12 @@ bool ServerWentAway(HRESULT hr) {
          hr == RPC_E_SERVERFAULT;
 }
 
-// A player's application object, kept on its lane's thread from one call to
-// the next while the player runs, with the dispatch ids learnt from it. The
+// A player's application object on its lane's thread, with the dispatch ids
+// learnt from it, for the calls of one task (one poll's questions). It is let
+// go at the end of the task: a client that holds a player's object makes the
+// player warn its user at quit that its scripting interface is in use, and
+// under Wine every server that ends while a client holds its proxy leaves
+// events and files behind in the client (docs/wine-notes.md). The
 // ids are keyed by the member's place ("CurrentTrack.Location"): sub-objects
 // are fetched anew each time, but one place always holds the same kind.
 class KeptApplication final : public LaneThreadState {
@@ -283,13 +287,8 @@ bool Foobar2000Command(Calls& calls, int command) {
 // object to attach to.
 bool Foobar2000Running(KeptLaneState& state) {
   KeptApplication& app = KeptFrom(state);
-  if (app.object) {
-    UINT count = 0;
-    if (SUCCEEDED(app.object->GetTypeInfoCount(&count))) return true;
-    app.Drop();
-  }
-  app.object = AttachFoobar2000();
-  return bool(app.object);
+  app.Drop();
+  return bool(AttachFoobar2000());
 }
 
 // One lane per player: a call stuck in one player's object costs that player
@@ -314,7 +313,9 @@ template <typename R>
 std::optional<R> RunOnApplication(AutomationPlayer player, Obtain obtain, std::function<R(Calls&)> body) {
   return RunBoundedKeeping<R>(AutomationLane(player), gAutomationTimeoutMs,
                               [obtain, body = std::move(body)](KeptLaneState& state) {
-                                return WithApplication<R>(state, obtain, body);
+                                R answer = WithApplication<R>(state, obtain, body);
+                                KeptFrom(state).Drop();
+                                return answer;
                               });
 }
 
