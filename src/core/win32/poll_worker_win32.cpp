@@ -29,9 +29,7 @@ struct PollWorkerThread::Shared {
   explicit Shared(IPlayerAccess& p) : players(p) {}
   IPlayerAccess& players;
   std::mutex lock;
-  // Set when there is work or the object goes. An event of our own rather
-  // than a condition variable: the runtime's one leaves a thread handle and
-  // semaphores behind for a thread that ends with FreeLibraryAndExitThread.
+  // Set when there is work or the object goes (as the lanes wake theirs).
   UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
   bool stop = false;
   bool querying = false;  // a query handed over and not answered yet
