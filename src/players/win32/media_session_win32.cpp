@@ -146,6 +146,27 @@ ULONGLONG DeadlineIn(DWORD ms) { return TickCount64() + ms; }
 
 // --- reading the sessions
 
+// The manager, kept on the reads lane's thread from one poll to the next: a
+// system object, activated once instead of on every poll.
+class KeptManager final : public LaneThreadState {
+ public:
+  ComPtr<ISessionManager> manager;
+};
+
+ComPtr<ISessionManager> RequestManager(HRESULT* activation);
+
+// Borrowed: held by the lane thread's state.
+ISessionManager* KeptOrNewManager(KeptLaneState& state, HRESULT* activation) {
+  if (!state) state = std::make_unique<KeptManager>();
+  auto& kept = static_cast<KeptManager&>(*state);
+  if (!kept.manager) kept.manager = RequestManager(activation);
+  return kept.manager.get();
+}
+
+void ForgetKeptManager(KeptLaneState& state) {
+  if (state) static_cast<KeptManager&>(*state).manager.reset();
+}
+
 ComPtr<ISessionManager> RequestManager(HRESULT* activation) {
   ComPtr<ISessionManager> manager;
   const RuntimeFunctions& rt = Runtime();
@@ -183,15 +204,18 @@ struct SessionEntry {
   MediaSession seen;
 };
 
-std::vector<SessionEntry> ListSessions(ISessionManager* manager) {
+// The sessions of the manager; nothing when it could not be asked.
+std::optional<std::vector<SessionEntry>> ListSessions(ISessionManager* manager) {
   std::vector<SessionEntry> entries;
-  ComPtr<ISession> current;
-  manager->GetCurrentSession(current.put());
-  IUnknown* const currentIdentity = Identity(current.get());
   ComPtr<IVectorViewOfPointer> sessions;
   UINT32 count = 0;
   if (FAILED(manager->GetSessions(sessions.put())) || !sessions || FAILED(sessions->get_Size(&count)))
-    return entries;
+    return std::nullopt;
+  // After the list: a manager kept from an earlier poll names the current
+  // session of the moment the list was read.
+  ComPtr<ISession> current;
+  manager->GetCurrentSession(current.put());
+  IUnknown* const currentIdentity = Identity(current.get());
   count = std::min<UINT32>(count, kMaxMediaSessions);
   for (UINT32 i = 0; i < count; ++i) {
     SessionEntry e;
@@ -257,7 +281,7 @@ void ReadDetails(ISession* session, MediaSession& s) {
 }
 
 // The session of appId: one that plays first, else the first of that id.
-ComPtr<ISession> FindSession(std::vector<SessionEntry>& entries, const std::u16string& appId) {
+ComPtr<ISession> FindSession(std::vector<SessionEntry>&& entries, const std::u16string& appId) {
   SessionEntry* found = nullptr;
   for (SessionEntry& e : entries) {
     if (e.seen.appId != appId) continue;
@@ -406,10 +430,11 @@ bool MediaSessionRoute::Unavailable() {
 
 std::optional<MediaSessionList> MediaSessionRoute::ReadSessions(bool returnOnPause) {
   if (Unavailable()) return MediaSessionList{};
-  const std::optional<ReadResult> result = RunBounded<ReadResult>(reads_, g_timeoutMs, [returnOnPause] {
+  const std::optional<ReadResult> result = RunBoundedKeeping<ReadResult>(reads_, g_timeoutMs, [returnOnPause](
+                                                                             KeptLaneState& kept) {
     ReadResult r;
     HRESULT activation = S_OK;
-    ComPtr<ISessionManager> manager = RequestManager(&activation);
+    ISessionManager* const manager = KeptOrNewManager(kept, &activation);
     // Only a class the system does not have is "not available"; any other
     // failure is a manager with nothing to say this time.
     if (MeansNoManager(activation)) {
@@ -418,7 +443,13 @@ std::optional<MediaSessionList> MediaSessionRoute::ReadSessions(bool returnOnPau
     }
     r.list.available = true;
     if (!manager) return r;
-    std::vector<SessionEntry> entries = ListSessions(manager.get());
+    std::optional<std::vector<SessionEntry>> listed = ListSessions(manager);
+    if (!listed) {
+      // A manager that stopped answering is asked for anew next time.
+      ForgetKeptManager(kept);
+      return r;
+    }
+    std::vector<SessionEntry>& entries = *listed;
     for (const SessionEntry& e : entries) r.list.sessions.push_back(e.seen);
     if (const std::optional<size_t> chosen = ChooseSession(r.list.sessions, returnOnPause))
       ReadDetails(entries[*chosen].session.get(), r.list.sessions[*chosen]);
@@ -440,8 +471,7 @@ void MediaSessionRoute::RequestThumbnail(const std::u16string& appId, uint64_t g
         HRESULT activation = S_OK;
         ComPtr<ISessionManager> manager = RequestManager(&activation);
         if (!manager) return;
-        std::vector<SessionEntry> entries = ListSessions(manager.get());
-        ComPtr<ISession> session = FindSession(entries, appId);
+        ComPtr<ISession> session = FindSession(ListSessions(manager.get()).value_or(std::vector<SessionEntry>{}), appId);
         if (!session) return;
         std::vector<uint8_t> bytes = ReadThumbnailBytes(session.get(), DeadlineIn(kTaskWaitLimitMs));
         if (bytes.empty()) return;
@@ -465,8 +495,7 @@ void MediaSessionRoute::SendCommand(const std::u16string& appId, int command) {
         HRESULT activation = S_OK;
         ComPtr<ISessionManager> manager = RequestManager(&activation);
         if (!manager) return;
-        std::vector<SessionEntry> entries = ListSessions(manager.get());
-        ComPtr<ISession> session = FindSession(entries, appId);
+        ComPtr<ISession> session = FindSession(ListSessions(manager.get()).value_or(std::vector<SessionEntry>{}), appId);
         ComPtr<IAsyncOperationOfBoolean> operation;
         if (!session || FAILED(StartCommand(session.get(), command, operation.put())) || !operation) return;
         // The answer (done or refused) changes nothing; the wait keeps the

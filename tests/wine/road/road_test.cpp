@@ -97,7 +97,7 @@ class Road : public ::testing::Test {
     ASSERT_EQ(player_->Run("title main \"" + Utf8(title) + "\""), 0);
   }
   // Pumps until the plug-in has asked Winamp for its state again, that is
-  // until one more poll has run (it runs on this thread, inside Pump).
+  // until one more poll's query has run (on the plug-in's poll worker).
   bool PumpUntilWinampPolled() {
     player_->ClearLog();
     auto asked = [&] {
