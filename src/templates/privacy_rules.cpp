@@ -51,10 +51,120 @@ std::optional<ExclusionPattern> ParseLine(std::u16string_view line) {
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// Units of text that one '?' takes at position i: a surrogate pair is one
-// character.
-size_t CharacterUnits(std::u16string_view text, size_t i) {
-  return IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]) ? 2 : 1;
+// Text as characters, so that '?' takes a surrogate pair as one; a lone
+// surrogate stays a character of its own.
+std::u32string CodePoints(std::u16string_view s) {
+  std::u32string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (IsHighSurrogate(s[i]) && i + 1 < s.size() && IsLowSurrogate(s[i + 1])) {
+      out += char32_t(0x10000 + ((s[i] - 0xD800) << 10) + (s[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      out += char32_t(s[i]);
+    }
+  }
+  return out;
+}
+
+bool SegmentMatchesAt(std::u32string_view segment, std::u32string_view text, size_t at) {
+  for (size_t i = 0; i < segment.size(); ++i)
+    if (segment[i] != U'?' && segment[i] != text[at + i]) return false;
+  return true;
+}
+
+// Leftmost occurrences of one star-free piece of a pattern ('?' included),
+// found by the bit-parallel shift-and method: one pass over the text, each
+// character costing a word operation per 64 characters of the piece.
+class SegmentSearcher {
+ public:
+  explicit SegmentSearcher(std::u32string_view segment) : length_(segment.size()), words_((length_ + 63) / 64) {
+    for (char32_t c : segment)
+      if (c != U'?') chars_.push_back(c);
+    std::sort(chars_.begin(), chars_.end());
+    chars_.erase(std::unique(chars_.begin(), chars_.end()), chars_.end());
+    anyChar_.assign(words_, 0);
+    masks_.assign(chars_.size() * words_, 0);
+    for (size_t i = 0; i < length_; ++i) {
+      const uint64_t bit = uint64_t(1) << (i % 64);
+      if (segment[i] == U'?') {
+        anyChar_[i / 64] |= bit;
+        for (size_t c = 0; c < chars_.size(); ++c) masks_[c * words_ + i / 64] |= bit;
+      } else {
+        masks_[CharIndex(segment[i]) * words_ + i / 64] |= bit;
+      }
+    }
+  }
+
+  // Start of the leftmost occurrence that lies within text[from, to), or npos.
+  size_t Find(std::u32string_view text, size_t from, size_t to) const {
+    std::vector<uint64_t> state(words_, 0);
+    const uint64_t found = uint64_t(1) << ((length_ - 1) % 64);
+    for (size_t i = from; i < to; ++i) {
+      const size_t c = CharIndex(text[i]);
+      const uint64_t* mask = c == kNone ? anyChar_.data() : &masks_[c * words_];
+      uint64_t carry = 1;  // an occurrence may start at every character
+      for (size_t w = 0; w < words_; ++w) {
+        const uint64_t next = state[w] >> 63;
+        state[w] = (state[w] << 1 | carry) & mask[w];
+        carry = next;
+      }
+      if (state[words_ - 1] & found) return i + 1 - length_;
+    }
+    return std::u32string_view::npos;
+  }
+
+ private:
+  static constexpr size_t kNone = SIZE_MAX;
+  size_t CharIndex(char32_t c) const {
+    const auto it = std::lower_bound(chars_.begin(), chars_.end(), c);
+    return it != chars_.end() && *it == c ? size_t(it - chars_.begin()) : kNone;
+  }
+
+  size_t length_, words_;
+  std::vector<char32_t> chars_;   // the piece's distinct characters, sorted
+  std::vector<uint64_t> masks_;   // per character: where it (or '?') stands
+  std::vector<uint64_t> anyChar_; // where '?' stands: any other character
+};
+
+// A folded pattern against folded text. The pieces between stars are placed
+// leftmost, one after the other: a later piece can only gain from an earlier
+// one placed as early as possible, so no placement is ever undone. The first
+// and the last piece are tied to the ends unless a star stands there.
+bool MatchesFoldedWildcard(std::u32string_view pattern, std::u32string_view text) {
+  std::vector<std::u32string_view> pieces;
+  for (size_t i = 0; i < pattern.size();) {
+    const size_t star = std::min(pattern.find(U'*', i), pattern.size());
+    if (star > i) pieces.push_back(pattern.substr(i, star - i));
+    i = star + 1;
+  }
+  const bool starAtStart = !pattern.empty() && pattern.front() == U'*';
+  const bool starAtEnd = !pattern.empty() && pattern.back() == U'*';
+  if (pieces.empty()) return starAtStart || text.empty();  // "" or only stars
+  if (!starAtStart && pieces.size() == 1 && !starAtEnd)
+    return text.size() == pieces[0].size() && SegmentMatchesAt(pieces[0], text, 0);
+
+  size_t begin = 0, end = text.size();
+  size_t first = 0, last = pieces.size();
+  if (!starAtStart) {
+    if (pieces[0].size() > end || !SegmentMatchesAt(pieces[0], text, 0)) return false;
+    begin = pieces[0].size();
+    first = 1;
+  }
+  if (!starAtEnd) {
+    const std::u32string_view tail = pieces[last - 1];
+    // Subtraction form: the tail must fit after what the head took.
+    if (tail.size() > end - begin || !SegmentMatchesAt(tail, text, end - tail.size())) return false;
+    end -= tail.size();
+    --last;
+  }
+  for (size_t i = first; i < last; ++i) {
+    if (pieces[i].size() > end - begin) return false;
+    const size_t at = SegmentSearcher(pieces[i]).Find(text, begin, end);
+    if (at == std::u32string_view::npos) return false;
+    begin = at + pieces[i].size();
+  }
+  return true;
 }
 
 std::optional<std::u16string_view> FieldText(const TrackInfo& t, std::u16string_view player, ExclusionField f) {
@@ -75,16 +185,26 @@ std::optional<std::u16string_view> FieldText(const TrackInfo& t, std::u16string_
   return std::nullopt;
 }
 
-bool Hides(const ExclusionPattern& p, const TrackInfo& t, std::u16string_view player) {
-  if (p.field != ExclusionField::Any) {
-    const auto text = FieldText(t, player, p.field);
-    return text && MatchesWildcard(p.pattern, *text);
+// The track's fields folded once for every pattern of the list; absent ones
+// stay absent.
+struct FoldedFields {
+  std::array<std::optional<std::u32string>, 6> byField;  // indexed by ExclusionField
+
+  FoldedFields(const TrackInfo& t, std::u16string_view player) {
+    for (const FieldName& f : kFieldNames)
+      if (const auto text = FieldText(t, player, f.field)) byField[size_t(f.field)] = CodePoints(ToUpper(*text));
   }
-  for (const FieldName& f : kFieldNames) {
-    const auto text = FieldText(t, player, f.field);
-    if (text && MatchesWildcard(p.pattern, *text)) return true;
+  bool Matches(std::u32string_view foldedPattern, ExclusionField f) const {
+    const auto& text = byField[size_t(f)];
+    return text && MatchesFoldedWildcard(foldedPattern, *text);
   }
-  return false;
+};
+
+bool Hides(const ExclusionPattern& p, const FoldedFields& fields) {
+  const std::u32string folded = CodePoints(ToUpper(p.pattern));
+  if (p.field != ExclusionField::Any) return fields.Matches(folded, p.field);
+  return std::any_of(kFieldNames.begin(), kFieldNames.end(),
+                     [&](const FieldName& f) { return fields.Matches(folded, f.field); });
 }
 
 // Executable names of browsers people use for music and video pages; the
@@ -146,41 +266,15 @@ std::vector<ExclusionPattern> ParseExclusionPatterns(const std::vector<std::u16s
 }
 
 bool MatchesWildcard(std::u16string_view pattern, std::u16string_view text) {
-  // Greedy matching with one backtrack point: the last star seen. On a
-  // mismatch the star takes one more character and the rest is tried again;
-  // earlier stars never need revisiting, so no input can make this
-  // exponential.
-  size_t p = 0, t = 0;
-  std::optional<size_t> starP;
-  size_t starT = 0;
-  while (t < text.size()) {
-    if (p < pattern.size() && pattern[p] == u'*') {
-      while (p < pattern.size() && pattern[p] == u'*') ++p;
-      if (p == pattern.size()) return true;
-      starP = p;
-      starT = t;
-    } else if (p < pattern.size() && pattern[p] == u'?') {
-      t += CharacterUnits(text, t);
-      ++p;
-    } else if (p < pattern.size() && ToUpperChar(pattern[p]) == ToUpperChar(text[t])) {
-      ++p;
-      ++t;
-    } else if (starP) {
-      starT += CharacterUnits(text, starT);
-      p = *starP;
-      t = starT;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == u'*') ++p;
-  return p == pattern.size();
+  return MatchesFoldedWildcard(CodePoints(ToUpper(pattern)), CodePoints(ToUpper(text)));
 }
 
 const ExclusionPattern* ExclusionThatHides(const TrackInfo& track, std::u16string_view playerName,
                                            const std::vector<ExclusionPattern>& patterns) {
+  if (patterns.empty()) return nullptr;
+  const FoldedFields fields(track, playerName);
   for (const ExclusionPattern& p : patterns)
-    if (Hides(p, track, playerName)) return &p;
+    if (Hides(p, fields)) return &p;
   return nullptr;
 }
 

@@ -38,6 +38,21 @@ TEST(MatchesWildcard, StarsAndQuestionMarksMatchTheWholeText) {
   EXPECT_FALSE(MatchesWildcard(u"D:\\Private\\*", u"D:\\Public\\a.mp3"));
 }
 
+TEST(MatchesWildcard, PiecesBetweenStarsArePlacedLeftmostInOrder) {
+  EXPECT_TRUE(MatchesWildcard(u"*ab*ab*", u"xabab"));
+  EXPECT_FALSE(MatchesWildcard(u"*ab*ab*", u"xaba"));
+  EXPECT_TRUE(MatchesWildcard(u"*a?c*c", u"abxabcc"));  // "a?c" first fits at "abc"
+  EXPECT_FALSE(MatchesWildcard(u"ab*ba", u"aba"));        // head and tail may not overlap
+  EXPECT_TRUE(MatchesWildcard(u"ab*ba", u"abba"));
+  EXPECT_TRUE(MatchesWildcard(u"**", u"x"));
+  // A piece longer than one machine word of positions.
+  const std::u16string piece = u"*" + std::u16string(100, u'a') + u"b*";
+  EXPECT_TRUE(MatchesWildcard(piece, std::u16string(150, u'a') + u"b"));
+  EXPECT_FALSE(MatchesWildcard(piece, std::u16string(99, u'a') + u"b" + std::u16string(99, u'a') + u"b"));
+  EXPECT_TRUE(MatchesWildcard(u"*" + std::u16string(70, u'?') + u"z*", std::u16string(80, u'q') + u"z"));
+  EXPECT_FALSE(MatchesWildcard(u"*" + std::u16string(70, u'?') + u"z*", std::u16string(69, u'q') + u"z"));
+}
+
 TEST(MatchesWildcard, IgnoresCaseOfLatinAndCyrillicLetters) {
   EXPECT_TRUE(MatchesWildcard(u"*ЁЖИК*", u"Песня про ёжика"));
   EXPECT_TRUE(MatchesWildcard(u"Beyoncé", u"BEYONCÉ"));
