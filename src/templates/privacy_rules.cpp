@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "common/text.h"
 #include "players/media_session.h"
@@ -207,13 +208,13 @@ bool Hides(const ExclusionPattern& p, const FoldedFields& fields) {
                      [&](const FieldName& f) { return fields.Matches(folded, f.field); });
 }
 
-// Executable names of browsers people use for music and video pages; the
-// ones media_session.cpp knows by name are matched by that name.
+// Browsers by the names SessionPlayerName gives them, then other browsers by
+// their executable's name (without ".exe") or their store package.
 constexpr std::array<std::u16string_view, 4> kBrowserNames{u"Chrome", u"Edge", u"Firefox", u"Opera"};
 constexpr std::array<std::u16string_view, 14> kBrowserExecutables{
     u"brave",     u"vivaldi",   u"chromium", u"iexplore",  u"browser" /* Yandex */, u"opera_gx", u"waterfox",
     u"librewolf", u"palemoon",  u"seamonkey", u"thorium",  u"floorp",  u"arc",      u"msedgewebview2"};
-// Store ids of browsers: "<package>_<publisher>!<app>", matched by package.
+// A store id is "<package>_<publisher>!<app>".
 constexpr std::array<std::u16string_view, 2> kBrowserPackages{u"Microsoft.MicrosoftEdge", u"TheBrowserCompany.Arc"};
 
 std::u16string_view FileNameOf(std::u16string_view appId) {
