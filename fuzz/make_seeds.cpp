@@ -250,6 +250,14 @@ std::vector<Bytes> UpdateSeeds() {
   return seeds;
 }
 
+// The never-share list against a track, and one pattern against its title.
+std::vector<Bytes> PrivacySeeds() {
+  return {Parts({"artist:*podcast*\r\ntitle:Secret*\npath:D:\\Private\\*\nplayer:Chrome\n*.flac", "My Podcast",
+                 "Secret song", "Album", "D:\\Private\\a.mp3", "Winamp", "*s?cr*t*"}),
+          Parts({"*a*a*a*a*b\n??*?\nalbum:\n\xc0\xc1*", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "\xe0\xe1",
+                 "", "C:\\x", "", "*a?a*"})};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -273,5 +281,6 @@ int main(int argc, char** argv) {
   Write(root / "fuzz_players", PlayerSeeds());
   Write(root / "fuzz_picture_size", PictureSeeds());
   Write(root / "fuzz_update", UpdateSeeds());
+  Write(root / "fuzz_privacy", PrivacySeeds());
   return 0;
 }

@@ -1,11 +1,13 @@
 // Benchmark of the template engine on hostile input (not a test): the
-// X-status of a track whose tags name each other's variables, and block
-// expansion of a long template. Prints microseconds per run.
+// X-status of a track whose tags name each other's variables, block
+// expansion of a long template, and the never-share list at its caps against
+// a long path. Prints microseconds per run.
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "model/settings.h"
+#include "templates/privacy_rules.h"
 #include "templates/template_engine.h"
 #include "templates/xstatus_policy.h"
 
@@ -59,5 +61,27 @@ int main() {
     sink += text.size();
   });
   std::printf("expansion and substitution of the long template: %.0f us\n", expand);
+
+  // The slowest list the caps allow: every pattern's longest piece nearly
+  // matches at every position of a path of the longest length Windows knows.
+  std::u16string worstLines;
+  for (size_t i = 0; i < kMaxExclusionPatterns; ++i)
+    worstLines += u"path:*" + std::u16string(kMaxExclusionPatternChars - 8, u'a') + u"b*\n";
+  const std::vector<ExclusionPattern> worst = ParseExclusionPatterns(worstLines);
+  TrackInfo longPath;
+  longPath.FilePath = std::u16string(32767, u'a');
+  const double exclusions = MicrosecondsPerRun(3, [&] { sink += ExclusionThatHides(longPath, u"Winamp", worst) == nullptr; });
+  std::printf("%zu worst-case exclusion patterns against a 32767-character path: %.0f us\n", worst.size(), exclusions);
+
+  // A list as people write it against an ordinary track.
+  const std::vector<ExclusionPattern> usual = ParseExclusionPatterns(
+      u"artist:*podcast*\ntitle:*(live)*\npath:D:\\Private\\*\nplayer:Chrome\n*audiobook*\nalbum:Sleep*");
+  TrackInfo song;
+  song.Artist = u"Some Band";
+  song.Title = u"A Song";
+  song.Album = u"The Record";
+  song.FilePath = u"C:\\Users\\me\\Music\\Some Band\\The Record\\01 A Song.flac";
+  const double ordinary = MicrosecondsPerRun(100000, [&] { sink += ExclusionThatHides(song, u"Winamp", usual) == nullptr; });
+  std::printf("%zu usual exclusion patterns against a track: %.2f us\n", usual.size(), ordinary);
   return sink == 0;  // keeps the work from being optimised away
 }
