@@ -139,6 +139,8 @@ void PluginCore::PollTick() {
 
 void PluginCore::SubmitPollQuery() {
   const PluginSettings& s = Settings();
+  // A query still running keeps its answer awaited: this tick asks nothing.
+  if (env_.pollWorker && env_.pollWorker->Busy()) return;
   PollRequest request{++lastSerial_, true, s};
   // Mode 11 while the user shows another X-status: the track is left alone
   // (and counts as new once "Music" is chosen again).
@@ -150,7 +152,6 @@ void PluginCore::SubmitPollQuery() {
     OnPollAnswer(serial, RunPollQuery(*env_.subsystems.players, request));
     return;
   }
-  // A query still running keeps its answer awaited: this tick asks nothing.
   const PollBasis basis = PollBasis::Of(s);
   if (!env_.pollWorker->Submit(std::move(request))) return;
   awaitedSerial_ = serial;

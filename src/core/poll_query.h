@@ -71,6 +71,8 @@ class IPollWorker {
   // Hands a poll's query over; false while the previous one is still
   // running (polls never overlap).
   virtual bool Submit(PollRequest request) = 0;
+  // A query is running: a tick need not copy the record to be refused.
+  virtual bool Busy() const { return false; }
 };
 
 }  // namespace tunelet

@@ -167,6 +167,11 @@ bool PollWorkerThread::Submit(PollRequest request) {
   return true;
 }
 
+bool PollWorkerThread::Busy() const {
+  const std::lock_guard<std::mutex> held(shared_->lock);
+  return shared_->querying;
+}
+
 void PollWorkerThread::SubmitCommand(int command, PluginSettings record) {
   {
     const std::lock_guard<std::mutex> held(shared_->lock);

@@ -28,6 +28,7 @@ class PollWorkerThread final : public IPollWorker {
   void SetReplyWindow(HWND window, UINT message);
 
   bool Submit(PollRequest request) override;
+  bool Busy() const override;
   // Player command 0..4 on a copy of the record; dropped when too many wait.
   void SubmitCommand(int command, PluginSettings record);
   // On the reply message: the answer that arrived, with its serial.

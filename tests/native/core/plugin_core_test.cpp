@@ -583,6 +583,8 @@ class HeldPollWorker : public IPollWorker {
     ++submitted;
     return true;
   }
+  bool Busy() const override { return busyAnswer && held.has_value(); }
+  bool busyAnswer = false;  // whether Busy() tells, or Submit must refuse
   // Runs the held query as the worker thread would, on its own copy.
   std::pair<uint64_t, PollAnswer> Run(IPlayerAccess& players) {
     PollRequest request = std::move(*held);
@@ -679,8 +681,9 @@ TEST_F(PluginCoreWorkerTest, PollsNeverOverlapAndTheRunningQueryStaysAwaited) {
   StartAndSettle();
   Play(kSongA);
   core->OnTimer(CoreTimer::Poll);
-  core->OnTimer(CoreTimer::Poll);  // the first query is still running
-  core->OnTimer(CoreTimer::Poll);
+  core->OnTimer(CoreTimer::Poll);  // the first query is still running: Submit refuses
+  worker.busyAnswer = true;
+  core->OnTimer(CoreTimer::Poll);  // ... or Busy() says so before the record is copied
   EXPECT_EQ(worker.submitted, 2);  // the settle tick and this one
   Deliver();
   EXPECT_TRUE(timers.IsEnabled(CoreTimer::Apply));
