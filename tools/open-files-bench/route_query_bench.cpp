@@ -53,6 +53,8 @@ bool Measure(const char* what, int rounds, const std::function<void()>& before,
   return right;
 }
 
+DWORD WINAPI DoNothing(void*) { return 0; }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,7 +104,7 @@ int main(int argc, char** argv) {
     mappedPerScan(mapped);
     // The share of a scan's time that is the lane starting a thread for it.
     right &= Measure("  of which a thread started and joined:", rounds, [] {}, [] {
-      HANDLE thread = ::CreateThread(nullptr, 0, [](void*) -> DWORD { return 0; }, nullptr, 0, nullptr);
+      HANDLE thread = ::CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
       if (!thread) return false;
       ::WaitForSingleObject(thread, INFINITE);
       ::CloseHandle(thread);
