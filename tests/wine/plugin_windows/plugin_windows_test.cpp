@@ -246,11 +246,13 @@ class PluginWindows : public ::testing::Test {
                            "answer main 1024 0 125 0"),
               0);
   }
-  // Winamp goes on to a tagged file "Artist N" - "Song N".
+  // Winamp goes on to a tagged file "Artist N" - "Song N", and its window
+  // title says so, as a real Winamp's does.
   void PlaySong(int n) {
     const std::wstring path = copy_.Folder() + L"\\song" + std::to_wstring(n) + L".mp3";
     host_test::WriteTaggedMp3(path, Artist(n), Song(n));
     ASSERT_NE(player_->Run("playlist 0 \"" + Utf8(path) + "\""), FakePlayer::kFailed);
+    ASSERT_EQ(player_->Run("title main \"" + Utf8(Artist(n) + L" - " + Song(n) + L" - Winamp") + "\""), 0);
   }
   static std::wstring Artist(int n) { return L"Исполнитель " + std::to_wstring(n); }
   static std::wstring Song(int n) { return L"Песня " + std::to_wstring(n); }

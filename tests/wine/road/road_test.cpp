@@ -165,6 +165,24 @@ TEST_F(Road, TaggedMp3IsPublishedAfterTheClearAndTheUsersOwnComesBackAfterTheSto
   EXPECT_EQ(host_.Sent().size(), 0u);
 }
 
+// The first poll comes half a second after the start, not a whole interval
+// later: a track that plays when the messenger starts is shown within about
+// one and a half seconds, well before the first interval (3 s here) is over.
+TEST_F(Road, ATrackPlayingAtTheStartIsShownBeforeTheFirstIntervalEnds) {
+  const std::wstring track = MediaFile(L"track.mp3");
+  host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+  const XStatus published{11, L"Слушаю:", L"Исполнитель \"Песня\""};
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(track));
+  const uint32_t started = host_.Now();
+  ASSERT_TRUE(host_.Start());
+  ASSERT_TRUE(PumpUntilShown(published)) << ShownText();
+  const std::vector<SentMessage> sets = Sets();
+  ASSERT_FALSE(sets.empty());
+  EXPECT_LT(sets.back().timeMs - started, kPollMs);
+}
+
 // Each tag value names the next variable thirty times (1,175 bytes of tag):
 // the X-status shows the names as written, at once.
 TEST_F(Road, TagsThatNameVariablesArePublishedAsWritten) {
