@@ -46,13 +46,13 @@ class PluginCoreTest : public ::testing::Test {
     MakeCore(publisher);
   }
 
-  void MakeCore(IPublisher& publishing, IPollWorker* worker = nullptr) {
+  void MakeCore(IPublisher& publishing, IPollWorker* worker = nullptr, IPlayerAccess* access = nullptr) {
     CoreEnvironment env;
     env.host = &host;
     env.timers = &timers;
     env.pollWorker = worker;
     env.ini = &ini;
-    env.subsystems.players = &players;
+    env.subsystems.players = access ? access : &players;
     env.subsystems.publisher = &publishing;
     env.subsystems.ui = &ui;
     env.subsystems.update = &update;
@@ -635,19 +635,7 @@ class PluginCoreWorkerTest : public PluginCoreTest {
     counting.playing = path;
     counting.existing = {kSongA, kSongB};
   }
-  void UseCountingPlayers() {
-    CoreEnvironment env;
-    env.host = &host;
-    env.timers = &timers;
-    env.ini = &ini;
-    env.pollWorker = &worker;
-    env.subsystems.players = &counting;
-    env.subsystems.publisher = &publisher;
-    env.subsystems.ui = &ui;
-    env.subsystems.update = &update;
-    env.subsystems.language = &language;
-    core = std::make_unique<PluginCore>(env);
-  }
+  void UseCountingPlayers() { MakeCore(publisher, &worker, &counting); }
 
   HeldPollWorker worker;
   CountingPlayers counting;
@@ -799,14 +787,7 @@ TEST_F(PluginCoreWorkerTest, TheHostThreadsPartOfAPollMakesNoCrossProcessCall) {
   ScriptedOpenFiles openFiles;
   sys.AddWindow("MediaPlayerClassicW", "Media Player Classic", u"mpc-hc.exe");
   PlayerAccess access(PlayerRoutes{sys, automation, openFiles});
-  CoreEnvironment env;
-  env.host = &host;
-  env.timers = &timers;
-  env.ini = &ini;
-  env.pollWorker = &worker;
-  env.subsystems.players = &access;
-  env.subsystems.publisher = &publisher;
-  core = std::make_unique<PluginCore>(env);
+  MakeCore(publisher, &worker, &access);
   auto crossProcessCalls = [&] { return sys.searches.size() + sys.sent.size() + openFiles.asked.size(); };
 
   for (int poll = 0; poll < 3; ++poll) {
