@@ -3,7 +3,9 @@
 // found, process names, message results, window titles and texts, another
 // process's memory, shared memory, automation paths and foobar2000's title
 // formatting) comes from the input. Several poll cycles with their publish
-// and restore steps, and the remote-control commands.
+// and restore steps, and the remote-control commands. What is left of the
+// input then goes, as the system's process and handle lists, through the
+// open-file scan's readers of those lists.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
@@ -15,6 +17,7 @@
 #include "metadata/player_info_hook.h"
 #include "model/settings.h"
 #include "players/foobar2000.h"
+#include "players/open_files.h"
 #include "players/player_access.h"
 #include "templates/xstatus_policy.h"
 #include "text_input.h"
@@ -173,5 +176,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   core.HandleHostMessage(MSG_SHUTDOWN, 0, nullptr);
   SetPlayerInfoSource(nullptr);
   ResetSettings();
+
+  const uint32_t processId = in.ConsumeIntegral<uint32_t>();
+  const std::vector<uint8_t> list = in.ConsumeRemainingBytes<uint8_t>();
+  for (PointerWidth width : {PointerWidth::Bits32, PointerWidth::Bits64}) {
+    (void)HandleCountFromProcessList(ByteSpan(list.data(), list.size()), processId, width);
+    (void)HandlesOfProcessExtended(ByteSpan(list.data(), list.size()), processId, width);
+    (void)HandlesOfProcessBasic(ByteSpan(list.data(), list.size()), processId, width);
+  }
   return 0;
 }
