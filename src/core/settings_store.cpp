@@ -1,5 +1,6 @@
 #include "core/settings_store.h"
 
+#include "core/privacy_store.h"
 #include "model/settings.h"
 
 namespace tunelet {
@@ -130,6 +131,8 @@ void LoadSettings(IIniFile& ini, ILanguage& language) {
   if (s.Action != 10 && s.Action != 11 && s.Action != 21 && s.Action != 31) s.Action = 21;
   ReplaceOutOfRange(s.a_u, 0, 1, 0);
 
+  s.Privacy = LoadPrivacySettings(ini);
+
   if (s.Updateonstartup) s.UpdateCheckPending = true;
   // Until a language has been applied, every start offers the choice.
   if (s.Firstrun) language.ShowLanguageDialog();
@@ -159,6 +162,7 @@ void SaveSettings(IIniFile& ini) {
     WriteFlag(ini, u"Main", u"Mediasession", MediaSessionChosen(s));
   } catch (...) {
   }
+  SavePrivacySettings(ini, s.Privacy);
 }
 
 bool LoadHostKeptOptions(IHost& host) {

@@ -1,6 +1,7 @@
 #include "hotkey/hotkey_actions.h"
 
 #include "model/settings.h"
+#include "platform/platform.h"
 
 namespace tunelet {
 
@@ -36,6 +37,11 @@ bool RunHotKeyAction(int action, IUserInterface& ui, IPaste& paste) {
         paste.PasteDirect();
       else
         paste.PasteViaClipboard();
+      return true;
+    case haPauseSharing:
+      // Acts at the next poll, as the on/off switch does.
+      ToggleSharingPause(s, platform::MonotonicMs(), platform::LocalMinuteOfDay());
+      if (s.PopupsOn) ui.ShowPopup(kSharingStatePopup);
       return true;
     default:
       return false;

@@ -16,6 +16,7 @@ enum HotKeyAction : int {
   haToggleControl = 2,  // show/hide the floating control window
   haShowQuickInfo = 3,  // show QuickInfo
   haPasteInfo = 4,      // paste the playing information
+  haPauseSharing = 5,   // pause sharing for an hour, or resume it
 };
 
 // The two ways of typing the paste line into the focused window.
@@ -26,8 +27,9 @@ class IPaste {
   virtual bool PasteDirect() = 0;
 };
 
-// The state popup of the on/off switch.
+// The state popups of the on/off switch and of the pause of sharing.
 constexpr int kPluginStatePopup = 1;
+constexpr int kSharingStatePopup = 3;
 
 // Runs the action under its conditions. Returns false for an identifier that
 // is no action (the window passes the message on then).

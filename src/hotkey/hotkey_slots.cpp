@@ -51,7 +51,11 @@ bool LoadHotKeySlots(HotKeySlots& slots, std::u16string_view path) {
   std::unique_ptr<platform::ReadableFile> file = platform::OpenForRead(path);
   if (!file) return false;
   HotKeySlots::Bytes bytes{};
-  if (file->ReadAt(0, bytes.data(), bytes.size()) != bytes.size()) return false;
+  const size_t read = file->ReadAt(0, bytes.data(), bytes.size());
+  if (read < kOlderHotKeyFileSize) return false;
+  // A file an older version made ends after the five slots: the later ones
+  // are empty (a slot cut short by a damaged file is too).
+  if (read < bytes.size()) std::fill(bytes.begin() + kOlderHotKeyFileSize, bytes.end(), uint8_t(0));
   slots.set_bytes(bytes);
   return true;
 }

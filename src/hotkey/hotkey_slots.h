@@ -1,6 +1,8 @@
-// HotKeySlots: the five bindings as hotkeys.dat keeps them, one 31-byte slot
-// per action (a length byte, then up to 30 characters in the system's ANSI
-// code page), and the file itself: exactly 155 bytes beside the plug-in.
+// HotKeySlots: the bindings as hotkeys.dat keeps them, one 31-byte slot per
+// action (a length byte, then up to 30 characters in the system's ANSI code
+// page), and the file itself beside the plug-in. Older versions know five
+// actions: they read the first 155 bytes and write over them, leaving what
+// follows alone, so the sixth slot goes after the five (186 bytes).
 #pragma once
 
 #include <array>
@@ -9,12 +11,17 @@
 #include <string>
 #include <string_view>
 
+#include "model/subsystems.h"
+
 namespace tunelet {
 
-constexpr size_t kHotKeyActionCount = 5;
+constexpr size_t kHotKeyActionCount = size_t(kHotKeyActions);
+constexpr size_t kOlderHotKeyActionCount = 5;
 constexpr size_t kHotKeySlotSize = 31;
 constexpr size_t kHotKeySlotTextMax = kHotKeySlotSize - 1;
 constexpr size_t kHotKeyFileSize = kHotKeyActionCount * kHotKeySlotSize;
+// All that a version with five actions reads and writes.
+constexpr size_t kOlderHotKeyFileSize = kOlderHotKeyActionCount * kHotKeySlotSize;
 
 class HotKeySlots {
  public:
@@ -42,11 +49,12 @@ class HotKeySlots {
 // hotkeys.dat in the folder of the plug-in library at dllPath.
 std::u16string HotKeyFilePath(std::u16string_view dllPath);
 
-// Reads the first 155 bytes of the file into slots. A missing file is created
-// empty; a missing, short or unreadable file leaves slots as they were.
+// Reads the slots from the file. A missing file is created empty; a missing,
+// unreadable or shorter than five slots file leaves slots as they were; a file
+// of five slots (written by an older version) leaves the later ones empty.
 // True when slots were read.
 bool LoadHotKeySlots(HotKeySlots& slots, std::u16string_view path);
-// Writes the slots over the first 155 bytes of the file, creating it when
+// Writes the slots over the first 186 bytes of the file, creating it when
 // missing; false when that failed.
 bool SaveHotKeySlots(const HotKeySlots& slots, std::u16string_view path);
 

@@ -75,6 +75,7 @@ constexpr LanguageKey kKeys[] = {
     {u"HOTKEYLIST_ITEM3", u"Show Tunelet Control"},
     {u"HOTKEYLIST_ITEM4", u"Show QuickInfo"},
     {u"HOTKEYLIST_ITEM5", u"Insert playing info"},
+    {u"HOTKEYLIST_ITEM6", u"Pause sharing for 1 hour"},
     {u"HOTKEYLIST_HINT", u"Note: Hot keys don't operate in settings dialog!\rPlease close this window to check"},
     {u"BUT_REGHOTKEY", u"Assign"},
     {u"BUT_DELHOTKEY", u"Delete"},
@@ -113,6 +114,10 @@ constexpr LanguageKey kKeys[] = {
     {u"LB_DELAY", u"Hide popup delay (seconds):"},
     {u"PLUGIN_ON", u"The plug-in is active (ON)"},
     {u"PLUGIN_OFF", u"The plug-in is inactive (OFF)"},
+    {u"SHARING_PAUSED_UNTIL", u"Sharing paused until"},
+    {u"SHARING_RESUMED", u"Sharing resumed"},
+    {u"TLC_MENU_PAUSE_SHARING", u"Pause sharing for 1 hour"},
+    {u"TLC_MENU_RESUME_SHARING", u"Resume sharing"},
     // QuickInfo.
     {u"UNKNOWN_ARTIST", u"Unknown artist"},
     {u"UNKNOWN_TRACK", u"Unknown track"},

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,5 +72,32 @@ inline bool FitsOneIniLine(std::u16string_view v) {
 inline bool UsableSessionAppId(std::u16string_view id) {
   return !id.empty() && id.size() <= kMaxSessionAppIdChars && FitsOneIniLine(id);
 }
+
+// "Sharing paused until T": one hour from the press, ends by itself, never
+// stored. Times are milliseconds of a monotonic clock the caller passes in.
+constexpr int64_t kSharingPauseMs = 60 * 60 * 1000;
+
+class SharingPause {
+ public:
+  void Pause(int64_t nowMs) { until_ = nowMs + kSharingPauseMs; }
+  void Resume() { until_.reset(); }
+  // Pauses when not paused, resumes when paused; true when paused now.
+  bool Toggle(int64_t nowMs) {
+    if (Active(nowMs)) {
+      Resume();
+      return false;
+    }
+    Pause(nowMs);
+    return true;
+  }
+  bool Active(int64_t nowMs) const { return until_ && nowMs < *until_; }
+  // When the pause ends (the clock of Pause); nullopt when never paused or
+  // resumed by hand. A past value stays until Resume or the next Pause: the
+  // core then says that sharing resumed by itself.
+  std::optional<int64_t> Until() const { return until_; }
+
+ private:
+  std::optional<int64_t> until_;
+};
 
 }  // namespace tunelet

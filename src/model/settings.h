@@ -8,6 +8,7 @@
 
 #include "common/text.h"
 #include "model/player_table.h"
+#include "model/privacy_settings.h"
 #include "model/track_info.h"
 
 namespace tunelet {
@@ -56,6 +57,7 @@ struct PluginSettings {
   int32_t Transp = 0;
   int32_t Delay = 0;
   std::u16string DllPath;  // full path of the plug-in library; base of the INI name
+  PrivacySettings Privacy;  // the INI section "Privacy"
 
   // --- run-time state of the core
   bool Started = false;
@@ -66,6 +68,10 @@ struct PluginSettings {
   uint16_t SavedXStatusPicture = 0;
   OptText SavedXStatusTitle, SavedXStatusText;
   bool SettingsJustSaved = true;
+  // Sharing paused by the user (never stored) and when the pause ends on
+  // the user's clock ("14:05"), for the state popup.
+  SharingPause SharingPaused;
+  std::u16string SharingPausedUntilClock;
 
   // --- the update check's result (UpdateCheckPending is with the INI fields)
   bool UpdateAvailable = false;
@@ -105,6 +111,11 @@ class ThreadRecordScope {
  private:
   PluginSettings* previous_;
 };
+
+// Pauses sharing for an hour or resumes it (the hot key and the control
+// window's menu): nowMs on the monotonic clock, minuteOfDay the user's local
+// time (0..1439) for the popup's "until". True when paused now.
+bool ToggleSharingPause(PluginSettings& s, int64_t nowMs, int minuteOfDay);
 
 // The tag code page chosen by a_u: 1251 when a_u is 1, else 0 (system ANSI).
 inline uint32_t TagCodePage() { return Settings().a_u == 1 ? 1251u : 0u; }

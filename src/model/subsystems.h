@@ -75,6 +75,11 @@ class IUserInterface {
 // keys 8..255.
 inline constexpr size_t kUnavailableScanTrials = 16 * 248;
 
+// The hot-key actions: switch the plug-in, the options, the control window,
+// QuickInfo, paste, and pause sharing (the sixth, added later: hotkeys.dat
+// keeps it after the five slots older versions read).
+constexpr int kHotKeyActions = 6;
+
 class IHotKeys {
  public:
   virtual ~IHotKeys() = default;
@@ -82,7 +87,7 @@ class IHotKeys {
   virtual void CreateHotKeyWindow() {}
   virtual void DestroyHotKeyWindow() {}
 
-  // What the options dialog's hot-key tab works with. Actions are 0..4; a
+  // What the options dialog's hot-key tab works with. Actions are 0..kHotKeyActions - 1; a
   // shortcut is the virtual key in bits 0..7 with Shift 0x2000, Ctrl 0x4000,
   // Alt 0x8000, Win 0x10000.
   virtual void SaveHotKeySlots() {}

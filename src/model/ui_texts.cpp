@@ -10,6 +10,10 @@ struct BuiltInText {
 constexpr BuiltInText kBuiltInTexts[] = {
     {u"PLUGIN_ON", u"Плагин активен (ON)"},
     {u"PLUGIN_OFF", u"Плагин неактивен (OFF)"},
+    {u"SHARING_PAUSED_UNTIL", u"Трансляция приостановлена до"},
+    {u"SHARING_RESUMED", u"Трансляция возобновлена"},
+    {u"TLC_MENU_PAUSE_SHARING", u"Приостановить трансляцию на 1 час"},
+    {u"TLC_MENU_RESUME_SHARING", u"Возобновить трансляцию"},
     {u"UNKNOWN_ARTIST", u"Неизвестный исполнитель"},
     {u"UNKNOWN_TRACK", u"Неизвестный трек"},
     // The update check. NEWVERSIONAV and BUT_LOAD are followed by " " and the
@@ -28,6 +32,7 @@ constexpr BuiltInText kBuiltInTexts[] = {
     {u"HOTKEYLIST_ITEM3", u"Показать/скрыть Tunelet Control"},
     {u"HOTKEYLIST_ITEM4", u"Показать QuickInfo"},
     {u"HOTKEYLIST_ITEM5", u"Вставить в другое приложение"},
+    {u"HOTKEYLIST_ITEM6", u"Приостановить трансляцию на 1 час"},
     {u"HOTKEYLIST_ITEMS", u"Назначение"},
     {u"HOTKEYLIST_SUBITEMS", u"Сочетание"},
     {u"HOTKEYLIST_HINT", u"Закройте это окно чтобы проверить горячие клавиши"},

@@ -80,6 +80,10 @@ enum class CreateResult { kCreated, kExists, kFailed };
 CreateResult CreateNewFile(std::u16string_view path, const uint8_t* data, size_t n);
 // Milliseconds since system start (wraps).
 uint32_t TickCount();
+// Milliseconds of a clock that never wraps or goes back (system start based).
+int64_t MonotonicMs();
+// The user's local time of day in minutes, 0..1439.
+int LocalMinuteOfDay();
 
 // The user's decimal separator for displayed numbers.
 char16_t DecimalSeparator();

@@ -307,15 +307,6 @@ bool RememberSessionApp(PrivacySettings& settings, std::u16string_view appId) {
   return true;
 }
 
-bool SharingPause::Toggle(int64_t nowMs) {
-  if (Active(nowMs)) {
-    Resume();
-    return false;
-  }
-  Pause(nowMs);
-  return true;
-}
-
 void PauseTracker::Observe(bool paused, int64_t nowMs) {
   if (!paused)
     pausedSince_.reset();

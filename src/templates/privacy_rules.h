@@ -71,27 +71,6 @@ bool PlayerShared(const PrivacySettings& settings, PlayerId currentPlayer, std::
 // the list is full; such an application keeps its default.
 bool RememberSessionApp(PrivacySettings& settings, std::u16string_view appId);
 
-// ---- Pause of sharing -------------------------------------------------------
-
-constexpr int64_t kSharingPauseMs = 60 * 60 * 1000;
-
-// "Sharing paused until T": one hour from the press, ends by itself, never
-// stored.
-class SharingPause {
- public:
-  void Pause(int64_t nowMs) { until_ = nowMs + kSharingPauseMs; }
-  void Resume() { until_.reset(); }
-  // Pauses when not paused, resumes when paused; true when paused now.
-  bool Toggle(int64_t nowMs);
-  bool Active(int64_t nowMs) const { return until_ && nowMs < *until_; }
-  // When the pause ends (the clock of Pause); nullopt when never paused or
-  // resumed by hand. Past values stay until the next Pause.
-  std::optional<int64_t> Until() const { return until_; }
-
- private:
-  std::optional<int64_t> until_;
-};
-
 // ---- A player paused too long ---------------------------------------------
 
 // Follows the play/pause state of a player that reports pause. After the

@@ -9,7 +9,8 @@ namespace tunelet {
 namespace {
 
 constexpr std::array<std::u16string_view, kHotKeyTabRows> kActionCaptionKeys{
-    u"HOTKEYLIST_ITEM1", u"HOTKEYLIST_ITEM2", u"HOTKEYLIST_ITEM3", u"HOTKEYLIST_ITEM4", u"HOTKEYLIST_ITEM5"};
+    u"HOTKEYLIST_ITEM1", u"HOTKEYLIST_ITEM2", u"HOTKEYLIST_ITEM3", u"HOTKEYLIST_ITEM4", u"HOTKEYLIST_ITEM5",
+    u"HOTKEYLIST_ITEM6"};
 
 constexpr std::u16string_view kNotStorableKey = u"HOTKEY_NOT_STORABLE";
 constexpr std::u16string_view kNotWorkingKey = u"HOTKEY_NOT_WORKING";

@@ -19,7 +19,7 @@
 
 namespace tunelet {
 
-constexpr int kHotKeyTabRows = 5;  // one per action, in action order
+constexpr int kHotKeyTabRows = kHotKeyActions;  // one per action, in action order
 constexpr int kNoRow = -1;
 constexpr int kPasteAction = 4;    // the only action limited to Ctrl + F1..F12
 

@@ -45,8 +45,13 @@ std::u16string StatePopupText(bool pluginOn, const IUiTexts& texts) {
   return texts.Text(pluginOn ? u"PLUGIN_ON" : u"PLUGIN_OFF");
 }
 
+std::u16string SharingPopupText(bool paused, std::u16string_view untilClock, const IUiTexts& texts) {
+  if (!paused) return texts.Text(u"SHARING_RESUMED");
+  return texts.Text(u"SHARING_PAUSED_UNTIL") + u" " + std::u16string(untilClock);
+}
+
 std::u16string PopupTitle(int kind, const TrackInfo& track) {
-  if (kind == kStatePopup) return u"Tunelet Plugin";
+  if (kind == kStatePopup || kind == kSharingPopup) return u"Tunelet Plugin";
   return std::u16string(View(track.PlayerName));
 }
 

@@ -16,6 +16,7 @@ namespace tunelet {
 
 constexpr int kStatePopup = 1;  // the plug-in was switched on or off
 constexpr int kTrackPopup = 2;  // a new track was published
+constexpr int kSharingPopup = 3;  // sharing was paused or resumed
 
 constexpr int kPopupWidth = 220;
 constexpr int kPopupHeight = 63;
@@ -52,6 +53,8 @@ std::u16string ClockText(std::u16string_view longTime);
 std::u16string TrackPopupText(const TrackInfo& track);
 // The state popup's text for the plug-in switched on or off.
 std::u16string StatePopupText(bool pluginOn, const IUiTexts& texts);
+// The state popup's text for sharing paused ("... until 14:05") or resumed.
+std::u16string SharingPopupText(bool paused, std::u16string_view untilClock, const IUiTexts& texts);
 std::u16string PopupTitle(int kind, const TrackInfo& track);
 
 constexpr int kFitTriggerWidth = 360;  // wider than this is cut ...

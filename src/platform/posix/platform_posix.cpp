@@ -186,6 +186,19 @@ uint32_t TickCount() {
   return uint32_t(uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u);
 }
 
+int64_t MonotonicMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return int64_t(ts.tv_sec) * 1000 + int64_t(ts.tv_nsec) / 1000000;
+}
+
+int LocalMinuteOfDay() {
+  const time_t now = ::time(nullptr);
+  tm local{};
+  if (!::localtime_r(&now, &local)) return 0;
+  return local.tm_hour * 60 + local.tm_min;
+}
+
 char16_t DecimalSeparator() { return u'.'; }
 
 }  // namespace tunelet::platform

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/bounded_lane.h"
+#include "platform/win32/late_bound.h"
 #include "platform/win32/network_file.h"
 #include "platform/win32/unique_handle.h"
 
@@ -179,6 +180,14 @@ CreateResult CreateNewFile(std::u16string_view path, const uint8_t* data, size_t
 bool DeleteFileAt(std::u16string_view path) { return ::DeleteFileW(WPath(path).c_str()) != 0; }
 
 uint32_t TickCount() { return ::GetTickCount(); }
+
+int64_t MonotonicMs() { return int64_t(win32::TickCount64()); }
+
+int LocalMinuteOfDay() {
+  SYSTEMTIME local{};
+  ::GetLocalTime(&local);
+  return int(local.wHour) * 60 + int(local.wMinute);
+}
 
 char16_t DecimalSeparator() {
   wchar_t buf[8] = {};

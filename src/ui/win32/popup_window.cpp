@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/settings.h"
+#include "platform/platform.h"
 #include "platform/win32/unique_handle.h"
 #include "ui/win32/paint.h"
 
@@ -123,6 +124,16 @@ class PopupWindows::Popup {
  public:
   Popup(PopupWindows& owner, int kind) : owner_(owner), kind_(kind) {}
 
+  std::u16string TextOfKind(const PluginSettings& s, const TextWidthFunction& width) const {
+    switch (kind_) {
+      case kStatePopup: return StatePopupText(s.PluginOn, owner_.texts_);
+      case kSharingPopup:
+        return SharingPopupText(s.SharingPaused.Active(platform::MonotonicMs()), s.SharingPausedUntilClock,
+                                owner_.texts_);
+      default: return FitPopupText(TrackPopupText(s.Track), width);
+    }
+  }
+
   // Fonts and texts; false when a font cannot be made.
   bool Prepare() {
     boldFont_ = CreatePopupFont(true);
@@ -132,8 +143,7 @@ class PopupWindows::Popup {
     const TextMeasure measure(HFONT(textFont_.get()));
     const TextWidthFunction width = [&measure](std::u16string_view t) { return measure.Width(t); };
     title_ = PopupTitle(kind_, s.Track);
-    const std::u16string text = kind_ == kStatePopup ? StatePopupText(s.PluginOn, owner_.texts_)
-                                                     : FitPopupText(TrackPopupText(s.Track), width);
+    const std::u16string text = TextOfKind(s, width);
     // Broken into lines here rather than by DrawText, so that a cut text
     // ends in "..." on a line the label shows.
     lines_ = PopupTextLines(text, width);
@@ -247,7 +257,7 @@ PopupWindows::~PopupWindows() {
 }
 
 void PopupWindows::Show(int kind) {
-  if (kind != kStatePopup && kind != kTrackPopup) return;
+  if (kind != kStatePopup && kind != kTrackPopup && kind != kSharingPopup) return;
   const PluginSettings& s = Settings();
   const ScreenRect workArea = WorkArea();
   if (!class_.Ensure()) return;

@@ -96,7 +96,7 @@ TEST_F(HotKeyActions, PasteTakesTheChosenMethodOnlyWithAFileTheSwitchOnAndTheDia
 }
 
 TEST_F(HotKeyActions, OtherIdentifiersAreNotActions) {
-  EXPECT_FALSE(RunHotKeyAction(5, ui, paste));
+  EXPECT_FALSE(RunHotKeyAction(6, ui, paste));
   EXPECT_FALSE(RunHotKeyAction(-1, ui, paste));
   EXPECT_FALSE(RunHotKeyAction(0xC000, ui, paste));
   EXPECT_TRUE(ui.calls.empty());

@@ -84,7 +84,8 @@ TEST(HotKeySlotText, ALengthByteAboveThirtyNeverReadsIntoTheNextSlot) {
   HotKeySlots slots;
   slots.set_bytes(bytes);
   EXPECT_EQ(slots.SlotText(0), std::u16string(30, u'A'));
-  EXPECT_EQ(slots.SlotText(5), u"");  // no such action
+  EXPECT_EQ(slots.SlotText(5), std::u16string(30, u'A'));  // the sixth, the last
+  EXPECT_EQ(slots.SlotText(6), u"");                       // no such action
 }
 
 TEST(HotKeySlotPath, TheFileLiesBesideThePlugIn) {

@@ -311,7 +311,7 @@ TEST_F(HotKeyTabTest, TheListsMenuReloadsReassignsAndDeletesAll) {
 
   hotKeys.unregisterFails = true;  // unregistered or not, every row goes
   tab.DeleteAllClicked();
-  EXPECT_EQ(hotKeys.unregistered, (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(hotKeys.unregistered, (std::vector<int>{0, 1, 2, 3, 4, 5}));
   for (int row = 0; row < kHotKeyTabRows; ++row) {
     EXPECT_EQ(hotKeys.slots[size_t(row)], u"") << row;
     EXPECT_EQ(view.combinations[size_t(row)], u"") << row;
@@ -326,7 +326,8 @@ TEST_F(HotKeyTabTest, CaptionsAreTheLanguageFilesOnlyWhileItIsInUse) {
   EXPECT_EQ(view.columns, u"Назначение|Сочетание");
   EXPECT_EQ(view.captions, (std::array<std::u16string, kHotKeyTabRows>{
                                u"Включение/выключение плагина", u"Показать настройки", u"Показать/скрыть Tunelet Control",
-                               u"Показать QuickInfo", u"Вставить в другое приложение"}));
+                               u"Показать QuickInfo", u"Вставить в другое приложение",
+                               u"Приостановить трансляцию на 1 час"}));
   Settings().UseLanguageFile = true;
   tab.ShowCaptions();
   EXPECT_EQ(view.columns, u"HOTKEYLIST_ITEMS in English|HOTKEYLIST_SUBITEMS in English");
