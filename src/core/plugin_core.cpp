@@ -1,14 +1,31 @@
 #include "core/plugin_core.h"
 
-#include "model/settings.h"
+#include <algorithm>
+#include <climits>
+
+#include "core/privacy_store.h"
 #include "core/settings_store.h"
 #include "metadata/cover.h"
+#include "model/settings.h"
+#include "ui/popup.h"
 
 namespace tunelet {
 
 namespace {
 constexpr char kNoVersion[] = "9.9.9.9999";
+constexpr int64_t kMsPerSecond = 1000;
+
+// What tells one track from another for the calm pace and the pause limit.
+std::u16string TrackKey(const TrackInfo& t) {
+  std::u16string key(View(t.FilePath));
+  for (const OptText* field : {&t.Title, &t.Artist, &t.Album}) {
+    key += u'\n';
+    key += View(*field);
+  }
+  return key;
 }
+
+}  // namespace
 
 PluginCore::PluginCore(CoreEnvironment env) : env_(std::move(env)) {
   env_.subsystems = WithDefaults(env_.subsystems);
@@ -60,6 +77,12 @@ void PluginCore::OnTimer(CoreTimer t) {
       Disarm(CoreTimer::Restore);
       RestoreTick();
       break;
+    case CoreTimer::Calm:
+      env_.timers->Disable(CoreTimer::Calm);
+      if (!calmPending_) break;
+      calmPending_ = false;
+      RunCalmChange();
+      break;
     case CoreTimer::StartupUpdate:
       env_.timers->Disable(CoreTimer::StartupUpdate);
       if (Settings().Updateonstartup)
@@ -80,6 +103,7 @@ void PluginCore::Start() {
   env_.timers->CreateTimers(uint32_t(s.Refreshinterval));
   applyPending_ = restorePending_ = false;  // creating the timers stopped both
   DropPollAnswers();
+  ResetPrivacyState();
   LoadHostKeptOptions(host());
   if (s.SavedXStatusValid) {
     // The user's own X-status left behind by the previous run goes back now.
@@ -99,6 +123,7 @@ void PluginCore::Shutdown() {
   DropPollAnswers();
   if (!Settings().Started) return;
   SettlePendingXStatus();
+  ResetPrivacyState();
   env_.subsystems.ui->CloseControlWindow();
   StoreHostKeptOptions(host());
   CloseWindows();
@@ -110,6 +135,7 @@ void PluginCore::Disable() {
   PluginSettings& s = Settings();
   DropPollAnswers();
   SettlePendingXStatus();
+  ResetPrivacyState();
   ForgetSavedXStatus();
   Forget(s.Track.LastReadPath);
   env_.subsystems.ui->CloseControlWindow();
@@ -134,7 +160,25 @@ void PluginCore::PollTick() {
     PlaybackEnded();
     return;
   }
+  if (SharingPausedNow()) {
+    // No player is asked while sharing is paused: what is shown goes.
+    ForgetHiddenTrack();
+    lastHiddenBy_ = HiddenBy::SharingPaused;
+    PlaybackEnded();
+    return;
+  }
   SubmitPollQuery();
+}
+
+bool PluginCore::SharingPausedNow() {
+  PluginSettings& s = Settings();
+  if (s.SharingPaused.Active(env_.timers->NowMs())) return true;
+  if (s.SharingPaused.Until()) {
+    // The hour is over: sharing resumed by itself.
+    s.SharingPaused.Resume();
+    if (s.PopupsOn) env_.subsystems.ui->ShowPopup(kSharingPopup);
+  }
+  return false;
 }
 
 void PluginCore::SubmitPollQuery() {
@@ -142,6 +186,10 @@ void PluginCore::SubmitPollQuery() {
   // A query still running keeps its answer awaited: this tick asks nothing.
   if (env_.pollWorker && env_.pollWorker->Busy()) return;
   PollRequest request{++lastSerial_, true, s};
+  if (hiddenTrack_) {
+    request.record.Track = *hiddenTrack_;
+    request.record.LastWindowTitle = hiddenWindowTitle_;
+  }
   // Mode 11 while the user shows another X-status: the track is left alone
   // (and counts as new once "Music" is chosen again).
   if (s.Action == 11) request.readsTrack = ReadXStatusPicture() == 11;
@@ -168,9 +216,13 @@ void PluginCore::OnPollAnswer(uint64_t serial, PollAnswer answer) {
   switch (answer.outcome) {
     case PollAnswer::Outcome::NoPlayer:
     case PollAnswer::Outcome::NothingPlays:
+      ForgetHiddenTrack();
+      pauseTracker_.Forget();
+      lastHiddenBy_ = HiddenBy::Nothing;
       PlaybackEnded();
       return;
     case PollAnswer::Outcome::NotAsked:
+      ForgetHiddenTrack();
       if (s.SavedXStatusValid) ForgetTrack();
       return;
     case PollAnswer::Outcome::NoAnswer:
@@ -178,9 +230,61 @@ void PluginCore::OnPollAnswer(uint64_t serial, PollAnswer answer) {
       // what is shown stays until it answers or is gone.
       return;
     case PollAnswer::Outcome::Plays:
+      RememberSessionApp(answer.sessionAppId);
+      if (HideTrack(answer)) {
+        PlaybackEnded();
+        return;
+      }
       ApplyPlayingTrack(answer);
       return;
   }
+}
+
+bool PluginCore::HideTrack(PollAnswer& answer) {
+  const PluginSettings& s = Settings();
+  const int64_t now = env_.timers->NowMs();
+  std::u16string key = TrackKey(answer.track);
+  if (key != pausedTrackKey_) {
+    pauseTracker_.Forget();
+    pausedTrackKey_ = std::move(key);
+  }
+  pauseTracker_.Observe(answer.paused, now);
+  if (answer.hiddenBy == HiddenBy::Nothing && pauseTracker_.PausedTooLong(now, s.Privacy.PausedTooLongMinutes))
+    answer.hiddenBy = HiddenBy::PausedTooLong;
+  lastHiddenBy_ = answer.hiddenBy;
+  lastHidingPattern_ = answer.hidingPattern;
+  if (answer.hiddenBy != HiddenBy::Nothing) {
+    hiddenTrack_ = std::move(answer.track);
+    hiddenWindowTitle_ = std::move(answer.lastWindowTitle);
+    return true;
+  }
+  // A track shown again after a rule hid it is new to the X-status.
+  if (hiddenTrack_) answer.isNew = true;
+  ForgetHiddenTrack();
+  return false;
+}
+
+void PluginCore::ForgetHiddenTrack() {
+  hiddenTrack_.reset();
+  Forget(hiddenWindowTitle_);
+}
+
+void PluginCore::RememberSessionApp(const std::u16string& appId) {
+  PluginSettings& s = Settings();
+  if (appId.empty() || !tunelet::RememberSessionApp(s.Privacy, appId)) return;
+  // The options dialog lists it from now on, also after a restart.
+  SavePrivacySettings(*env_.ini, s.Privacy);
+}
+
+void PluginCore::ResetPrivacyState() {
+  ForgetHiddenTrack();
+  pauseTracker_.Forget();
+  pausedTrackKey_.clear();
+  lastHiddenBy_ = HiddenBy::Nothing;
+  lastHidingPattern_.clear();
+  calm_ = CalmPublisher();
+  calmPending_ = false;
+  env_.timers->Disable(CoreTimer::Calm);
 }
 
 void PluginCore::ApplyPlayingTrack(PollAnswer& answer) {
@@ -190,12 +294,23 @@ void PluginCore::ApplyPlayingTrack(PollAnswer& answer) {
   // A new track is shown with its cover when it is published.
   if (answer.lateCover && !answer.isNew) env_.subsystems.ui->CoverArrived();
   if (!answer.isNew) return;
+  if (!CalmPaceOn()) {
+    BeginPublish();
+    return;
+  }
+  calm_.RequestPublish(TrackKey(s.Track), env_.timers->NowMs());
+  RunCalmChange();
+}
+
+void PluginCore::BeginPublish() {
+  PluginSettings& s = Settings();
   s.CurrentXStatusTitle = ReadXStatusTitle();
   // Only the first track after a restore saves: later tracks keep the
   // user's own X-status as first saved.
   if (!s.SavedXStatusValid) SaveUserXStatus();
   Arm(CoreTimer::Apply);
   ClearXStatus();
+  calm_.Sent({XStatusChange::Kind::Publish, TrackKey(s.Track)}, env_.timers->NowMs());
 }
 
 void PluginCore::ApplyTick() {
@@ -204,11 +319,47 @@ void PluginCore::ApplyTick() {
 }
 
 void PluginCore::PlaybackEnded() {
+  if (!CalmPaceOn()) {
+    BeginRestore();
+    return;
+  }
+  calm_.RequestRestore(env_.timers->NowMs());
+  RunCalmChange();
+}
+
+void PluginCore::BeginRestore() {
   PluginSettings& s = Settings();
   if (!s.SavedXStatusValid) return;
   Arm(CoreTimer::Restore);
   s.CurrentXStatusTitle = ReadXStatusTitle();
   ClearXStatus();
+  calm_.Sent({}, env_.timers->NowMs());
+}
+
+bool PluginCore::CalmPaceOn() {
+  const int32_t seconds = Settings().Privacy.CalmPublishSeconds;
+  calm_.SetInterval(seconds > 0 ? seconds * kMsPerSecond : 0);
+  // A change that waits goes through the publisher even when the pace was
+  // switched off meanwhile, so that it is not lost.
+  return seconds > 0 || calm_.DueAt();
+}
+
+void PluginCore::RunCalmChange() {
+  const int64_t now = env_.timers->NowMs();
+  if (std::optional<XStatusChange> change = calm_.Take(now)) {
+    if (change->kind == XStatusChange::Kind::Publish)
+      BeginPublish();
+    else
+      BeginRestore();
+  }
+  calmPending_ = false;
+  env_.timers->Disable(CoreTimer::Calm);
+  if (std::optional<int64_t> due = calm_.DueAt()) {
+    // Subtraction form: Take left only changes due after now.
+    const int64_t wait = *due > now ? *due - now : 1;
+    calmPending_ = true;
+    env_.timers->EnableAfter(CoreTimer::Calm, uint32_t(std::min<int64_t>(wait, INT32_MAX)));
+  }
 }
 
 void PluginCore::RestoreTick() {
@@ -220,9 +371,14 @@ void PluginCore::RestoreTick() {
 }
 
 void PluginCore::SettlePendingXStatus() {
-  if (!applyPending_ && !restorePending_) return;
+  if (!applyPending_ && !restorePending_ && !calmPending_) return;
+  // A change that waits for the calm pace is pending too; the X-status still
+  // shows the track then, whose title a kept name keeps.
+  if (!applyPending_ && !restorePending_) Settings().CurrentXStatusTitle = ReadXStatusTitle();
   Disarm(CoreTimer::Apply);
   Disarm(CoreTimer::Restore);
+  calmPending_ = false;
+  env_.timers->Disable(CoreTimer::Calm);
   // The X-status is cleared now (both steps clear first): what is saved goes
   // back at once. CurrentXStatusTitle is the title read when the step was
   // armed, as the timer would have used it.

@@ -4,16 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "model/host.h"
 #include "core/ini_store.h"
 #include "core/poll_query.h"
 #include "model/subsystems.h"
+#include "templates/privacy_rules.h"
 
 namespace tunelet {
 
-enum class CoreTimer { Poll = 1, Apply = 2, Restore = 3, StartupUpdate = 4 };
+// Calm: the next X-status change that waits for the user's calm interval.
+enum class CoreTimer { Poll = 1, Apply = 2, Restore = 3, StartupUpdate = 4, Calm = 5 };
+constexpr int kCoreTimerCount = 5;
 constexpr uint32_t kApplyDelayMs = 900;
 constexpr uint32_t kRestoreDelayMs = 900;
 constexpr uint32_t kStartupUpdateDelayMs = 3000;
@@ -31,6 +35,10 @@ class ICoreTimers {
   virtual void CreateTimers(uint32_t pollIntervalMs) = 0;
   virtual void Enable(CoreTimer t) = 0;
   virtual void Disable(CoreTimer t) = 0;
+  // Enables t to fire after delayMs (the Calm timer, whose delay varies).
+  virtual void EnableAfter(CoreTimer t, uint32_t delayMs) = 0;
+  // Milliseconds of the clock the timers run on: monotonic.
+  virtual int64_t NowMs() = 0;
 };
 
 struct CoreEnvironment {
@@ -66,6 +74,11 @@ class PluginCore {
   void PlaybackEnded();
   void RestoreTick();
 
+  // The rule that hid the last track a player played (Nothing when it was
+  // shown), and the pattern for HiddenBy::Pattern.
+  HiddenBy LastHiddenBy() const { return lastHiddenBy_; }
+  const std::u16string& LastHidingPattern() const { return lastHidingPattern_; }
+
   void ClearXStatus();
   OptText ReadXStatusTitle();
   uint8_t ReadXStatusPicture();
@@ -88,6 +101,24 @@ class PluginCore {
   // No answer of a query handed over before now is applied.
   void DropPollAnswers() { awaitedSerial_ = 0; }
 
+  // The two X-status changes: show the record's track (saving the user's own
+  // X-status first) and put the user's own back.
+  void BeginPublish();
+  void BeginRestore();
+  // Calm publishing: a change goes through the calm publisher while the user
+  // asked for a calm pace (or a change still waits); else at once.
+  bool CalmPaceOn();
+  void RunCalmChange();
+  // The user's own pause of sharing: true while it lasts; its end by itself
+  // is said by the state popup.
+  bool SharingPausedNow();
+  // The rules judged on the host's thread (the pause limit); true when the
+  // track is hidden, and then it is held apart from the record.
+  bool HideTrack(PollAnswer& answer);
+  void ForgetHiddenTrack();
+  void RememberSessionApp(const std::u16string& appId);
+  void ResetPrivacyState();
+
   CoreEnvironment env_;
   // The one-shot timers armed and not yet fired or disarmed.
   bool applyPending_ = false;
@@ -97,6 +128,19 @@ class PluginCore {
   uint64_t lastSerial_ = 0;
   uint64_t awaitedSerial_ = 0;
   PollBasis awaitedBasis_;
+
+  // A track a rule hides never reaches the record (the paste, QuickInfo and
+  // the popups read the record); the next query starts from it instead, so
+  // that it is not read anew at every poll.
+  std::optional<TrackInfo> hiddenTrack_;
+  OptText hiddenWindowTitle_;
+  HiddenBy lastHiddenBy_ = HiddenBy::Nothing;
+  std::u16string lastHidingPattern_;
+  // How long the player shown has been paused, and for which track.
+  PauseTracker pauseTracker_;
+  std::u16string pausedTrackKey_;
+  CalmPublisher calm_;
+  bool calmPending_ = false;
 };
 
 }  // namespace tunelet

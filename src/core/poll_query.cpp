@@ -5,6 +5,7 @@
 #include "model/file_kind.h"
 #include "model/player_table.h"
 #include "platform/wait_budget.h"
+#include "templates/privacy_rules.h"
 
 namespace tunelet {
 
@@ -27,6 +28,22 @@ bool ReadPlayingTrack(IPlayerAccess& players, PluginSettings& s, const std::u16s
   if (EqualsIgnoreCase(path, View(s.Track.LastReadPath)) || !players.FileExists(path)) return false;
   SetText(s.Track.FilePath, path);
   return players.ClassifyAndRead(path) != 0;
+}
+
+// The player switches and the patterns, on the track as read.
+void JudgeSharing(const PluginSettings& s, PollAnswer& a) {
+  if (!PlayerShared(s.Privacy, a.currentPlayer, a.sessionAppId)) {
+    a.hiddenBy = HiddenBy::PlayerSwitchedOff;
+    return;
+  }
+  if (s.Privacy.ExclusionLines.empty()) return;
+  const std::vector<ExclusionPattern> patterns = ParseExclusionPatterns(s.Privacy.ExclusionLines);
+  const std::u16string_view playerName =
+      IsEmpty(a.track.PlayerName) ? PlayerDisplayName(a.currentPlayer) : View(a.track.PlayerName);
+  if (const ExclusionPattern* p = ExclusionThatHides(a.track, playerName, patterns)) {
+    a.hiddenBy = HiddenBy::Pattern;
+    a.hidingPattern = p->line;
+  }
 }
 
 }  // namespace
@@ -60,9 +77,12 @@ PollAnswer RunPollQuery(IPlayerAccess& players, PollRequest& request) {
     return a;
   }
   a.outcome = Outcome::Plays;
+  a.paused = players.PlayerPaused();
   a.isNew = ReadPlayingTrack(players, s, path, a.lateCover);
+  if (a.currentPlayer == kMediaSession) a.sessionAppId = players.SessionAppId();
   a.track = std::move(s.Track);
   a.lastWindowTitle = std::move(s.LastWindowTitle);
+  JudgeSharing(s, a);
   return a;
 }
 

@@ -11,6 +11,15 @@
 
 namespace tunelet {
 
+// The user's rule that keeps a playing track from being shown.
+enum class HiddenBy : uint8_t {
+  Nothing,
+  PlayerSwitchedOff,  // the player (or media-session application) is not shared
+  Pattern,            // one of the user's "never share" patterns matched
+  SharingPaused,      // the user paused sharing for an hour
+  PausedTooLong,      // the player has been paused longer than the limit
+};
+
 struct PollAnswer {
   enum class Outcome : uint8_t {
     NoPlayer,      // no player runs (or none of the one chosen)
@@ -28,6 +37,13 @@ struct PollAnswer {
   OptText lastWindowTitle;
   bool isNew = false;
   bool lateCover = false;
+  // Plays: the player says it is paused, the media session's application
+  // (empty for other players), and the rule of the user's that hides the
+  // track (the player switches and the patterns, judged on the worker).
+  bool paused = false;
+  std::u16string sessionAppId;
+  HiddenBy hiddenBy = HiddenBy::Nothing;
+  std::u16string hidingPattern;  // Pattern: the line as the user wrote it
 };
 
 struct PollRequest {

@@ -34,6 +34,11 @@ class IPlayerAccess {
   virtual bool FileExists(std::u16string_view path) { return false; }
   // GetPlayerInfo kind 21, 22, 23 (bitrate, sample rate, length).
   virtual int32_t GetPlayerInfo(int kind) { return 0; }
+  // The player last asked for its path said it is paused (Winamp, AIMP2,
+  // jetAudio, the media session: the players that report pause).
+  virtual bool PlayerPaused() { return false; }
+  // The application of the media session shown; empty for other players.
+  virtual std::u16string SessionAppId() { return {}; }
   // Player remote control (0 stop, 1 play, 2 pause, 3 previous, 4 next).
   virtual void SendPlayerCommand(int command) {}
 };

@@ -91,14 +91,26 @@ PathAnswer PlayerAccess::GetMediaMonkeyPath() {
 
 std::optional<std::u16string> PlayerAccess::GetPlayingPath() {
   PluginSettings& s = Settings();
-  if (s.CurrentPlayer == kMediaSession) return session_.PlayingAddress(s.IgnoreVideo);
+  paused_ = false;
+  if (s.CurrentPlayer == kMediaSession) return SessionPlayingAddress();
   PathAnswer answer = GetClassicPlayingPath();
   // A classic player that plays nothing (stopped, closed, paused with
   // Returnonpause) leaves the word to the media session in automatic mode.
   if (!answer || !answer->empty() || s.ManualPlayer) return answer;
   if (FindMediaSession() != kMediaSessionHandle) return answer;
   s.PlayerHandle = kMediaSessionHandle;
-  return session_.PlayingAddress(s.IgnoreVideo);
+  return SessionPlayingAddress();
+}
+
+std::optional<std::u16string> PlayerAccess::SessionPlayingAddress() {
+  const MediaSession* chosen = session_.Chosen();
+  paused_ = chosen && chosen->status == SessionStatus::Paused;
+  return session_.PlayingAddress(Settings().IgnoreVideo);
+}
+
+std::u16string PlayerAccess::SessionAppId() {
+  const MediaSession* chosen = session_.Chosen();
+  return chosen ? chosen->appId : std::u16string();
 }
 
 PathAnswer PlayerAccess::GetClassicPlayingPath() {
@@ -106,13 +118,13 @@ PathAnswer PlayerAccess::GetClassicPlayingPath() {
   IPlayerSystem& system = routes_.system;
   const uintptr_t handle = s.PlayerHandle;
   switch (s.CurrentPlayer) {
-    case kWinamp: return GetWinampPath(system, handle);
+    case kWinamp: return GetWinampPath(system, handle, &paused_);
     case kFoobar2000:
       if (handle == kFoobarAutomationHandle) return routes_.automation.GetFoobar2000Path();
       return routes_.openFiles.FindOpenMediaFile(handle);
-    case kAimp2: return GetAimp2Path(system, handle);
+    case kAimp2: return GetAimp2Path(system, handle, &paused_);
     case kJetAudio: {
-      const auto playing = JetAudioIsPlaying(system, handle);
+      const auto playing = JetAudioIsPlaying(system, handle, &paused_);
       if (!playing) return std::nullopt;
       return *playing ? routes_.openFiles.FindOpenMediaFile(handle) : u"";
     }

@@ -24,10 +24,13 @@ class PlayerAccess : public IPlayerAccess {
   void SendPlayerCommand(int command) override;
   bool ReadMediaSessionTrack() override;
   bool TakeLateCover() override;
+  bool PlayerPaused() override { return paused_; }
+  std::u16string SessionAppId() override;
 
  private:
   PathAnswer GetMediaMonkeyPath();
   PathAnswer GetClassicPlayingPath();
+  std::optional<std::u16string> SessionPlayingAddress();
   // Asks the media session; kMediaSessionHandle (and CurrentPlayer set) when
   // a session is to be shown, or the one shown gave no answer in time.
   uintptr_t FindMediaSession();
@@ -35,6 +38,7 @@ class PlayerAccess : public IPlayerAccess {
   PlayerRoutes routes_;
   MediaSessionPlayer session_;
   bool lateCover_ = false;
+  bool paused_ = false;  // the player last asked for its path said it is paused
 };
 
 }  // namespace tunelet

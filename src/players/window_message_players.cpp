@@ -155,8 +155,9 @@ PathAnswer AskWinampForPath(IPlayerSystem& system, uintptr_t playerHandle) {
 
 void ForgetWinampPath() { RememberWinampPath({}); }
 
-PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle) {
+PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle, bool* paused) {
   const auto state = WinampState(system, playerHandle);
+  if (paused) *paused = state == kWinampPaused;
   const auto playing = StateSaysPlaying(state, WinampGoesOn);
   if (!playing || !*playing) {
     ForgetWinampPath();
@@ -229,8 +230,10 @@ std::u16string Aimp2PathFromRecord(std::span<const uint8_t> record) {
   return path;
 }
 
-PathAnswer GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle) {
-  const auto playing = StateSaysPlaying(Aimp2State(system, playerHandle), Aimp2GoesOn);
+PathAnswer GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle, bool* paused) {
+  const auto state = Aimp2State(system, playerHandle);
+  if (paused) *paused = state == kAimp2Paused;
+  const auto playing = StateSaysPlaying(state, Aimp2GoesOn);
   if (!playing) return std::nullopt;
   if (!*playing) return u"";
   const auto record = system.ReadSharedMemory("AIMP2_RemoteInfo", kAimp2RecordBytes);
@@ -250,9 +253,10 @@ bool ReadAimp2StreamTitle(IPlayerSystem& system, uintptr_t playerHandle, std::u1
   return true;
 }
 
-std::optional<bool> JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle) {
+std::optional<bool> JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle, bool* paused) {
   const auto mode = system.SendBounded(playerHandle, kJetAudioGetMode, 0, 1);
   if (!mode) return std::nullopt;
+  if (paused) *paused = *mode == kMciModePause;
   if (*mode == kMciModePlay || *mode == kMciModeSeek) return true;
   return *mode == kMciModePause && !Settings().Returnonpause;
 }

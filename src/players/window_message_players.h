@@ -17,11 +17,13 @@ namespace tunelet {
 // Winamp is asked its state at every call; the playlist entry's path only
 // when the state or the window title changed since the last answer of the
 // same window (the path is otherwise answered again).
-PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle);
+// `paused`, when given, says whether the player answered that it is paused
+// (with Returnonpause off a paused player still answers its track).
+PathAnswer GetWinampPath(IPlayerSystem& system, uintptr_t playerHandle, bool* paused = nullptr);
 // Drops the path GetWinampPath remembers, so that the next call asks in full.
 void ForgetWinampPath();
-PathAnswer GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle);
-std::optional<bool> JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle);
+PathAnswer GetAimp2Path(IPlayerSystem& system, uintptr_t playerHandle, bool* paused = nullptr);
+std::optional<bool> JetAudioIsPlaying(IPlayerSystem& system, uintptr_t playerHandle, bool* paused = nullptr);
 PathAnswer GetApolloPath(IPlayerSystem& system, uintptr_t playerHandle);
 
 // --- stream titles: true when a new track was written into TrackInfo

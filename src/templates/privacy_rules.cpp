@@ -339,6 +339,12 @@ void CalmPublisher::Request(XStatusChange change, int64_t nowMs) {
   waitingDueMs_ = due;
 }
 
+void CalmPublisher::Sent(XStatusChange change, int64_t nowMs) {
+  shown_ = std::move(change);
+  waiting_.reset();
+  lastSentMs_ = nowMs;
+}
+
 std::optional<int64_t> CalmPublisher::DueAt() const {
   if (!waiting_) return std::nullopt;
   return waitingDueMs_;

@@ -116,6 +116,9 @@ class CalmPublisher {
   std::optional<int64_t> DueAt() const;
   // The waiting change once its time has come, counted as sent at nowMs.
   std::optional<XStatusChange> Take(int64_t nowMs);
+  // A change made at once while the rule was off: it counts as sent at
+  // nowMs, and nothing waits any more.
+  void Sent(XStatusChange change, int64_t nowMs);
   // What was sent last (the user's own X-status at the start).
   const XStatusChange& Shown() const { return shown_; }
 

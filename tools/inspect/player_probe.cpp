@@ -275,7 +275,9 @@ class ImmediateTimers : public ICoreTimers {
   void CreateTimers(uint32_t) override {}
   void Enable(CoreTimer t) override { armed[size_t(t)] = true; }
   void Disable(CoreTimer t) override { armed[size_t(t)] = false; }
-  bool armed[5] = {};
+  void EnableAfter(CoreTimer t, uint32_t) override { armed[size_t(t)] = true; }
+  int64_t NowMs() override { return platform::MonotonicMs(); }
+  bool armed[kCoreTimerCount + 1] = {};
 };
 
 class ReadOnlyIni : public IIniFile {

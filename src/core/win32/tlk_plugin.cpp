@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "core/win32/composition.h"
 #include "core/win32/host_service.h"
 #include "core/win32/ini_file_win32.h"
+#include "platform/platform.h"
 #include "platform/win32/bounded_lane.h"
 #include "platform/win32/unique_handle.h"
 
@@ -53,10 +55,14 @@ class TimerWindow final : public ICoreTimers {
   void Disable(CoreTimer t) override {
     if (hwnd_) ::KillTimer(hwnd_.get(), UINT_PTR(t));
   }
+  void EnableAfter(CoreTimer t, uint32_t delayMs) override {
+    if (hwnd_) ::SetTimer(hwnd_.get(), UINT_PTR(t), std::max<uint32_t>(delayMs, USER_TIMER_MINIMUM), nullptr);
+  }
+  int64_t NowMs() override { return platform::MonotonicMs(); }
   void Destroy() {
     if (!hwnd_) return;
     if (worker_) worker_->SetReplyWindow(nullptr, 0);
-    for (int t = 1; t <= 4; ++t) ::KillTimer(hwnd_.get(), UINT_PTR(t));
+    for (int t = 1; t <= kCoreTimerCount; ++t) ::KillTimer(hwnd_.get(), UINT_PTR(t));
     hwnd_.reset();
     // The class belongs to this DLL, which the host may unload next.
     ::UnregisterClassW(kTimerWindowClass, ThisModule());
@@ -69,6 +75,7 @@ class TimerWindow final : public ICoreTimers {
       case CoreTimer::Apply: return kApplyDelayMs;
       case CoreTimer::Restore: return kRestoreDelayMs;
       case CoreTimer::StartupUpdate: return kStartupUpdateDelayMs;
+      case CoreTimer::Calm: return kApplyDelayMs;  // armed through EnableAfter
     }
     return poll_;
   }

@@ -75,7 +75,9 @@ class FakeTimers : public ICoreTimers {
  public:
   uint32_t pollInterval = 0;
   int creations = 0;
-  bool enabled[5] = {};
+  bool enabled[kCoreTimerCount + 1] = {};
+  int64_t now = 0;            // the clock NowMs answers; tests move it
+  uint32_t calmDelayMs = 0;   // the delay the Calm timer was last armed with
   void CreateTimers(uint32_t pollIntervalMs) override {
     pollInterval = pollIntervalMs;
     ++creations;
@@ -86,6 +88,11 @@ class FakeTimers : public ICoreTimers {
   }
   void Enable(CoreTimer t) override { enabled[int(t)] = true; }
   void Disable(CoreTimer t) override { enabled[int(t)] = false; }
+  void EnableAfter(CoreTimer t, uint32_t delayMs) override {
+    enabled[int(t)] = true;
+    if (t == CoreTimer::Calm) calmDelayMs = delayMs;
+  }
+  int64_t NowMs() override { return now; }
   bool IsEnabled(CoreTimer t) const { return enabled[int(t)]; }
 };
 
