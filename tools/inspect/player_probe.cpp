@@ -332,6 +332,21 @@ class RowObserver : public IDetectionObserver {
   int current_ = -1;
 };
 
+// The privacy rule that hid the track, in the words of the report.
+std::u16string HidingRuleText(HiddenBy rule, const std::u16string& pattern, const PluginSettings& s) {
+  switch (rule) {
+    case HiddenBy::Nothing: return {};
+    case HiddenBy::PlayerSwitchedOff: return u"the player is switched off in the privacy choices";
+    case HiddenBy::Pattern: return u"the pattern \"" + pattern + u"\"";
+    case HiddenBy::SharingPaused: return u"sharing is paused";
+    case HiddenBy::PausedTooLong: {
+      const std::string minutes = std::to_string(s.Privacy.PausedTooLongMinutes);
+      return u"the player has been paused for over " + std::u16string(minutes.begin(), minutes.end()) + u" min";
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 const char16_t* MediaSessionStateText(const MediaSessionReport& m) {
@@ -453,6 +468,7 @@ void PlayerProbe::Impl::Poll(Inspection& r) {
     r.poll.hostMs += MsSince(apply);
   }
   r.poll.waitMs = r.poll.hostMs + r.poll.workerMs;
+  r.poll.hiddenBy = HidingRuleText(core->LastHiddenBy(), core->LastHidingPattern(), s);
   r.poll.newTrack = timers.armed[size_t(CoreTimer::Apply)];
   if (timers.armed[size_t(CoreTimer::Apply)]) core->OnTimer(CoreTimer::Apply);
   if (timers.armed[size_t(CoreTimer::Restore)]) core->OnTimer(CoreTimer::Restore);
@@ -684,6 +700,7 @@ std::string InspectionJson(const Inspection& i) {
       .String("answer", RouteAnswerText(i.poll.answer))
       .String("path", i.poll.path)
       .Bool("new_track", i.poll.newTrack)
+      .Raw("hidden_by", i.poll.hiddenBy.empty() ? "null" : JsonString(i.poll.hiddenBy))
       .Decimal("wait_ms", i.poll.waitMs)
       .Decimal("host_ms", i.poll.hostMs)
       .Decimal("worker_ms", i.poll.workerMs)
@@ -794,6 +811,7 @@ std::string InspectionText(const Inspection& i) {
     out += ", " + (i.poll.answer == RouteAnswer::Playing ? Utf8(i.poll.path) : Utf8(RouteAnswerText(i.poll.answer)));
   if (i.poll.newTrack) out += " (new track)";
   out += "\n";
+  if (!i.poll.hiddenBy.empty()) out += "not shared: " + Utf8(i.poll.hiddenBy) + "\n";
   const TrackInfo& t = i.track;
   if (t.FilePath || t.Title) {
     out += "track: " + OptTextLine(t.FilePath) + "\n";

@@ -70,6 +70,9 @@ struct PollReport {
   // only hands the query over and applies the answer.
   double hostMs = 0;             // the host thread's part: the tick and the answer applied
   double workerMs = 0;           // the poll worker's part: search, path, track read
+  // The user's privacy rule that kept the track from the X-status, said in
+  // words ("the pattern \"artist:*podcast*\""); empty when none did.
+  std::u16string hiddenBy;
   std::vector<ProbeCall> calls;
 };
 

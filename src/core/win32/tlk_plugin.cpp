@@ -115,7 +115,7 @@ class TimerWindow final : public ICoreTimers {
       if (auto answer = worker_->TakeAnswer()) core->OnPollAnswer(answer->first, std::move(answer->second));
       return;
     }
-    if (wp < 1 || wp > 4) return;
+    if (wp < 1 || wp > WPARAM(kCoreTimerCount)) return;
     if (CoreTimer(wp) == CoreTimer::Poll && firstPoll_) {
       // The soon first poll is done: the configured interval from now on.
       firstPoll_ = false;

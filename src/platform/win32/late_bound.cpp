@@ -74,16 +74,6 @@ std::u16string ProcessImagePath(DWORD pid) { return ProcessImagePathWith(ImagePa
 
 platform::ImagePathCall ProcessImagePathCall() { return ImagePathFunction().call; }
 
-ULONGLONG TickCount64FromTickCount() {
-  static std::atomic<uint64_t> last{0};
-  uint64_t seen = last.load();
-  for (;;) {
-    // Read after seen: the reading is then never older than seen.
-    const uint64_t next = platform::ExtendTickCount(seen, ::GetTickCount());
-    if (last.compare_exchange_weak(seen, next)) return next;
-  }
-}
-
 ULONGLONG WINAPI TickCount64() {
   GetTickCount64Fn f = gTickCount64.load(std::memory_order_acquire);
   if (!f) {

@@ -181,7 +181,9 @@ bool DeleteFileAt(std::u16string_view path) { return ::DeleteFileW(WPath(path).c
 
 uint32_t TickCount() { return ::GetTickCount(); }
 
-int64_t MonotonicMs() { return int64_t(win32::TickCount64()); }
+// The same count as the fallback of the DLL's GetTickCount64, so that every
+// part of the plug-in reads one clock.
+int64_t MonotonicMs() { return int64_t(win32::TickCount64FromTickCount()); }
 
 int LocalMinuteOfDay() {
   SYSTEMTIME local{};
@@ -196,3 +198,19 @@ char16_t DecimalSeparator() {
 }
 
 }  // namespace tunelet::platform
+
+namespace tunelet::win32 {
+
+// Here rather than with the other late-bound functions: the portable library
+// (MonotonicMs) needs it too, and links after them.
+ULONGLONG TickCount64FromTickCount() {
+  static std::atomic<uint64_t> last{0};
+  uint64_t seen = last.load();
+  for (;;) {
+    // Read after seen: the reading is then never older than seen.
+    const uint64_t next = platform::ExtendTickCount(seen, ::GetTickCount());
+    if (last.compare_exchange_weak(seen, next)) return next;
+  }
+}
+
+}  // namespace tunelet::win32

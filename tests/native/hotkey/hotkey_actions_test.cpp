@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/settings.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -93,6 +94,20 @@ TEST_F(HotKeyActions, PasteTakesTheChosenMethodOnlyWithAFileTheSwitchOnAndTheDia
   Settings().PluginOn = true;
   Forget(Track().FilePath);
   EXPECT_EQ(Run(haPasteInfo), Calls{});
+}
+
+TEST_F(HotKeyActions, PauseSharingTogglesForAnHourWithTheStatePopupOnlyWhenPopupsAreOn) {
+  EXPECT_EQ(Run(haPauseSharing), Calls{});
+  EXPECT_TRUE(Settings().SharingPaused.Active(platform::MonotonicMs()));
+  EXPECT_FALSE(Settings().SharingPausedUntilClock.empty());
+  Settings().PopupsOn = true;
+  EXPECT_EQ(Run(haPauseSharing), Calls{"popup 3"});
+  EXPECT_FALSE(Settings().SharingPaused.Active(platform::MonotonicMs()));
+  // The plug-in switched off or the options open do not stop it.
+  Settings().PluginOn = false;
+  ui.optionsOpen = true;
+  EXPECT_EQ(Run(haPauseSharing), Calls{"popup 3"});
+  EXPECT_TRUE(Settings().SharingPaused.Active(platform::MonotonicMs()));
 }
 
 TEST_F(HotKeyActions, OtherIdentifiersAreNotActions) {

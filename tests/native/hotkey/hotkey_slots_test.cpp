@@ -14,6 +14,7 @@
 #include "fake_key_names.h"
 #include "hotkey/hotkey_bindings.h"
 #include "model/subsystems.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -121,7 +122,28 @@ TEST_F(HotKeyFile, ShortFilesLeaveTheSlotsAndFullOrLongerOnesAreReadFromTheirSta
   }
 }
 
-TEST_F(HotKeyFile, SavingWritesExactly155BytesAndKeepsWhatALongerFileHasBeyond) {
+TEST_F(HotKeyFile, AnOlderVersionsFileOfFiveSlotsLeavesTheSixthEmptyAndItsWritesKeepTheSixth) {
+  Write(FileWithCtrlF5ForQuickInfo(kOlderHotKeyFileSize));
+  HotKeySlots slots = SlotsWith(5, u"Alt+P");
+  ASSERT_TRUE(LoadHotKeySlots(slots, Path()));
+  EXPECT_EQ(slots.SlotText(3), u"Ctrl+F5");
+  EXPECT_TRUE(slots.IsEmpty(5));
+
+  // Ours: six slots. An older version then writes its five over the start,
+  // as it always has: the sixth survives.
+  slots.SetSlotText(5, u"Alt+P");
+  ASSERT_TRUE(SaveHotKeySlots(slots, Path()));
+  EXPECT_EQ(fs::file_size(path_), 186u);
+  const HotKeySlots older = SlotsWith(0, u"Ctrl+F1");
+  ASSERT_TRUE(platform::OverwriteFileStart(Path(), older.bytes().data(), 155));
+  HotKeySlots back;
+  ASSERT_TRUE(LoadHotKeySlots(back, Path()));
+  EXPECT_EQ(back.SlotText(0), u"Ctrl+F1");
+  EXPECT_TRUE(back.IsEmpty(3));
+  EXPECT_EQ(back.SlotText(5), u"Alt+P");
+}
+
+TEST_F(HotKeyFile, SavingWritesTheSixSlotsAndKeepsWhatALongerFileHasBeyond) {
   const HotKeySlots slots = SlotsWith(4, u"Ctrl+F12");
   ASSERT_TRUE(SaveHotKeySlots(slots, Path()));
   std::vector<uint8_t> expected(kHotKeyFileSize, 0);

@@ -11,6 +11,7 @@
 
 #include "host_test_support.h"
 #include "paste_target.h"
+#include "plugin_windows.h"
 #include "sim_host.h"
 
 namespace {
@@ -163,6 +164,58 @@ TEST_F(HotKeysInHost, ThePasteKeyTypesThePlayingTrackThroughTheClipboardWithTheD
   EXPECT_EQ(target.ctrlV(), 1);
   EXPECT_EQ(target.Text(), line);
   EXPECT_EQ(hotkey_test::ClipboardText(), line);
+  host_.Shutdown();
+}
+
+// The sixth key pauses sharing: the state popup says until when, the user's
+// own X-status comes back, and a second press resumes (the track is shown
+// again). The sixth slot lies after the five an older version reads.
+TEST_F(HotKeysInHost, ThePauseKeyShowsTheUsersOwnWithTheStatePopupAndASecondPressResumes) {
+  std::string bytes(186, '\0');
+  const std::string key = "Ctrl+Shift+F9";
+  bytes[5 * 31] = char(key.size());
+  bytes.replace(5 * 31 + 1, key.size(), key);
+  HANDLE f = ::CreateFileW(File().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD done = 0;
+  ::WriteFile(f, bytes.data(), DWORD(bytes.size()), &done, nullptr);
+  ::CloseHandle(f);
+  const std::wstring track = copy_.Folder() + L"\\track.mp3";
+  host_test::WriteTaggedMp3(track, L"Кино", L"Группа крови");
+  PlayerWindow player;
+  HANDLE playing = ::CreateFileW(track.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(playing, INVALID_HANDLE_VALUE);
+  const talkeo_sim::XStatus own{5, L"Пью пиво", L"с друзьями"};
+  host_.UserSetsXStatus(own.picture, own.title, own.text);
+  host_.Record().PopupsOn = 1;
+  ASSERT_TRUE(talkeo_sim::DrawnTexts::Trace(host_.Module()));
+  ASSERT_TRUE(host_.Start());
+  auto shown = [&](int picture) { return host_test::PumpUntil(host_, [&] { return host_.Shown().picture == picture; }, 10000); };
+  auto popupSays = [&](const std::wstring& start) {
+    return host_test::PumpUntil(host_, [&] {
+      // The title, the clock, then the body's lines (a long text takes two).
+      for (const talkeo_sim::WindowView& w : talkeo_sim::ListPluginWindows(host_.Module())) {
+        if (w.className != L"Tpopform" || w.texts.size() < 3) continue;
+        std::wstring body = w.texts[2];
+        for (size_t i = 3; i < w.texts.size(); ++i) body += L" " + w.texts[i];
+        if (body.rfind(start, 0) == 0) return true;
+      }
+      return false;
+    }, 3000);
+  };
+  const bool published = shown(11);
+  ASSERT_TRUE(published) << talkeo_sim::DescribeXStatus(host_.Shown());
+
+  Press({VK_CONTROL, VK_SHIFT, VK_F9});
+  EXPECT_TRUE(popupSays(L"Трансляция приостановлена до "));
+  EXPECT_TRUE(shown(own.picture)) << talkeo_sim::DescribeXStatus(host_.Shown());
+  EXPECT_EQ(host_.Shown(), own);
+  host_.Pump(4000);  // a later poll does not bring the track back
+  EXPECT_EQ(host_.Shown(), own);
+
+  Press({VK_CONTROL, VK_SHIFT, VK_F9});
+  EXPECT_TRUE(popupSays(L"Трансляция возобновлена"));
+  EXPECT_TRUE(shown(11)) << talkeo_sim::DescribeXStatus(host_.Shown());
+  ::CloseHandle(playing);
   host_.Shutdown();
 }
 

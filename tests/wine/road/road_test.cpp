@@ -165,6 +165,77 @@ TEST_F(Road, TaggedMp3IsPublishedAfterTheClearAndTheUsersOwnComesBackAfterTheSto
   EXPECT_EQ(host_.Sent().size(), 0u);
 }
 
+// The user's privacy choices on the road.
+TEST_F(Road, APlayerSwitchedOffLeavesTheUsersOwnXStatus) {
+  copy_.WriteIni(L"Privacy", L"Player1", L"0");  // Media Player Classic's row
+  const std::wstring track = MediaFile(L"track.mp3");
+  host_test::WriteTaggedMp3(track, L"Исполнитель", L"Песня");
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(track));
+  ASSERT_TRUE(host_.Start());
+  host_.Pump(500 + kQuietMs);  // the first poll, one more and their delays
+  EXPECT_EQ(host_.Shown(), kUsersOwn) << ShownText();
+  EXPECT_TRUE(Sets().empty());
+}
+
+TEST_F(Road, AnExcludedArtistMidSessionBringsTheUsersOwnBackAndTheNextTrackIsShown) {
+  copy_.WriteIni(L"Privacy", L"Exclusions", L"1");
+  copy_.WriteIni(L"Privacy", L"Exclusion1", L"artist:*podcast*");
+  const std::wstring song = MediaFile(L"song.mp3"), talk = MediaFile(L"talk.mp3"), next = MediaFile(L"next.mp3");
+  host_test::WriteTaggedMp3(song, L"Исполнитель", L"Песня");
+  host_test::WriteTaggedMp3(talk, L"The Weekly Podcast", L"Выпуск 12");
+  host_test::WriteTaggedMp3(next, L"Другой", L"Вторая");
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(song));
+  ASSERT_TRUE(host_.Start());
+  ASSERT_TRUE(PumpUntilShown({11, L"Слушаю:", L"Исполнитель \"Песня\""})) << ShownText();
+
+  ASSERT_NO_FATAL_FAILURE(StopFile());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(talk));
+  ASSERT_TRUE(PumpUntilShown(kUsersOwn)) << ShownText();
+  ExpectClearThen(kUsersOwn);  // 900 ms after the clear, as at a stop
+  host_.ClearLogs();
+  host_.Pump(kQuietMs);  // the hidden track stays hidden
+  EXPECT_TRUE(Sets().empty());
+
+  ASSERT_NO_FATAL_FAILURE(StopFile());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(next));
+  const XStatus nextShown{11, L"Слушаю:", L"Другой \"Вторая\""};
+  ASSERT_TRUE(PumpUntilShown(nextShown)) << ShownText();
+  ExpectClearThen(nextShown);
+}
+
+// Five tracks within ten seconds with a calm pace of 10 s: the first is
+// shown at once, the last once the 10 s have passed; nothing in between.
+TEST_F(Road, CalmPublishingShowsFiveFastSkipsAsTwoXStatusChanges) {
+  copy_.WriteIni(L"Privacy", L"Calminterval", L"10");
+  std::vector<std::wstring> tracks;
+  for (int i = 1; i <= 5; ++i) {
+    tracks.push_back(MediaFile((L"skip" + std::to_wstring(i) + L".mp3").c_str()));
+    host_test::WriteTaggedMp3(tracks.back(), L"Исполнитель", L"Песня " + std::to_wstring(i));
+  }
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_NO_FATAL_FAILURE(StartFilePlayer());
+  ASSERT_NO_FATAL_FAILURE(PlayFile(tracks[0]));
+  ASSERT_TRUE(host_.Start());
+  ASSERT_TRUE(PumpUntilShown({11, L"Слушаю:", L"Исполнитель \"Песня 1\""})) << ShownText();
+  for (size_t i = 1; i < tracks.size(); ++i) {
+    if (i > 1) host_.Pump(1500);
+    ASSERT_NO_FATAL_FAILURE(StopFile());
+    ASSERT_NO_FATAL_FAILURE(PlayFile(tracks[i]));
+  }
+  ASSERT_TRUE(PumpUntilShown({11, L"Слушаю:", L"Исполнитель \"Песня 5\""}, 10000 + kStepBoundMs)) << ShownText();
+  host_.Pump(kQuietMs);
+  std::vector<SentMessage> shown;
+  for (const SentMessage& m : Sets())
+    if (SentXStatus(m).picture != 0) shown.push_back(m);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_GE(shown[1].timeMs - shown[0].timeMs, 10000u - 50u);
+  EXPECT_EQ(host_.Shown().text, L"Исполнитель \"Песня 5\"");
+}
+
 // The first poll comes half a second after the start, not a whole interval
 // later: a track that plays when the messenger starts is shown within about
 // one and a half seconds, well before the first interval (3 s here) is over.
