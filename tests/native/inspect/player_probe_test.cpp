@@ -308,3 +308,35 @@ TEST_F(PlayerProbeTest, AManagerThatDoesNotAnswerInTimeIsSaidSo) {
   EXPECT_TRUE(Contains(InspectionText(r), "  21  Windows media session no answer in time      -"));
   EXPECT_TRUE(Contains(InspectionJson(r), "\"status\":\"no answer in time\",\"available\":false"));
 }
+
+// A track the user's privacy choices keep from the X-status: the report says
+// which rule did, and the X-status stays the user's own.
+TEST_F(PlayerProbeTest, TheReportSaysWhichPrivacyRuleHidTheTrack) {
+  const auto dir = std::filesystem::temp_directory_path() / ("tunelet-probe-hidden-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "Podcasts");
+  const auto file = dir / "Podcasts" / "Episode 12.mp3";
+  std::ofstream(file) << std::string(64, '\0');
+  sys.AddWindow("MediaPlayerClassicW", "", u"mpc.exe");
+  openFiles.answer = Utf8ToUtf16(file.string());
+
+  auto ini = std::make_unique<MapIni>();
+  ini->values[u"Privacy/Exclusions"] = u"2";
+  ini->values[u"Privacy/Exclusion1"] = u"artist:nobody";
+  ini->values[u"Privacy/Exclusion2"] = u"path:*/podcasts/*";
+  const Inspection hidden = MakeProbe({}, std::move(ini))->Inspect();
+  EXPECT_EQ(hidden.poll.hiddenBy, u"the pattern \"path:*/podcasts/*\"");
+  EXPECT_FALSE(hidden.poll.newTrack);
+  EXPECT_TRUE(Contains(InspectionText(hidden), "not shared: the pattern \"path:*/podcasts/*\"\n"));
+  EXPECT_TRUE(Contains(InspectionJson(hidden), "\"hidden_by\":\"the pattern \\\"path:*/podcasts/*\\\"\""));
+
+  auto off = std::make_unique<MapIni>();
+  off->values[u"Privacy/Player1"] = u"0";  // Media Player Classic's row
+  const Inspection switchedOff = MakeProbe({}, std::move(off))->Inspect();
+  EXPECT_EQ(switchedOff.poll.hiddenBy, u"the player is switched off in the privacy choices");
+
+  const Inspection shown = MakeProbe()->Inspect();
+  EXPECT_TRUE(shown.poll.hiddenBy.empty());
+  EXPECT_TRUE(Contains(InspectionJson(shown), "\"hidden_by\":null"));
+  EXPECT_FALSE(Contains(InspectionText(shown), "not shared"));
+  std::filesystem::remove_all(dir);
+}
