@@ -194,6 +194,12 @@ TEST_F(MediaSessionAccess, SpeaksOnlyWhenNoClassicPlayerPlays) {
   Settings().CurrentPlayer = kMediaSession;
   EXPECT_EQ(Tick(), u"session://Spotify.exe");
 
+  // A paused session shows while pauses do not end playback, and says so.
+  sessions.Play(Session(u"Spotify.exe", SessionStatus::Paused, true));
+  EXPECT_EQ(Tick(), u"session://Spotify.exe");
+  EXPECT_TRUE(access.PlayerPaused());
+  EXPECT_EQ(access.SessionAppId(), u"Spotify.exe");
+
   // Nothing plays anywhere.
   sessions.Play(Session(u"Spotify.exe", SessionStatus::Stopped, true));
   EXPECT_EQ(Tick(), u"");

@@ -158,11 +158,14 @@ TEST_F(WindowMessagePlayers, WinampStateDecidesWhetherAPathIsAsked) {
   EXPECT_EQ(GetWinampPath(sys, player), u"");
   EXPECT_EQ(sys.sent.size(), 1u);
   WinampState(3);  // paused still plays unless Returnonpause says otherwise
-  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+  bool paused = false;
+  EXPECT_EQ(GetWinampPath(sys, player, &paused), u"C:\\a.mp3");
+  EXPECT_TRUE(paused);  // and says so, for the limit on a pause's length
   Settings().Returnonpause = true;
   EXPECT_EQ(GetWinampPath(sys, player), u"");
   WinampState(1);
-  EXPECT_EQ(GetWinampPath(sys, player), u"C:\\a.mp3");
+  EXPECT_EQ(GetWinampPath(sys, player, &paused), u"C:\\a.mp3");
+  EXPECT_FALSE(paused);
 }
 
 namespace {
@@ -383,6 +386,18 @@ TEST_F(WindowMessagePlayers, PathQueryDispatchesByCurrentPlayer) {
   sys.Answer(player, 0x82E4, 0, 1, 528);
   EXPECT_EQ(access.GetPlayingPath(), u"C:\\open.mp3");
   EXPECT_EQ(openFiles.asked.size(), scans + 1);
+  EXPECT_FALSE(access.PlayerPaused());
+
+  // Paused (529) it plays on while Returnonpause is off, and says it is paused;
+  // a player that reports no pause never is.
+  Settings().Returnonpause = false;
+  sys.Answer(player, 0x82E4, 0, 1, 529);
+  EXPECT_EQ(access.GetPlayingPath(), u"C:\\open.mp3");
+  EXPECT_TRUE(access.PlayerPaused());
+  Settings().CurrentPlayer = kITunes;
+  EXPECT_EQ(access.GetPlayingPath(), u"C:\\itunes.m4a");
+  EXPECT_FALSE(access.PlayerPaused());
+  EXPECT_EQ(access.SessionAppId(), u"");
 }
 
 TEST_F(WindowMessagePlayers, PlayerInfoComesFromWinampAimp2AndItunesOnly) {
