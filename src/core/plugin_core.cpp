@@ -104,6 +104,8 @@ void PluginCore::Start() {
   applyPending_ = restorePending_ = false;  // creating the timers stopped both
   DropPollAnswers();
   ResetPrivacyState();
+  // A pause of sharing lasts for this run of the plug-in only.
+  s.SharingPaused.Resume();
   LoadHostKeptOptions(host());
   if (s.SavedXStatusValid) {
     // The user's own X-status left behind by the previous run goes back now.
@@ -213,6 +215,13 @@ void PluginCore::OnPollAnswer(uint64_t serial, PollAnswer answer) {
   if (!s.PluginOn || s.SettingsJustSaved || !(PollBasis::Of(s) == awaitedBasis_)) return;
   s.CurrentPlayer = answer.currentPlayer;
   s.PlayerHandle = answer.playerHandle;
+  if (s.SharingPaused.Active(env_.timers->NowMs())) {
+    // Paused while the query ran: nothing it found is shown.
+    ForgetHiddenTrack();
+    lastHiddenBy_ = HiddenBy::SharingPaused;
+    PlaybackEnded();
+    return;
+  }
   switch (answer.outcome) {
     case PollAnswer::Outcome::NoPlayer:
     case PollAnswer::Outcome::NothingPlays:

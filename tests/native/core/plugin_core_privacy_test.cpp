@@ -286,6 +286,12 @@ TEST_F(PrivacyRoadTest, PausedSharingAsksNoPlayerEndsAfterAnHourAndASecondPressR
   const int64_t end = 6 * kSecond + 60 * kMinute + 4 * kSecond;
   EXPECT_EQ(shown, (std::vector<Shown>{Track(5900, kSongA), Own(10900), Track(end + 900, kSongA),
                                        Own(again + 5900), Track(again + 10900, kSongA)}));
+
+  // A pause does not outlive the plug-in's run.
+  EXPECT_TRUE(ToggleSharingPause(Settings(), timers.now, 0));
+  core->HandleHostMessage(MSG_DISABLED, 0, nullptr);
+  core->HandleHostMessage(MSG_ENABLED, 0, nullptr);
+  EXPECT_FALSE(Settings().SharingPaused.Active(timers.now));
 }
 
 TEST_F(PrivacyRoadTest, APlayerPausedLongerThanTheLimitShowsTheUsersOwnUntilItPlaysAgain) {

@@ -695,6 +695,7 @@ TEST_F(PluginCoreWorkerTest, AnAnswerThatComesAfterDisableStopSaveOrRestoreIsDro
          Settings().CurrentPlayer = 14;
        }},
       {"switched off by hot key", [](PluginCore&) { Settings().PluginOn = false; }},
+      {"sharing paused by hot key", [this](PluginCore&) { ToggleSharingPause(Settings(), timers.now, 0); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
