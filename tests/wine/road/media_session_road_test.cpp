@@ -121,6 +121,13 @@ class MediaSessionRoad : public ::testing::Test {
 
   // Loads the plug-in on its first-run defaults (mode 21, its own
   // templates), switched on, while the user shows their own X-status.
+  // Web browsers start switched off in the privacy choices: the user
+  // switched this one on.
+  void ShareBrowser(const wchar_t* appId) {
+    copy_.WriteIni(L"Privacy", L"Apps", L"1");
+    copy_.WriteIni(L"Privacy", L"App1", appId);
+    copy_.WriteIni(L"Privacy", L"Appshared1", L"1");
+  }
   void LoadPlugin(bool popups = false) {
     std::string error;
     ASSERT_TRUE(host_.Load(copy_.Dll(), &error)) << error;
@@ -229,6 +236,7 @@ TEST_F(MediaSessionRoad, ALateThumbnailRefreshesTheOpenQuickInfo) {
   browser.thumbnailPath = thumbnail;
   browser.read = FakeOutcome::After(kPollMs + 1500);  // arrives after the publish
   ASSERT_NO_FATAL_FAILURE(Show(browser));
+  ShareBrowser(L"chrome.exe");
   ASSERT_NO_FATAL_FAILURE(LoadPlugin(true));
   ASSERT_TRUE(host_.Start());
 
@@ -314,6 +322,7 @@ TEST_F(MediaSessionRoad, AVideoSessionIsIgnoredWithIgnoreVideoAndShownAsAVideoWi
   FakeSession video = Playing(L"MSEdge", L"Клип", L"Лето");
   video.type = FakePlaybackType::Video;
   ASSERT_NO_FATAL_FAILURE(Show(video));
+  ShareBrowser(L"MSEdge");
   ASSERT_NO_FATAL_FAILURE(LoadPlugin());
   host_.Record().IgnoreVideo = 1;
   ASSERT_TRUE(host_.Start());
@@ -326,10 +335,24 @@ TEST_F(MediaSessionRoad, AVideoSessionIsIgnoredWithIgnoreVideoAndShownAsAVideoWi
   ASSERT_TRUE(PumpUntilShown({11, L"Слушаю:", L"Клип \"Лето\""})) << ShownText();
 }
 
+// A web browser's session is not shared until the user switches it on; the
+// browser is remembered, switched off, for the options dialog to list.
+TEST_F(MediaSessionRoad, ABrowsersSessionIsNotSharedByDefaultAndIsRememberedSwitchedOff) {
+  ASSERT_NO_FATAL_FAILURE(Show(Playing(L"MSEdge", L"Исполнитель", L"Песня")));
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  ASSERT_TRUE(host_.Start());
+  host_.Pump(kQuietMs);
+  EXPECT_TRUE(Sets().empty()) << ShownText();
+  EXPECT_EQ(host_.Shown(), kUsersOwn);
+  EXPECT_EQ(copy_.ReadIniInt(L"Privacy", L"Apps", 0), 1);
+  EXPECT_EQ(copy_.ReadIniInt(L"Privacy", L"Appshared1", -1), 0);
+}
+
 TEST_F(MediaSessionRoad, AVideoSessionGetsTheVideoPictureAndTitle) {
   FakeSession video = Playing(L"MSEdge", L"Клип", L"Лето");
   video.type = FakePlaybackType::Video;
   ASSERT_NO_FATAL_FAILURE(Show(video));
+  ShareBrowser(L"MSEdge");
   ASSERT_NO_FATAL_FAILURE(LoadPlugin());
   ASSERT_TRUE(host_.Start());
   ASSERT_TRUE(PumpUntilShown({8, L"Смотрю:", L"Клип \"Лето\""})) << ShownText();
