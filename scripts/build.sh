@@ -25,19 +25,25 @@ if command -v ccache >/dev/null; then
 fi
 configure() {  # dir, extra args...
   local dir=$1; shift
-  [ -f "$BUILD_DIR/$dir/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
+  [ -f "$BUILD_DIR/$dir/CMakeCache.txt" ] && return
+  echo "build: configuring $dir"
+  cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
 }
 # Ninja's "[N/M] step" lines become one "build: TREE: N of M steps" line at
 # most every 5 seconds and at the end; every other line (errors) passes.
+# A shell loop, not awk: Debian's awk reads a pipe in large blocks, which
+# held the lines back for minutes.
 show_progress() {  # tree
-  awk -v tree="$1" '
-    /^\[[0-9]+\/[0-9]+\]/ {
-      split(substr($1, 2), nm, "/"); n = nm[1]; m = nm[2] + 0
-      if (systime() - shown >= 5) { printf "build: %s: %d of %d steps\n", tree, n, m; fflush(); shown = systime() }
-      next
-    }
-    { print; fflush() }
-    END { if (m) printf "build: %s: %d of %d steps, done\n", tree, n, m }'
+  local line n=0 m=0 shown=-5 re='^\[([0-9]+)/([0-9]+)\]'
+  while IFS= read -r line; do
+    if [[ $line =~ $re ]]; then
+      n=${BASH_REMATCH[1]} m=${BASH_REMATCH[2]}
+      if (( SECONDS - shown >= 5 )); then echo "build: $1: $n of $m steps"; shown=$SECONDS; fi
+    else
+      printf '%s\n' "$line"
+    fi
+  done
+  (( m == 0 )) || echo "build: $1: $n of $m steps, done"
 }
 for b in "${builds[@]}"; do
   case $b in
