@@ -38,7 +38,7 @@ show_progress() {  # tree
   while IFS= read -r line; do
     if [[ $line =~ $re ]]; then
       n=${BASH_REMATCH[1]} m=${BASH_REMATCH[2]}
-      if (( SECONDS - shown >= 5 )); then echo "build: $1: $n of $m steps"; shown=$SECONDS; fi
+      if (( SECONDS - shown >= 5 && n < m )); then echo "build: $1: $n of $m steps"; shown=$SECONDS; fi
     else
       printf '%s\n' "$line"
     fi
