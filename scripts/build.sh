@@ -14,6 +14,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 JOBS="${JOBS:-$(nproc)}"
 builds=("$@"); [ ${#builds[@]} -eq 0 ] && builds=(native win32 win64 fuzz)
+. "$ROOT/scripts/progress.sh"
 
 # Debian's compiler cache, when installed, with its cache outside the clone
 # (ccache's default under $HOME), so a second clone on this machine reuses it.
@@ -23,11 +24,14 @@ if command -v ccache >/dev/null; then
   # Absolute paths differ between clones; hash them relative to the tree.
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 fi
-configure() {  # dir, extra args...
+run_cmake_quietly() {  # dir, extra args...
   local dir=$1; shift
-  [ -f "$BUILD_DIR/$dir/CMakeCache.txt" ] && return
-  echo "build: configuring $dir"
   cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
+}
+configure() {  # dir, extra args...
+  [ -f "$BUILD_DIR/$1/CMakeCache.txt" ] && return
+  echo "build: configuring $1"
+  with_heartbeat "build: still configuring $1" run_cmake_quietly "$@"
 }
 # Ninja's "[N/M] step" lines become one "build: TREE: N of M steps" line at
 # most every 5 seconds and at the end; every other line (errors) passes.

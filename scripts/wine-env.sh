@@ -27,19 +27,7 @@ tunelet_wineserver() {  # tree, wineserver args...
   WINEPREFIX="$BUILD_DIR/$tree/wineprefix" "/usr/lib/wine/wineserver${tree#win}" "$@" </dev/null >/dev/null 2>&1
 }
 
-# Runs a command in the background and says every 5 seconds that it still
-# runs, so that a slow first start of Wine never looks like a hang.
-with_heartbeat() {  # what, command...
-  local what=$1 waited=0 pid; shift
-  "$@" &
-  pid=$!
-  while kill -0 "$pid" 2>/dev/null; do
-    sleep 1
-    waited=$((waited + 1))
-    (( waited % 5 )) || echo "wine: $what ($waited s)"
-  done
-  wait "$pid"
-}
+. "$TUNELET_ROOT/scripts/progress.sh"
 tunelet_make_prefix() {  # tree
   tunelet_wine "$1" wineboot -i </dev/null >/dev/null 2>&1 || true
   tunelet_wineserver "$1" -w
@@ -51,7 +39,7 @@ for tree in ${WINE_TREES:-win32 win64}; do
   [ -d "$BUILD_DIR/$tree" ] || continue
   if [ ! -f "$BUILD_DIR/$tree/wineprefix/system.reg" ]; then
     echo "wine: creating the $tree prefix $BUILD_DIR/$tree/wineprefix"
-    with_heartbeat "still creating the $tree prefix" tunelet_make_prefix "$tree"
+    with_heartbeat "wine: still creating the $tree prefix" tunelet_make_prefix "$tree"
   fi
   # A crashing test must exit, not wait on a crash dialog. Checked on every
   # run: Wine makes a prefix on its own when a test exe is run without one.
