@@ -34,19 +34,32 @@ configure() {  # dir, extra args...
   with_heartbeat "build: still configuring $1" run_cmake_quietly "$@"
 }
 # Ninja's "[N/M] step" lines become one "build: TREE: N of M steps" line at
-# most every 5 seconds and at the end; every other line (errors) passes.
-# A shell loop, not awk: Debian's awk reads a pipe in large blocks, which
-# held the lines back for minutes.
+# most every 5 seconds, also while a long step runs, and one at the end;
+# every other line (errors) passes. A shell loop, not awk: Debian's awk reads
+# a pipe in large blocks, which held the lines back for minutes.
 show_progress() {  # tree
-  local line n=0 m=0 shown=-5 re='^\[([0-9]+)/([0-9]+)\]'
-  while IFS= read -r line; do
-    if [[ $line =~ $re ]]; then
-      n=${BASH_REMATCH[1]} m=${BASH_REMATCH[2]}
-      if (( SECONDS - shown >= 5 && n < m )); then echo "build: $1: $n of $m steps"; shown=$SECONDS; fi
+  local line pending="" n=0 m=0 shown=$SECONDS got re='^\[([0-9]+)/([0-9]+)\]'
+  while :; do
+    got=0
+    IFS= read -r -t 5 line || got=$?
+    if (( got )); then
+      pending+=$line  # a time-out keeps what came of a line
+      (( got > 128 )) || break  # end of input
     else
-      printf '%s\n' "$line"
+      line=$pending$line pending=""
+      if [[ $line =~ $re ]]; then
+        n=${BASH_REMATCH[1]} m=${BASH_REMATCH[2]}
+      else
+        printf '%s\n' "$line"
+        continue
+      fi
+    fi
+    if (( SECONDS - shown >= 5 && (m == 0 || n < m) )); then
+      if (( m )); then echo "build: $1: $n of $m steps"; else echo "build: $1: working"; fi
+      shown=$SECONDS
     fi
   done
+  [ -z "$pending" ] || printf '%s\n' "$pending"
   (( m == 0 )) || echo "build: $1: $n of $m steps, done"
 }
 for b in "${builds[@]}"; do
