@@ -41,7 +41,7 @@ show_progress() {  # tree
   local line pending="" n=0 m=0 shown=$SECONDS got re='^\[([0-9]+)/([0-9]+)\]'
   while :; do
     got=0
-    IFS= read -r -t 5 line || got=$?
+    IFS= read -r -t 1 line || got=$?
     if (( got )); then
       pending+=$line  # a time-out keeps what came of a line
       (( got > 128 )) || break  # end of input

@@ -44,6 +44,7 @@ for tree in ${WINE_TREES:-win32 win64}; do
   # A crashing test must exit, not wait on a crash dialog. Checked on every
   # run: Wine makes a prefix on its own when a test exe is run without one.
   if ! grep -q '^"ShowCrashDialog"=dword:00000000' "$BUILD_DIR/$tree/wineprefix/user.reg" 2>/dev/null; then
+    echo "wine: turning off the crash dialog in the $tree prefix"
     tunelet_wine "$tree" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       </dev/null >/dev/null 2>&1
     tunelet_wineserver "$tree" -w
@@ -65,6 +66,7 @@ wine_env_teardown() {
 }
 trap wine_env_teardown EXIT
 
+[ ${#WINE_TREES_UP[@]} -eq 0 ] || echo "wine: starting the wineserver of ${WINE_TREES_UP[*]}"
 for tree in "${WINE_TREES_UP[@]}"; do
   tunelet_wineserver "$tree" -p || true  # fails when one already runs: that one serves
   tunelet_wine "$tree" cmd /c exit </dev/null >/dev/null 2>&1 || true
