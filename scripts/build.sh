@@ -60,7 +60,7 @@ show_progress() {  # tree
     fi
   done
   [ -z "$pending" ] || printf '%s\n' "$pending"
-  (( m == 0 )) || echo "build: $1: $n of $m steps, done"
+  (( m == 0 )) || echo "build: $1: $n of $m steps, $( (( n == m )) && echo done || echo stopped)"
 }
 for b in "${builds[@]}"; do
   case $b in
