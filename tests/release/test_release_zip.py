@@ -14,6 +14,7 @@ import zipfile
 
 ROOT, DLL, PROJECT_VERSION, WORK = sys.argv[1:5]
 del sys.argv[1:5]
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(ROOT, "tools", "release"))
 import check_release  # noqa: E402
 import make_release  # noqa: E402

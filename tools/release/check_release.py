@@ -19,6 +19,7 @@ import struct
 import sys
 import zipfile
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from make_release import (FILE_MODE, FIXED_DATE, GUIDE_NAME, MEMBERS, SUMS_NAME,  # noqa: E402
                           UNIX_SYSTEM, ReleaseError, zip_name)

@@ -20,6 +20,7 @@ import struct
 import sys
 import zipfile
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from pe_version import file_version  # noqa: E402
 from check_dll import BadImage  # noqa: E402  (on the path pe_version set)

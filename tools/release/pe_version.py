@@ -11,6 +11,7 @@ import os
 import struct
 import sys
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "check-dll"))
 from check_dll import RESOURCE_DIR, BadImage, PeImage  # noqa: E402
 
