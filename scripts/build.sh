@@ -14,6 +14,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 JOBS="${JOBS:-$(nproc)}"
 builds=("$@"); [ ${#builds[@]} -eq 0 ] && builds=(native win32 win64 fuzz)
+. "$ROOT/scripts/progress.sh"
 
 # Debian's compiler cache, when installed, with its cache outside the clone
 # (ccache's default under $HOME), so a second clone on this machine reuses it.
@@ -23,21 +24,43 @@ if command -v ccache >/dev/null; then
   # Absolute paths differ between clones; hash them relative to the tree.
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 fi
-configure() {  # dir, extra args...
+run_cmake_quietly() {  # dir, extra args...
   local dir=$1; shift
-  [ -f "$BUILD_DIR/$dir/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
+  cmake -S "$ROOT" -B "$BUILD_DIR/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
+}
+configure() {  # dir, extra args...
+  [ -f "$BUILD_DIR/$1/CMakeCache.txt" ] && return
+  echo "build: configuring $1"
+  with_heartbeat "build: still configuring $1" run_cmake_quietly "$@"
 }
 # Ninja's "[N/M] step" lines become one "build: TREE: N of M steps" line at
-# most every 5 seconds and at the end; every other line (errors) passes.
+# most every 5 seconds, also while a long step runs, and one at the end;
+# every other line (errors) passes. A shell loop, not awk: Debian's awk reads
+# a pipe in large blocks, which held the lines back for minutes.
 show_progress() {  # tree
-  awk -v tree="$1" '
-    /^\[[0-9]+\/[0-9]+\]/ {
-      split(substr($1, 2), nm, "/"); n = nm[1]; m = nm[2] + 0
-      if (systime() - shown >= 5) { printf "build: %s: %d of %d steps\n", tree, n, m; fflush(); shown = systime() }
-      next
-    }
-    { print; fflush() }
-    END { if (m) printf "build: %s: %d of %d steps, done\n", tree, n, m }'
+  local line pending="" n=0 m=0 shown=$SECONDS got re='^\[([0-9]+)/([0-9]+)\]'
+  while :; do
+    got=0
+    IFS= read -r -t 1 line || got=$?
+    if (( got )); then
+      pending+=$line  # a time-out keeps what came of a line
+      (( got > 128 )) || break  # end of input
+    else
+      line=$pending$line pending=""
+      if [[ $line =~ $re ]]; then
+        n=${BASH_REMATCH[1]} m=${BASH_REMATCH[2]}
+      else
+        printf '%s\n' "$line"
+        continue
+      fi
+    fi
+    if (( SECONDS - shown >= 5 && (m == 0 || n < m) )); then
+      if (( m )); then echo "build: $1: $n of $m steps"; else echo "build: $1: working"; fi
+      shown=$SECONDS
+    fi
+  done
+  [ -z "$pending" ] || printf '%s\n' "$pending"
+  (( m == 0 )) || echo "build: $1: $n of $m steps, $( (( n == m )) && echo done || echo stopped)"
 }
 for b in "${builds[@]}"; do
   case $b in

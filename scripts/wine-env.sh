@@ -27,18 +27,24 @@ tunelet_wineserver() {  # tree, wineserver args...
   WINEPREFIX="$BUILD_DIR/$tree/wineprefix" "/usr/lib/wine/wineserver${tree#win}" "$@" </dev/null >/dev/null 2>&1
 }
 
+. "$TUNELET_ROOT/scripts/progress.sh"
+tunelet_make_prefix() {  # tree
+  tunelet_wine "$1" wineboot -i </dev/null >/dev/null 2>&1 || true
+  tunelet_wineserver "$1" -w
+}
+
 WINE_TREES_UP=()
 for tree in ${WINE_TREES:-win32 win64}; do
   [ "$tree" = win32 ] && [ "$TUNELET_RUNS_32BIT" != 1 ] && continue
   [ -d "$BUILD_DIR/$tree" ] || continue
   if [ ! -f "$BUILD_DIR/$tree/wineprefix/system.reg" ]; then
     echo "wine: creating the $tree prefix $BUILD_DIR/$tree/wineprefix"
-    tunelet_wine "$tree" wineboot -i </dev/null >/dev/null 2>&1 || true
-    tunelet_wineserver "$tree" -w
+    with_heartbeat "wine: still creating the $tree prefix" tunelet_make_prefix "$tree"
   fi
   # A crashing test must exit, not wait on a crash dialog. Checked on every
   # run: Wine makes a prefix on its own when a test exe is run without one.
   if ! grep -q '^"ShowCrashDialog"=dword:00000000' "$BUILD_DIR/$tree/wineprefix/user.reg" 2>/dev/null; then
+    echo "wine: turning off the crash dialog in the $tree prefix"
     tunelet_wine "$tree" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       </dev/null >/dev/null 2>&1
     tunelet_wineserver "$tree" -w
@@ -60,6 +66,7 @@ wine_env_teardown() {
 }
 trap wine_env_teardown EXIT
 
+[ ${#WINE_TREES_UP[@]} -eq 0 ] || echo "wine: starting the wineserver of ${WINE_TREES_UP[*]}"
 for tree in "${WINE_TREES_UP[@]}"; do
   tunelet_wineserver "$tree" -p || true  # fails when one already runs: that one serves
   tunelet_wine "$tree" cmd /c exit </dev/null >/dev/null 2>&1 || true
