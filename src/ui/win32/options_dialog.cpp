@@ -38,7 +38,7 @@ constexpr char16_t kHomePageFallback[] = u"www";
 using PageFactory = std::unique_ptr<OptionsPage> (*)();
 constexpr PageFactory kPageFactories[kOptionsTabCount] = {
     MakePlayersPage, MakeMainPage,         MakeTemplatesPage, MakeHotKeysPage,
-    MakePopupsPage,  MakeOthersPage,       MakeControlWindowPage, MakeAboutPage};
+    MakePopupsPage,  MakeOthersPage,       MakeControlWindowPage, MakeAboutPage, MakePrivacyPage};
 
 HWND AddFrameControl(OptionsPageKit& kit, HWND dialog, const wchar_t* cls, DWORD style, int id, const Geometry& g) {
   return kit.AddTableControl(dialog, cls, style, id, g.left, g.top, g.width, g.height);
@@ -111,7 +111,7 @@ void OptionsDialog::OnInit(HWND hwnd) {
 void OptionsDialog::CreateFrameControls() {
   OptionsPageKit& kit = *kit_;
   AddFrameControl(kit, hwnd_, L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, kIdChboxOn, kChboxOn);
-  // Two rows of tabs: all eight captions stay in sight.
+  // Two rows of tabs: all nine captions stay in sight.
   tabs_ = AddFrameControl(kit, hwnd_, WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS | TCS_MULTILINE, kIdMainPageControl,
                           kMainPageControl);
   for (int i = 0; i < kOptionsTabCount; ++i) InsertTabItem(tabs_, i, BuiltInTabCaption(i));

@@ -1,4 +1,4 @@
-// The options dialog (Tmainform): the switch of the plug-in, the eight tab
+// The options dialog (Tmainform): the switch of the plug-in, the nine tab
 // pages of MainPageControl, the language and home-page buttons, "Сохранить"
 // and "Отмена". A modeless dialog on the host's thread, one at a time; it
 // frees its windows, pictures and hook when it closes.
@@ -38,7 +38,7 @@ class OptionsDialog {
   INT_PTR HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   // ApplyLanguageToOptions: the language file's texts into every control.
   void ApplyLanguage();
-  // The tab shown now (0..7), -1 while closed.
+  // The tab shown now (0..8), -1 while closed.
   int CurrentTab() const { return hwnd_ ? current_ : -1; }
 
  private:
