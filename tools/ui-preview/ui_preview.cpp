@@ -135,7 +135,7 @@ void ShowWindowsScene(int seconds) {
   s.ControlWindowX = 40;
   s.ControlWindowY = 40;
   tunelet::IPlayerAccess noPlayer;
-  tunelet::win32::ControlWindow control(noPlayer, noWindows);
+  tunelet::win32::ControlWindow control(noPlayer, noWindows, texts);
   control.Show();
   // The language dialog lists the addons/ folder of the source tree.
   std::wstring dll = L"Z:" TUNELET_SOURCE_DIR L"/Tunelet.dll";

@@ -1,6 +1,7 @@
 // Tab 8, "Приватность": which players and media-session applications are
 // shared, the tracks never shared, how long a pause may last and how often
 // the X-status may change. Nothing is kept until "Сохранить".
+#include <windows.h>
 #include <commctrl.h>
 
 #include <string>
