@@ -226,15 +226,18 @@ void ControlWindow::ShowSharingMenu(HWND hwnd, LPARAM lp) {
     ::GetWindowRect(hwnd, &r);
     at = {r.left, r.bottom};
   }
-  // A menu closes on a click elsewhere only while its owner is in front; the
-  // window that had the focus gets it back afterwards.
+  // A menu closes on a click elsewhere only while its thread is in front: when
+  // another program is, the window comes forward for the menu and that
+  // program's window is given back the focus afterwards. While the host's own
+  // window is in front nothing moves (the focus stays where the user types).
   const HWND previous = ::GetForegroundWindow();
-  ::SetForegroundWindow(hwnd);
+  const bool bringForward = !previous || ::GetWindowThreadProcessId(previous, nullptr) != ::GetCurrentThreadId();
+  if (bringForward) ::SetForegroundWindow(hwnd);
   const UINT chosen = UINT(::TrackPopupMenuEx(menu.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON |
                                                               TPM_RETURNCMD | TPM_NONOTIFY,
                                               at.x, at.y, hwnd, nullptr));
   ::PostMessageW(hwnd, WM_NULL, 0, 0);
-  if (previous && previous != hwnd && ::IsWindow(previous)) ::SetForegroundWindow(previous);
+  if (bringForward && previous && ::IsWindow(previous)) ::SetForegroundWindow(previous);
   if (chosen == kMenuSharing) ToggleSharing();
 }
 

@@ -532,6 +532,8 @@ TEST_F(ControlWindowInHost, ItsButtonsReachWinampAsWinampMenuCommandsAndItsInfoB
   // right button's menu is closed again).
   player_->ClearLog();
   {
+    const ChatWindow chat;  // the host in front, as when the user chats
+    host_.Pump(50);
     MenuHand hand(MenuHand::Action::Dismiss);
     ASSERT_TRUE(ClickAt(Centre(control->hwnd, kPlay), MouseButton::Right));
     host_.Pump(100);
@@ -602,6 +604,8 @@ TEST_F(ControlWindowInHost, ItsRightClickMenuPausesAndResumesSharingWithAPopupEa
   ASSERT_TRUE(WaitForControl());
   const HWND control = Control()->hwnd;
   constexpr Box kBackground{4, 5, 9, 13};  // the grip
+  ChatWithField chat;  // the user types in the host's window meanwhile
+  host_.Pump(50);
 
   auto chooseFromMenu = [&](const Box& where) {
     MenuHand hand(MenuHand::Action::ChooseFirst);
@@ -616,8 +620,11 @@ TEST_F(ControlWindowInHost, ItsRightClickMenuPausesAndResumesSharingWithAPopupEa
   const std::wstring after = ClockInAnHour();
   ASSERT_TRUE(PumpUntilPopups(1, kClickBoundMs));
   const WindowView paused = Popups().front();
-  EXPECT_TRUE(HasText(paused, L"Трансляция приостановлена до " + before) ||
-              HasText(paused, L"Трансляция приостановлена до " + after))
+  // The body breaks its line before the time: the drawn lines joined.
+  std::wstring body;
+  for (const std::wstring& t : paused.texts) body += t + L" ";
+  EXPECT_TRUE(body.find(L"Трансляция приостановлена до " + before + L" ") != std::wstring::npos ||
+              body.find(L"Трансляция приостановлена до " + after + L" ") != std::wstring::npos)
       << talkeo_sim::DescribeWindow(paused);
   EXPECT_TRUE(HasText(paused, L"Tunelet Plugin"));
 
@@ -628,6 +635,9 @@ TEST_F(ControlWindowInHost, ItsRightClickMenuPausesAndResumesSharingWithAPopupEa
     return std::any_of(shown.begin(), shown.end(), [](const WindowView& w) { return HasText(w, L"Трансляция возобновлена"); });
   }, kClickBoundMs));
   EXPECT_EQ(chooseFromMenu(kBackground), std::vector<std::wstring>{L"Приостановить трансляцию на 1 час"});
+  // The menus took nothing from the chat.
+  EXPECT_EQ(::GetForegroundWindow(), chat.hwnd());
+  EXPECT_EQ(::GetFocus(), chat.field());
 
   // The left button still drags the window by its background.
   const RECT at = Control()->rect;
