@@ -27,7 +27,7 @@ constexpr int kRightLeft = kLeft + kListWidth + 8, kRightWidth = kLeft + kWidth 
 constexpr int kPatternsHeight = 84;
 constexpr int kSyntaxTop = kListTop + kPatternsHeight + 4, kSyntaxHeight = kListTop + kListHeight - kSyntaxTop;
 constexpr int kNumberTop = kListTop + kListHeight + 6, kNumberStep = 25;
-constexpr int kNumberWidth = 48, kNumberHeight = 21, kLabelGap = 8;
+constexpr int kNumberWidth = 64, kNumberHeight = 21, kLabelGap = 8;
 constexpr int kPauseLimitDigits = 4, kCalmIntervalDigits = 3;
 
 // The list's state images: 1 unticked, 2 ticked.
@@ -134,7 +134,7 @@ class PrivacyPage final : public OptionsPage {
 
   void AddNumberField(const NumberField& f, int top) {
     kit_->AddTableControl(page_, WC_STATICW, SS_LEFT | SS_NOPREFIX, f.label, kLeft, top + 3, kWidth, kLabelHeight);
-    const HWND edit = kit_->AddTableControl(page_, WC_EDITW, WS_TABSTOP | WS_GROUP | ES_NUMBER | ES_LEFT, f.edit,
+    const HWND edit = kit_->AddTableControl(page_, WC_EDITW, WS_TABSTOP | WS_GROUP | ES_NUMBER | ES_LEFT | ES_AUTOHSCROLL, f.edit,
                                             kLeft, top, kNumberWidth, kNumberHeight, WS_EX_CLIENTEDGE);
     ::SendMessageW(edit, EM_LIMITTEXT, WPARAM(f.digits), 0);
     const HWND spin = kit_->AddTableControl(

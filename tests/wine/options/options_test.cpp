@@ -619,7 +619,9 @@ bool RowTicked(HWND list, int row) {
 
 // Every privacy choice goes through a save into the INI file, comes back
 // after a restart of the plug-in, and shows again; Cancel keeps nothing; a
-// number out of range is refused with a message and nothing is stored.
+// number out of range is refused with a message and nothing is stored. The number
+// fields take their largest values whole (a field too narrow for its digits
+// refuses the last one).
 TEST_F(OptionsDialog, ThePrivacyChoicesSurviveASaveAndARestartCancelKeepsNothingAndARangeIsChecked) {
   // Two applications remembered by an earlier run: a player and a browser.
   copy_.WriteIni(L"Privacy", L"Apps", L"2");
