@@ -106,9 +106,9 @@ constexpr OptionsControlText kTexts[] = {
     {kIdLbPrivacyExclusions, u"Никогда не транслировать эти треки:", u"", u"PRIVACY_EXCLUSIONS", u""},
     {kIdEPrivacyExclusions, u"", u"Не больше 64 строк, до 256 символов в строке", u"", u"PRIVACY_EXCLUSIONS_HINT"},
     {kIdLbPrivacyPatternHint, u"По шаблону в строке: * — любые символы, ? — один символ. Поле перед шаблоном: artist:, title:, album:, path:, player:", u"", u"PRIVACY_PATTERN_SYNTAX", u""},
-    {kIdLbPauseLimit, u"Скрывать трек на паузе дольше (минут, 0 — никогда):", u"", u"PRIVACY_PAUSE_LIMIT", u""},
+    {kIdLbPauseLimit, u"Скрывать трек на паузе через (мин, 0 — никогда):", u"", u"PRIVACY_PAUSE_LIMIT", u""},
     {kIdUpDownPauseLimit, u"", u"0...1440", u"", u""},
-    {kIdLbCalmInterval, u"Менять х-статус не чаще раза в (секунд, 0 — сразу):", u"", u"PRIVACY_CALM_INTERVAL", u""},
+    {kIdLbCalmInterval, u"Менять х-статус не чаще раза в (сек, 0 — сразу):", u"", u"PRIVACY_CALM_INTERVAL", u""},
     {kIdUpDownCalmInterval, u"", u"0...600", u"", u""},
 };
 

@@ -44,6 +44,7 @@ class OptionsDialog {
  private:
   void OnInit(HWND hwnd);
   void CreateFrameControls();
+  void KeepTabsToTwoRows();
   void CreatePages();
   void LoadControls();
   void SelectPage(int tab);
@@ -68,6 +69,7 @@ class OptionsDialog {
   std::vector<PageSet> retired_;
   std::array<HWND, kOptionsTabCount> pageWindows_{};
   UniqueGdiObject languageGlyph_, homePageGlyph_;
+  UniqueGdiObject tabFont_;  // MainPageControl's, when the dialog font needs three rows
 };
 
 }  // namespace tunelet::win32

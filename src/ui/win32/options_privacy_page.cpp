@@ -18,16 +18,16 @@ namespace tunelet::win32 {
 
 namespace {
 
-// Geometry in the tab's area (about 411 x 246): the list on the left, the
-// patterns on the right, the two numbers across the bottom.
-constexpr int kLeft = 8, kWidth = 395;
-constexpr int kLabelTop = 4, kLabelHeight = 15;
-constexpr int kListTop = 21, kListWidth = 190, kListHeight = 172;
-constexpr int kRightLeft = kLeft + kListWidth + 8, kRightWidth = kLeft + kWidth - kRightLeft;
-constexpr int kPatternsHeight = 84;
-constexpr int kSyntaxTop = kListTop + kPatternsHeight + 4, kSyntaxHeight = kListTop + kListHeight - kSyntaxTop;
-constexpr int kNumberTop = kListTop + kListHeight + 6, kNumberStep = 25;
-constexpr int kNumberWidth = 64, kNumberHeight = 21, kLabelGap = 8;
+// Geometry in the tab's area (about 411 x 228 with the tabs in three rows):
+// the list on the left, the patterns on the right, the two numbers across
+// the bottom. The heights follow the page's, which the tab rows decide.
+constexpr int kLeft = 8, kWidth = 395, kRight = kLeft + kWidth;
+constexpr int kLabelTop = 3, kLabelHeight = 28;  // two lines for a long caption
+constexpr int kListTop = kLabelTop + kLabelHeight + 2, kListWidth = 190;
+constexpr int kRightLeft = kLeft + kListWidth + 8, kRightWidth = kRight - kRightLeft;
+constexpr int kPatternsHeight = 54, kSyntaxGap = 4;
+constexpr int kBottomMargin = 3, kNumberGap = 4, kNumberStep = 25;
+constexpr int kNumberWidth = 56, kNumberHeight = 21, kLabelGap = 8, kNumberLabelHeight = 15;
 constexpr int kPauseLimitDigits = 4, kCalmIntervalDigits = 3;
 
 // The list's state images: 1 unticked, 2 ticked.
@@ -53,12 +53,18 @@ class PrivacyPage final : public OptionsPage {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
     ::InitCommonControlsEx(&icc);
 
+    RECT area{};
+    ::GetClientRect(page, &area);
+    const int calmTop = int(area.bottom) - kBottomMargin - kNumberHeight;
+    const int pauseTop = calmTop - kNumberStep;
+    const int listHeight = pauseTop - kNumberGap - kListTop;
+
     kit.AddTableControl(page, WC_STATICW, SS_LEFT | SS_NOPREFIX, kIdLbPrivacyPlayers, kLeft, kLabelTop, kListWidth,
                         kLabelHeight);
     list_ = kit.AddTableControl(page, WC_LISTVIEWW,
                                 WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                                     LVS_SHOWSELALWAYS,
-                                kIdPrivacyPlayerList, kLeft, kListTop, kListWidth, kListHeight, WS_EX_CLIENTEDGE);
+                                kIdPrivacyPlayerList, kLeft, kListTop, kListWidth, listHeight, WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(list_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     RECT inside{};
     ::GetClientRect(list_, &inside);
@@ -76,11 +82,12 @@ class PrivacyPage final : public OptionsPage {
     // Room for every allowed line plus its line break; more is refused at
     // the save with a message rather than cut while typing.
     ::SendMessageW(patterns, EM_LIMITTEXT, (kMaxExclusionPatternChars + 2) * (kMaxExclusionPatterns + 1), 0);
-    kit.AddTableControl(page, WC_STATICW, SS_LEFT | SS_NOPREFIX, kIdLbPrivacyPatternHint, kRightLeft, kSyntaxTop,
-                        kRightWidth, kSyntaxHeight);
+    const int syntaxTop = kListTop + kPatternsHeight + kSyntaxGap;
+    kit.AddTableControl(page, WC_STATICW, SS_LEFT | SS_NOPREFIX, kIdLbPrivacyPatternHint, kRightLeft, syntaxTop,
+                        kRightWidth, kListTop + listHeight - syntaxTop);
 
-    AddNumberField(kPauseLimit, kNumberTop);
-    AddNumberField(kCalmInterval, kNumberTop + kNumberStep);
+    AddNumberField(kPauseLimit, pauseTop);
+    AddNumberField(kCalmInterval, calmTop);
   }
 
   void Load(const PluginSettings& s) override {
@@ -133,7 +140,8 @@ class PrivacyPage final : public OptionsPage {
   const IUiTexts& Texts() const { return *kit_->services().texts; }
 
   void AddNumberField(const NumberField& f, int top) {
-    kit_->AddTableControl(page_, WC_STATICW, SS_LEFT | SS_NOPREFIX, f.label, kLeft, top + 3, kWidth, kLabelHeight);
+    kit_->AddTableControl(page_, WC_STATICW, SS_LEFT | SS_NOPREFIX, f.label, kLeft, top + 3, kWidth,
+                          kNumberLabelHeight);
     const HWND edit = kit_->AddTableControl(page_, WC_EDITW, WS_TABSTOP | WS_GROUP | ES_NUMBER | ES_LEFT | ES_AUTOHSCROLL, f.edit,
                                             kLeft, top, kNumberWidth, kNumberHeight, WS_EX_CLIENTEDGE);
     ::SendMessageW(edit, EM_LIMITTEXT, WPARAM(f.digits), 0);
@@ -144,11 +152,21 @@ class PrivacyPage final : public OptionsPage {
   }
 
   // The label fits its caption, the edit follows it and the spin sits at the
-  // edit's right edge again.
+  // edit's right edge again. A caption too long for the line gives up its
+  // end: the field stays whole inside the page.
   void FitNumberLine(const NumberField& f) {
-    const HWND edit = Item(f.edit);
+    const HWND edit = Item(f.edit), label = Item(f.label);
     ::SetWindowPos(edit, nullptr, 0, 0, kNumberWidth, kNumberHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    PlaceAfterLabel(Item(f.label), edit, kLabelGap);
+    PlaceAfterLabel(label, edit, kLabelGap);
+    RECT r{};
+    ::GetWindowRect(edit, &r);
+    ::MapWindowPoints(nullptr, page_, reinterpret_cast<POINT*>(&r), 2);
+    if (r.right > kRight) {
+      const int editLeft = kRight - kNumberWidth;
+      ::SetWindowPos(edit, nullptr, editLeft, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      ::SetWindowPos(label, nullptr, 0, 0, editLeft - kLabelGap - kLeft, kNumberLabelHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     ::SendMessageW(Item(f.spin), UDM_SETBUDDY, WPARAM(edit), 0);
   }
 

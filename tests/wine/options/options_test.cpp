@@ -640,6 +640,17 @@ TEST_F(OptionsDialog, ThePrivacyChoicesSurviveASaveAndARestartCancelKeepsNothing
         "expect-control PrivacyPlayerList item 20 \"Firefox (firefox.exe) (браузер)\"\n"
         "expect-control EPauseLimit text \"0\"; expect-control ECalmInterval text \"0\"\n"));
   HWND list = Control(kIdPrivacyPlayerList);
+  // Every control lies whole inside the page, whatever the tab rows leave it.
+  RECT page{};
+  ::GetClientRect(::GetParent(list), &page);
+  ::MapWindowPoints(::GetParent(list), nullptr, reinterpret_cast<POINT*>(&page), 2);
+  for (int id : {kIdLbPrivacyPlayers, kIdPrivacyPlayerList, kIdLbPrivacyExclusions, kIdEPrivacyExclusions,
+                 kIdLbPrivacyPatternHint, kIdLbPauseLimit, kIdEPauseLimit, kIdLbCalmInterval, kIdECalmInterval}) {
+    RECT r{};
+    ::GetWindowRect(Control(id), &r);
+    EXPECT_TRUE(r.left >= page.left && r.top >= page.top && r.right <= page.right && r.bottom <= page.bottom)
+        << "control " << id << " leaves the page";
+  }
   ASSERT_EQ(ListView_GetItemCount(list), 21);
   EXPECT_TRUE(RowTicked(list, kWinampRow));
   EXPECT_TRUE(RowTicked(list, kSpotifyRow));
