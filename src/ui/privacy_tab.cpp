@@ -62,7 +62,8 @@ void StorePrivacyListRows(const std::vector<PrivacyListRow>& rows, PrivacySettin
     if (app != privacy.SessionApps.end()) app->shared = row.shared;
   }
   // The alternative foobar2000 rows follow the first one's switch.
-  for (PlayerId row = 0; row < kPlayerCount; ++row) privacy.PlayerShared[row] = privacy.PlayerShared[SharingSwitchRow(row)];
+  for (PlayerId row = 0; row < kPlayerCount; ++row)
+    privacy.PlayerShared[row] = privacy.PlayerShared[SharingSwitchRow(row)];
 }
 
 std::u16string ExclusionFieldText(const std::vector<std::u16string>& lines) {

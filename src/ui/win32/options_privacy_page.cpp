@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -118,12 +119,17 @@ class PrivacyPage final : public OptionsPage {
   }
 
   void Store(PluginSettings& s) override {
-    for (size_t i = 0; i < rows_.size(); ++i)
-      rows_[i].shared = ListView_GetItemState(list_, int(i), LVIS_STATEIMAGEMASK) == kTicked;
+    // A list that did not get every row (no memory) leaves the choices as
+    // they were rather than switching the missing ones off.
+    if (size_t(std::max(ListView_GetItemCount(list_), 0)) == rows_.size()) {
+      for (size_t i = 0; i < rows_.size(); ++i)
+        rows_[i].shared = ListView_GetItemState(list_, int(i), LVIS_STATEIMAGEMASK) == kTicked;
+    }
     StorePrivacyListRows(rows_, s.Privacy);
     s.Privacy.ExclusionLines = SplitExclusionField(ControlText(Item(kIdEPrivacyExclusions))).lines;
     // Validate has passed: both numbers are in range.
-    s.Privacy.PausedTooLongMinutes = ParsePrivacyNumber(ControlText(Item(kPauseLimit.edit)), kPauseLimit.max).value_or(0);
+    s.Privacy.PausedTooLongMinutes =
+        ParsePrivacyNumber(ControlText(Item(kPauseLimit.edit)), kPauseLimit.max).value_or(0);
     s.Privacy.CalmPublishSeconds =
         ParsePrivacyNumber(ControlText(Item(kCalmInterval.edit)), kCalmInterval.max).value_or(0);
   }
@@ -142,8 +148,9 @@ class PrivacyPage final : public OptionsPage {
   void AddNumberField(const NumberField& f, int top) {
     kit_->AddTableControl(page_, WC_STATICW, SS_LEFT | SS_NOPREFIX, f.label, kLeft, top + 3, kWidth,
                           kNumberLabelHeight);
-    const HWND edit = kit_->AddTableControl(page_, WC_EDITW, WS_TABSTOP | WS_GROUP | ES_NUMBER | ES_LEFT | ES_AUTOHSCROLL, f.edit,
-                                            kLeft, top, kNumberWidth, kNumberHeight, WS_EX_CLIENTEDGE);
+    const HWND edit =
+        kit_->AddTableControl(page_, WC_EDITW, WS_TABSTOP | WS_GROUP | ES_NUMBER | ES_LEFT | ES_AUTOHSCROLL, f.edit,
+                              kLeft, top, kNumberWidth, kNumberHeight, WS_EX_CLIENTEDGE);
     ::SendMessageW(edit, EM_LIMITTEXT, WPARAM(f.digits), 0);
     const HWND spin = kit_->AddTableControl(
         page_, UPDOWN_CLASSW, UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, f.spin, 0, 0, 0, 0);

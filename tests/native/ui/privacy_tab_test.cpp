@@ -10,7 +10,8 @@ namespace tunelet {
 namespace {
 
 size_t PlayerRowIndex(const std::vector<PrivacyListRow>& rows, PlayerId player) {
-  const auto it = std::find_if(rows.begin(), rows.end(), [&](const PrivacyListRow& r) { return !r.isApp && r.player == player; });
+  const auto it =
+      std::find_if(rows.begin(), rows.end(), [&](const PrivacyListRow& r) { return !r.isApp && r.player == player; });
   return size_t(it - rows.begin());
 }
 
@@ -36,7 +37,8 @@ TEST(PrivacyTab, OneRowPerPlayerSwitchThenTheRememberedAppsAndTheTicksGoBackByRo
   // keeps its own choice, and the listed ones are found by their ids.
   p.SessionApps.insert(p.SessionApps.begin(), {u"vlc.exe", false});
   StorePrivacyListRows(rows, p);
-  for (PlayerId row : {kFoobar2000, kFoobar2000Alt1, kFoobar2000Alt2, kWinamp}) EXPECT_FALSE(p.PlayerShared[row]) << int(row);
+  for (PlayerId row : {kFoobar2000, kFoobar2000Alt1, kFoobar2000Alt2, kWinamp})
+    EXPECT_FALSE(p.PlayerShared[row]) << int(row);
   EXPECT_TRUE(p.PlayerShared[kWmp]);
   const std::vector<SessionAppChoice> expected = {{u"vlc.exe", false}, {u"Spotify.exe", false}, {u"firefox.exe", true}};
   EXPECT_EQ(p.SessionApps, expected);
@@ -57,7 +59,8 @@ TEST(PrivacyTab, CaptionsNameThePlayerOrTheAppWithItsIdAndMarkBrowsers) {
 }
 
 TEST(PrivacyTab, PatternFieldSplitsAtEveryLineBreakTrimsAndDropsEmptyLines) {
-  const ExclusionFieldLines got = SplitExclusionField(u"  artist:*podcast* \r\n\r\ntitle:Intro\n\tpath:D:\\Private\\*\rx\r\n");
+  const ExclusionFieldLines got =
+      SplitExclusionField(u"  artist:*podcast* \r\n\r\ntitle:Intro\n\tpath:D:\\Private\\*\rx\r\n");
   const std::vector<std::u16string> expected = {u"artist:*podcast*", u"title:Intro", u"path:D:\\Private\\*", u"x"};
   EXPECT_EQ(got.lines, expected);
   EXPECT_TRUE(got.Acceptable());
