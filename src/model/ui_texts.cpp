@@ -14,6 +14,11 @@ constexpr BuiltInText kBuiltInTexts[] = {
     {u"SHARING_RESUMED", u"Трансляция возобновлена"},
     {u"TLC_MENU_PAUSE_SHARING", u"Приостановить трансляцию на 1 час"},
     {u"TLC_MENU_RESUME_SHARING", u"Возобновить трансляцию"},
+    // The privacy tab (its controls' captions are in ui/options_texts.cpp).
+    {u"PRIVACY_BROWSER", u"(браузер)"},
+    {u"PRIVACY_RANGE_ERROR", u"Допустимые значения: от 0 до"},
+    {u"PRIVACY_TOO_MANY_PATTERNS", u"Слишком много шаблонов. Наибольшее число строк:"},
+    {u"PRIVACY_PATTERN_TOO_LONG", u"Шаблон длиннее 256 символов в строке"},
     {u"UNKNOWN_ARTIST", u"Неизвестный исполнитель"},
     {u"UNKNOWN_TRACK", u"Неизвестный трек"},
     // The update check. NEWVERSIONAV and BUT_LOAD are followed by " " and the

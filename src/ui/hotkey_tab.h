@@ -1,4 +1,4 @@
-// The hot-key tab of the options dialog: the list of the five actions with
+// The hot-key tab of the options dialog: the list of the six actions with
 // their combinations (HotKeyList), the key box (HotKey1), "Назначить" and
 // "Удалить", the list's context menu, and the list of the combinations the
 // system refuses (KeyList). What each click does lives here, over a small

@@ -114,6 +114,19 @@ enum OptionsControlId : int {
   kIdChboxUpdate,
   kIdBtGetUp,
   kIdBtLoadUp,
+
+  // Tab 8, privacy.
+  kIdLbPrivacyPlayers = 1900,
+  kIdPrivacyPlayerList,  // a list view with a check box per player and application
+  kIdLbPrivacyExclusions,
+  kIdEPrivacyExclusions,
+  kIdLbPrivacyPatternHint,
+  kIdLbPauseLimit,
+  kIdEPauseLimit,
+  kIdUpDownPauseLimit,
+  kIdLbCalmInterval,
+  kIdECalmInterval,
+  kIdUpDownCalmInterval,
 };
 
 // The button of a player on the players' tab.

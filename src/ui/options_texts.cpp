@@ -101,13 +101,23 @@ constexpr OptionsControlText kTexts[] = {
     {kIdChboxUpdate, u"Проверять наличие обновлений при запуске Talkeo", u"", u"CB_CHECKONSTARTUP", u""},
     {kIdBtGetUp, u"Проверить обновление", u"", u"BUT_CHECKUPDATES", u""},
     {kIdBtLoadUp, u"Загрузить обновление", u"", u"BUT_LOADUPDATE", u""},
+    {kIdLbPrivacyPlayers, u"Транслировать из этих проигрывателей:", u"", u"PRIVACY_PLAYERS", u""},
+    {kIdPrivacyPlayerList, u"", u"Снимите галочку, чтобы треки проигрывателя не попадали в х-статус. Браузеры сначала выключены", u"", u"PRIVACY_PLAYERS_HINT"},
+    {kIdLbPrivacyExclusions, u"Никогда не транслировать эти треки:", u"", u"PRIVACY_EXCLUSIONS", u""},
+    {kIdEPrivacyExclusions, u"", u"Не больше 64 строк, до 256 символов в строке", u"", u"PRIVACY_EXCLUSIONS_HINT"},
+    {kIdLbPrivacyPatternHint, u"По шаблону в строке: * — любые символы, ? — один символ. Поле перед шаблоном: artist:, title:, album:, path:, player:", u"", u"PRIVACY_PATTERN_SYNTAX", u""},
+    {kIdLbPauseLimit, u"Скрывать трек на паузе через (мин, 0 — никогда):", u"", u"PRIVACY_PAUSE_LIMIT", u""},
+    {kIdUpDownPauseLimit, u"", u"0...1440", u"", u""},
+    {kIdLbCalmInterval, u"Менять х-статус не чаще раза в (сек, 0 — сразу):", u"", u"PRIVACY_CALM_INTERVAL", u""},
+    {kIdUpDownCalmInterval, u"", u"0...600", u"", u""},
 };
 
 constexpr std::array<std::u16string_view, kOptionsTabCount> kTabCaptions = {
     u"Проигрыватели", u"Основные", u"Х-статус", u"Горячие клавиши",
-    u"Всплывающие окна", u"Прочие", u"Tunelet Control", u"О плагине"};
-constexpr std::array<std::u16string_view, kOptionsTabCount - 1> kTabKeys = {
-    u"TAB1", u"TAB2", u"TAB3", u"TAB4", u"TAB5", u"TAB6", u"TAB7"};
+    u"Всплывающие окна", u"Прочие", u"Tunelet Control", u"О плагине", u"Приватность"};
+// The About tab (7) has no key of its own: TAB7 lands on tab 6.
+constexpr std::array<std::u16string_view, kOptionsTabCount> kTabKeys = {
+    u"TAB1", u"TAB2", u"TAB3", u"TAB4", u"TAB5", u"TAB6", u"TAB7", u"", u"TAB9"};
 constexpr std::array<std::u16string_view, 2> kTemplateTabCaptions = {u"Для аудио-файлов", u"Для видео-файлов"};
 constexpr std::array<std::u16string_view, 2> kTemplateTabKeys = {u"LB_FORAUDIO", u"LB_FORVIDEO"};
 }  // namespace
@@ -148,7 +158,7 @@ std::u16string_view BuiltInTabCaption(int tab) {
 }
 
 std::optional<std::u16string> LanguageTabCaption(int tab, const IUiTexts& language) {
-  if (tab < 0 || size_t(tab) >= kTabKeys.size()) return std::nullopt;
+  if (tab < 0 || size_t(tab) >= kTabKeys.size() || kTabKeys[size_t(tab)].empty()) return std::nullopt;
   return language.Text(kTabKeys[size_t(tab)]);
 }
 

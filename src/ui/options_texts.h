@@ -34,11 +34,12 @@ std::u16string_view BuiltInHint(int control);
 std::optional<std::u16string> LanguageCaption(int control, const IUiTexts& language);
 std::optional<std::u16string> LanguageHint(int control, const IUiTexts& language);
 
-// MainPageControl's tabs, 0..7.
-constexpr int kOptionsTabCount = 8;
+// MainPageControl's tabs, 0..8.
+constexpr int kOptionsTabCount = 9;
+constexpr int kPrivacyTab = 8;
 std::u16string_view BuiltInTabCaption(int tab);
-// TAB1..TAB7 caption tabs 0..6 (so "About" lands on the control-window tab);
-// the last tab keeps its built-in caption.
+// TAB1..TAB7 caption tabs 0..6 (so "About" lands on the control-window tab),
+// TAB9 the privacy tab; the About tab keeps its built-in caption.
 std::optional<std::u16string> LanguageTabCaption(int tab, const IUiTexts& language);
 // xstatPageControl's two tabs: 0 audio, 1 video.
 std::u16string_view BuiltInTemplateTabCaption(int tab);

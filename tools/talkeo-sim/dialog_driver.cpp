@@ -55,6 +55,12 @@ constexpr NamedControl kControls[] = {
     {L"BtShowHide", kIdBtShowHide}, {L"BtResetPos", kIdBtResetPos},
     {L"SVersionText", kIdSVersionText}, {L"Credits", kIdCredits}, {L"ChboxUpdate", kIdChboxUpdate},
     {L"BtGetUp", kIdBtGetUp}, {L"BtLoadUp", kIdBtLoadUp},
+    {L"LbPrivacyPlayers", kIdLbPrivacyPlayers}, {L"PrivacyPlayerList", kIdPrivacyPlayerList},
+    {L"LbPrivacyExclusions", kIdLbPrivacyExclusions}, {L"EPrivacyExclusions", kIdEPrivacyExclusions},
+    {L"LbPrivacyPatternHint", kIdLbPrivacyPatternHint}, {L"LbPauseLimit", kIdLbPauseLimit},
+    {L"EPauseLimit", kIdEPauseLimit}, {L"UpDownPauseLimit", kIdUpDownPauseLimit},
+    {L"LbCalmInterval", kIdLbCalmInterval}, {L"ECalmInterval", kIdECalmInterval},
+    {L"UpDownCalmInterval", kIdUpDownCalmInterval},
     // The player buttons: rb_ and the player's name; the number is the
     // player's row in the plug-in's player table (the host knows players by
     // these rows, as the record's PlayerId does).

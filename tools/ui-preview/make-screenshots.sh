@@ -5,7 +5,8 @@
 # ui-preview in build/win64, runs each of its scenes under 64-bit Wine on a
 # virtual X display and cuts each window, with a margin of backdrop, out of a
 # picture of the whole screen. Needs imagemagick (import, convert).
-# Then options-<n>-<name>.png, one for each tab of the options dialog: the
+# Then options-<n>-<name>.png, one for each tab of the options dialog, and
+# options-8-privacy-en.png with the English language file: the
 # real Tunelet.dll in the simulated host, which opens the dialog, picks each
 # tab and takes its picture itself. "make-screenshots.sh options" makes only
 # those.
@@ -58,12 +59,32 @@ winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 quoted() { local p=${1//\\/\\\\}; printf '"%s"' "$p"; }  # a text of the sim's script
 mkdir -p "$work/options"
 cp "$BUILD_DIR/win64/bin/Tunelet.dll" "$work/options/"
-printf '[Main]\r\nUpdateonstartup=0\r\n[Others]\r\nFirstrun=0\r\ntemp=1\r\n' >"$work/options/Tunelet.ini"
-tabs=(players main xstatus hotkeys popups others control about)
+# write_ini [LANGFILE]: a quiet INI, with the privacy tab's choices made
+# (foobar2000 off, two applications seen, a browser among them off as it
+# starts, three patterns, both numbers).
+write_ini() {
+  printf '[Main]\r\nUpdateonstartup=0\r\n[Others]\r\nFirstrun=0\r\ntemp=1\r\n'
+  [ -z "${1:-}" ] || printf 'Langfile=%s\r\n' "$1"
+  printf '[Privacy]\r\nPlayer9=0\r\nApps=2\r\nApp1=Spotify.exe\r\nAppshared1=1\r\nApp2=firefox.exe\r\nAppshared2=0\r\n'
+  printf 'Exclusions=3\r\nExclusion1=artist:*podcast*\r\nExclusion2=%s\r\nExclusion3=title:Intro\r\n' 'path:D:\Private\*'
+  printf 'Pauselimit=30\r\nCalminterval=60\r\n'
+}
+write_ini >"$work/options/Tunelet.ini"
+tabs=(players main xstatus hotkeys popups others control about privacy)
 steps="hostkept Initialised 1; hostkept PluginOn 1; hostkept PopupsOn 1; start; options; mouse screen 0 0"
 for i in "${!tabs[@]}"; do
   shot="$OUT/options-$i-${tabs[$i]}.png"
   steps+="; tab $i; wait 1000; screenshot $(quoted "$(winpath "$shot")") options"
 done
+tunelet_wine win64 "$BUILD_DIR/win64/bin/talkeo-sim.exe" --no-store --timeout 60 \
+  "$(winpath "$work/options/Tunelet.dll")" -e "$steps; shutdown; release" | grep -o 'screenshot .*' || true
+
+# The privacy tab once more with the shipped English language file.
+mkdir -p "$work/options/addons"
+cp "$ROOT/addons/English.lng" "$work/options/addons/"
+write_ini English.lng >"$work/options/Tunelet.ini"
+shot="$OUT/options-8-privacy-en.png"
+steps="hostkept Initialised 1; hostkept PluginOn 1; hostkept UseLanguageFile 1; start; options; mouse screen 0 0"
+steps+="; tab 8; wait 1000; screenshot $(quoted "$(winpath "$shot")") options"
 tunelet_wine win64 "$BUILD_DIR/win64/bin/talkeo-sim.exe" --no-store --timeout 60 \
   "$(winpath "$work/options/Tunelet.dll")" -e "$steps; shutdown; release" | grep -o 'screenshot .*' || true

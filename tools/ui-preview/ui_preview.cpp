@@ -7,7 +7,7 @@
 //   popup-long         a track popup with a text too long for its two lines
 //   quickinfo-cover    QuickInfo of a tagged MP3 with an embedded cover
 //   quickinfo-nocover  QuickInfo of a radio stream (the placeholder picture)
-//   options-N          the options dialog on its tab N (0..7), built-in texts
+//   options-N          the options dialog on its tab N (0..8), built-in texts
 //   options-balloon    its X-status tab with the balloon of variables
 //   options-pictures   its main tab with the audio picture list dropped down
 #include <windows.h>
@@ -135,7 +135,7 @@ void ShowWindowsScene(int seconds) {
   s.ControlWindowX = 40;
   s.ControlWindowY = 40;
   tunelet::IPlayerAccess noPlayer;
-  tunelet::win32::ControlWindow control(noPlayer, noWindows);
+  tunelet::win32::ControlWindow control(noPlayer, noWindows, texts);
   control.Show();
   // The language dialog lists the addons/ folder of the source tree.
   std::wstring dll = L"Z:" TUNELET_SOURCE_DIR L"/Tunelet.dll";

@@ -1,11 +1,14 @@
 #include "ui/win32/control_window.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <string>
 #include <utility>
 
 #include "model/settings.h"
+#include "platform/platform.h"
+#include "ui/popup.h"
 #include "platform/win32/late_bound.h"
 #include "platform/win32/unique_handle.h"
 #include "ui/win32/paint.h"
@@ -18,6 +21,7 @@ constexpr wchar_t kControlClass[] = L"Ttlctrlf";
 constexpr wchar_t kControlCaption[] = L"Tunelet Control";
 constexpr UINT_PTR kToTopTimer = 1;
 constexpr UINT kToTopIntervalMs = 1000;
+constexpr UINT kMenuSharing = 1;  // the right-click menu's one entry
 
 // Background, grip and separator.
 constexpr COLORREF kGradientTop = RGB(255, 255, 255), kGradientBottom = RGB(171, 187, 199);
@@ -124,9 +128,10 @@ constexpr ControlWindow::Button kButtons[] = {
 
 }  // namespace
 
-ControlWindow::ControlWindow(IPlayerAccess& players, IUserInterface& windows)
+ControlWindow::ControlWindow(IPlayerAccess& players, IUserInterface& windows, const IUiTexts& texts)
     : players_(players),
       windows_(windows),
+      texts_(texts),
       class_(kControlClass, &WindowObject<ControlWindow>::Route, 0, ::LoadCursorW(nullptr, IDC_ARROW)) {}
 
 ControlWindow::~ControlWindow() { Close(); }
@@ -206,6 +211,40 @@ void ControlWindow::Click(Button b) {
     case Button::Close: Close(); break;
     case Button::None: break;
   }
+}
+
+void ControlWindow::ShowSharingMenu(HWND hwnd, LPARAM lp) {
+  UniqueMenu menu(::CreatePopupMenu());
+  if (!menu) return;
+  const bool paused = Settings().SharingPaused.Active(platform::MonotonicMs());
+  const std::u16string caption = texts_.Text(paused ? u"TLC_MENU_RESUME_SHARING" : u"TLC_MENU_PAUSE_SHARING");
+  const std::wstring wide(caption.begin(), caption.end());
+  if (!::AppendMenuW(menu.get(), MF_STRING, kMenuSharing, wide.c_str())) return;
+  POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  if (lp == -1) {  // the keyboard's menu key: below the window's left edge
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    at = {r.left, r.bottom};
+  }
+  // A menu closes on a click elsewhere only while its thread is in front: when
+  // another program is, the window comes forward for the menu and that
+  // program's window is given back the focus afterwards. While the host's own
+  // window is in front nothing moves (the focus stays where the user types).
+  const HWND previous = ::GetForegroundWindow();
+  const bool bringForward = !previous || ::GetWindowThreadProcessId(previous, nullptr) != ::GetCurrentThreadId();
+  if (bringForward) ::SetForegroundWindow(hwnd);
+  const UINT chosen = UINT(::TrackPopupMenuEx(menu.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON |
+                                                              TPM_RETURNCMD | TPM_NONOTIFY,
+                                              at.x, at.y, hwnd, nullptr));
+  ::PostMessageW(hwnd, WM_NULL, 0, 0);
+  if (bringForward && previous && ::IsWindow(previous)) ::SetForegroundWindow(previous);
+  if (chosen == kMenuSharing) ToggleSharing();
+}
+
+void ControlWindow::ToggleSharing() {
+  PluginSettings& s = Settings();
+  ToggleSharingPause(s, platform::MonotonicMs(), platform::LocalMinuteOfDay());
+  if (s.PopupsOn) windows_.ShowPopup(kSharingPopup);
 }
 
 void ControlWindow::Paint() {
@@ -290,6 +329,10 @@ LRESULT ControlWindow::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
         if (pressed != Button::None && ButtonAt(lp) == pressed) Click(pressed);
         return 0;
       }
+      case WM_CONTEXTMENU:
+        // DefWindowProc turns a right button's release into this message.
+        ShowSharingMenu(hwnd, lp);
+        return 0;
       case WM_CAPTURECHANGED:
         // Another window took the mouse: a pressed button comes up without a click.
         if (std::exchange(pressed_, Button::None) != Button::None) ::InvalidateRect(hwnd, nullptr, FALSE);

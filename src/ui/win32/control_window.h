@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "model/subsystems.h"
+#include "model/ui_texts.h"
 #include "ui/control_window.h"
 #include "ui/win32/window_class.h"
 #include "ui/win32/window_drag.h"
@@ -15,8 +16,9 @@ namespace tunelet::win32 {
 
 class ControlWindow {
  public:
-  // Commands go to players; the QuickInfo button goes through windows.
-  ControlWindow(IPlayerAccess& players, IUserInterface& windows);
+  // Commands go to players; the QuickInfo button and the sharing popup go
+  // through windows; the right-click menu reads its entry from texts.
+  ControlWindow(IPlayerAccess& players, IUserInterface& windows, const IUiTexts& texts);
   ~ControlWindow();  // closes the window: its procedure is in this DLL
   ControlWindow(const ControlWindow&) = delete;
   ControlWindow& operator=(const ControlWindow&) = delete;
@@ -36,12 +38,16 @@ class ControlWindow {
  private:
   Button ButtonAt(LPARAM lp) const;
   void Click(Button b);
+  // The right-click menu: pause sharing for an hour, or resume it.
+  void ShowSharingMenu(HWND hwnd, LPARAM lp);
+  void ToggleSharing();
   void Paint();
   void KeepOnTopOrHide();
   void StorePosition();
 
   IPlayerAccess& players_;
   IUserInterface& windows_;
+  const IUiTexts& texts_;
   WindowClass class_;
   HWND hwnd_ = nullptr;
   Button pressed_ = Button::None;

@@ -31,6 +31,11 @@ constexpr Geometry kHpButton{45, 326, 28, 24};
 constexpr Geometry kBtSave{222, 325, 102, 27};
 constexpr Geometry kBtClose{330, 325, 102, 27};
 
+// MainPageControl's rows of tabs, and the padding around a caption when the
+// system's is too wide for them.
+constexpr int kTabRows = 2;
+constexpr int kTabPaddingX = 4, kTabPaddingY = 3;
+
 // What the glyph buttons show while their pictures are missing.
 constexpr char16_t kLanguageFallback[] = u"Aa";
 constexpr char16_t kHomePageFallback[] = u"www";
@@ -38,7 +43,7 @@ constexpr char16_t kHomePageFallback[] = u"www";
 using PageFactory = std::unique_ptr<OptionsPage> (*)();
 constexpr PageFactory kPageFactories[kOptionsTabCount] = {
     MakePlayersPage, MakeMainPage,         MakeTemplatesPage, MakeHotKeysPage,
-    MakePopupsPage,  MakeOthersPage,       MakeControlWindowPage, MakeAboutPage};
+    MakePopupsPage,  MakeOthersPage,       MakeControlWindowPage, MakeAboutPage, MakePrivacyPage};
 
 HWND AddFrameControl(OptionsPageKit& kit, HWND dialog, const wchar_t* cls, DWORD style, int id, const Geometry& g) {
   return kit.AddTableControl(dialog, cls, style, id, g.left, g.top, g.width, g.height);
@@ -111,10 +116,11 @@ void OptionsDialog::OnInit(HWND hwnd) {
 void OptionsDialog::CreateFrameControls() {
   OptionsPageKit& kit = *kit_;
   AddFrameControl(kit, hwnd_, L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, kIdChboxOn, kChboxOn);
-  // Two rows of tabs: all eight captions stay in sight.
+  // Two rows of tabs: all nine captions stay in sight.
   tabs_ = AddFrameControl(kit, hwnd_, WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS | TCS_MULTILINE, kIdMainPageControl,
                           kMainPageControl);
   for (int i = 0; i < kOptionsTabCount; ++i) InsertTabItem(tabs_, i, BuiltInTabCaption(i));
+  KeepTabsToTwoRows();
 
   const struct {
     int id;
@@ -134,6 +140,22 @@ void OptionsDialog::CreateFrameControls() {
   AddFrameControl(kit, hwnd_, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, kIdBtSave, kBtSave);
   AddFrameControl(kit, hwnd_, L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, kIdBtClose, kBtClose);
   ::SendMessageW(hwnd_, DM_SETDEFID, kIdBtSave, 0);
+}
+
+// A third row of tabs would take the pages' bottom lines: where the system's
+// font is wide enough to need one, the captions get a font a pixel smaller,
+// then a narrower padding.
+void OptionsDialog::KeepTabsToTwoRows() {
+  auto rows = [&] { return int(::SendMessageW(tabs_, TCM_GETROWCOUNT, 0, 0)); };
+  if (rows() <= kTabRows) return;
+  LOGFONTW lf{};
+  const HFONT font = kit_->font();
+  if (::GetObjectW(font, sizeof lf, &lf) == sizeof lf && lf.lfHeight != 0) {
+    lf.lfHeight += lf.lfHeight < 0 ? 1 : -1;
+    tabFont_.reset(::CreateFontIndirectW(&lf));
+    if (tabFont_) ::SendMessageW(tabs_, WM_SETFONT, WPARAM(tabFont_.get()), TRUE);
+  }
+  if (rows() > kTabRows) ::SendMessageW(tabs_, TCM_SETPADDING, 0, MAKELPARAM(kTabPaddingX, kTabPaddingY));
 }
 
 void OptionsDialog::CreatePages() {
@@ -240,6 +262,7 @@ void OptionsDialog::OnDestroyed() {
   pageWindows_.fill(nullptr);
   languageGlyph_.reset();
   homePageGlyph_.reset();
+  tabFont_.reset();
   // The windows are gone; now the objects that drew them, unless a page's
   // call is still running below this one.
   PageSet closed{std::move(kit_), std::move(pages_)};

@@ -1,4 +1,4 @@
-// The options dialog (Tmainform): the switch of the plug-in, the eight tab
+// The options dialog (Tmainform): the switch of the plug-in, the nine tab
 // pages of MainPageControl, the language and home-page buttons, "Сохранить"
 // and "Отмена". A modeless dialog on the host's thread, one at a time; it
 // frees its windows, pictures and hook when it closes.
@@ -38,12 +38,13 @@ class OptionsDialog {
   INT_PTR HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   // ApplyLanguageToOptions: the language file's texts into every control.
   void ApplyLanguage();
-  // The tab shown now (0..7), -1 while closed.
+  // The tab shown now (0..8), -1 while closed.
   int CurrentTab() const { return hwnd_ ? current_ : -1; }
 
  private:
   void OnInit(HWND hwnd);
   void CreateFrameControls();
+  void KeepTabsToTwoRows();
   void CreatePages();
   void LoadControls();
   void SelectPage(int tab);
@@ -68,6 +69,7 @@ class OptionsDialog {
   std::vector<PageSet> retired_;
   std::array<HWND, kOptionsTabCount> pageWindows_{};
   UniqueGdiObject languageGlyph_, homePageGlyph_;
+  UniqueGdiObject tabFont_;  // MainPageControl's, when the dialog font needs three rows
 };
 
 }  // namespace tunelet::win32

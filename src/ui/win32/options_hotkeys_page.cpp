@@ -1,4 +1,4 @@
-// The "Горячие клавиши" tab: the five actions with their combinations
+// The "Горячие клавиши" tab: the six actions with their combinations
 // (HotKeyList), the system's hot-key control as the key box (HotKey1),
 // "Назначить" and "Удалить", and the list of the combinations the system
 // refuses (KeyList), each list with its context menu. The rules are
@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -28,13 +29,15 @@ namespace {
 // under it, then the unavailable combinations.
 constexpr int kLeft = 8, kWidth = 395, kRight = kLeft + kWidth;
 constexpr int kHeadingTop = 4, kHeadingHeight = 14;
-constexpr int kListTop = 21, kListHeight = 106;  // the header and five rows
+// The list is made this high, then fitted to its header and every row (one
+// per action) in the dialog's font, within kMaxListHeight.
+constexpr int kListTop = 21, kListHeight = 123, kMinListHeight = 60, kMaxListHeight = 140;
 constexpr int kActionColumnWidth = 250;
-constexpr int kRowTop = kListTop + kListHeight + 6;
+constexpr int kRowGap = 5;
 constexpr int kKeyBoxWidth = 187, kKeyBoxHeight = 22;
 constexpr int kButtonWidth = 98, kButtonHeight = 23, kButtonGap = 6;
-constexpr int kUnavailableHeadingTop = kRowTop + kKeyBoxHeight + 8;
-constexpr int kKeyListTop = kUnavailableHeadingTop + kHeadingHeight + 3, kKeyListBottom = 243;
+constexpr int kUnavailableGap = 6;
+constexpr int kKeyListBottom = 243;
 constexpr int kKeyListColumns = 3;
 
 constexpr UINT_PTR kScanTimer = 1;
@@ -111,6 +114,7 @@ class HotKeysPage final : public OptionsPage, private IHotKeyTabView {
   bool HandleCommand(int id, int code);
   bool HandleListNotify(const NMHDR& n);
   void ShowContextMenu(HWND control, LPARAM lp);
+  int FitListToRows();
   void StartScan();
   void RunScanTick();
   void StopScan();
@@ -189,26 +193,45 @@ void HotKeysPage::CreateControls(HWND page, OptionsPageKit& kit) {
     ListView_InsertItem(list_, &item);
   }
 
-  keyBox_ = kit.AddControl(page, HOTKEY_CLASSW, u"", WS_TABSTOP, kIdHotKey1, kLeft, kRowTop, kKeyBoxWidth,
+  const int rowTop = kListTop + FitListToRows() + kRowGap;
+  const int unavailableHeadingTop = rowTop + kKeyBoxHeight + kUnavailableGap;
+  const int keyListTop = unavailableHeadingTop + kHeadingHeight + 3;
+  keyBox_ = kit.AddControl(page, HOTKEY_CLASSW, u"", WS_TABSTOP, kIdHotKey1, kLeft, rowTop, kKeyBoxWidth,
                            kKeyBoxHeight, WS_EX_CLIENTEDGE);
   const int deleteLeft = kRight - kButtonWidth, assignLeft = deleteLeft - kButtonGap - kButtonWidth;
   assign_ = kit.AddTableControl(page, L"BUTTON", WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, kIdBtRegHotKey,
-                                assignLeft, kRowTop, kButtonWidth, kButtonHeight);
+                                assignLeft, rowTop, kButtonWidth, kButtonHeight);
   delete_ = kit.AddTableControl(page, L"BUTTON", WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, kIdBtDelHotKey,
-                                deleteLeft, kRowTop, kButtonWidth, kButtonHeight);
+                                deleteLeft, rowTop, kButtonWidth, kButtonHeight);
 
   const HWND unavailableHeading = kit.AddTableControl(page, L"STATIC", SS_LEFT | SS_NOPREFIX, kIdStext5, kLeft,
-                                                      kUnavailableHeadingTop, kWidth, kHeadingHeight);
+                                                      unavailableHeadingTop, kWidth, kHeadingHeight);
   ::SendMessageW(unavailableHeading, WM_SETFONT, WPARAM(kit.boldFont()), FALSE);
   keyList_ = kit.AddControl(page, L"LISTBOX", u"",
                             WS_TABSTOP | WS_HSCROLL | LBS_MULTICOLUMN | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, kIdKeyList,
-                            kLeft, kKeyListTop, kWidth, kKeyListBottom - kKeyListTop, WS_EX_CLIENTEDGE);
+                            kLeft, keyListTop, kWidth, kKeyListBottom - keyListTop, WS_EX_CLIENTEDGE);
   ::GetClientRect(keyList_, &inside);
   ::SendMessageW(keyList_, LB_SETCOLUMNWIDTH, WPARAM(inside.right / kKeyListColumns), 0);
 
   IHotKeyTabView& view = *this;
   tab_ = std::make_unique<HotKeyTab>(*kit.services().hotKeys, view, *kit.services().texts);
   Guarded([&] { tab_->ShowCaptions(); });
+}
+
+// Sizes HotKeyList so that its header and every row show without a scroll
+// bar; its new height.
+int HotKeysPage::FitListToRows() {
+  RECT window{}, client{}, row{}, header{};
+  ::GetWindowRect(list_, &window);
+  ::GetClientRect(list_, &client);
+  if (!ListView_GetItemRect(list_, 0, &row, LVIR_BOUNDS) || !::GetWindowRect(ListView_GetHeader(list_), &header))
+    return kListHeight;
+  const int frame = (window.bottom - window.top) - (client.bottom - client.top);
+  const int rows = ListView_GetItemCount(list_);
+  const int wanted = frame + (header.bottom - header.top) + rows * (row.bottom - row.top);
+  const int height = std::clamp(wanted, kMinListHeight, kMaxListHeight);
+  ::SetWindowPos(list_, nullptr, 0, 0, window.right - window.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return height;
 }
 
 void HotKeysPage::ApplyTexts(const IUiTexts& texts) {

@@ -1,4 +1,4 @@
-// The options dialog (Tmainform) is a frame with eight tab pages. Each page is
+// The options dialog (Tmainform) is a frame with nine tab pages. Each page is
 // an OptionsPage: a window laid over MainPageControl's tab area that holds the
 // controls of one tab and moves them to and from the settings. The frame creates the page
 // windows through OptionsPageKit, which also owns what the pages share: the

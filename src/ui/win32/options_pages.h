@@ -1,4 +1,4 @@
-// The eight pages of the options dialog, in tab order. Each lives in a file
+// The nine pages of the options dialog, in tab order. Each lives in a file
 // of its own (options_<name>_page.cpp).
 #pragma once
 
@@ -16,5 +16,6 @@ std::unique_ptr<OptionsPage> MakePopupsPage();         // 4 "Всплывающ�
 std::unique_ptr<OptionsPage> MakeOthersPage();         // 5 "Прочие"
 std::unique_ptr<OptionsPage> MakeControlWindowPage();  // 6 "Tunelet Control"
 std::unique_ptr<OptionsPage> MakeAboutPage();          // 7 "О плагине"
+std::unique_ptr<OptionsPage> MakePrivacyPage();        // 8 "Приватность"
 
 }  // namespace tunelet::win32

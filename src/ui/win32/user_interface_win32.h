@@ -17,7 +17,7 @@ class Win32UserInterface final : public IUserInterface {
   // The control window sends its commands to players; every window reads
   // its texts from texts (the language file's or the built-in ones).
   Win32UserInterface(IPlayerAccess& players, const IUiTexts& texts)
-      : texts_(texts), popups_(*this, texts_), control_(players, *this), quickInfo_(texts_) {
+      : texts_(texts), popups_(*this, texts_), control_(players, *this, texts_), quickInfo_(texts_) {
     AttachOptionsServices({});
   }
   // What the options dialog's controls reach (the subsystems made after this

@@ -58,15 +58,17 @@ TEST(OptionsTexts, LanguageFileReplacesOnlyWhatHasAKey) {
   EXPECT_EQ(*LanguageCaption(kIdLbText2, file), u"<LB_TEXT>");
 }
 
-TEST(OptionsTexts, TabsTakeTab1ToTab7InOrderAndTheLastKeepsItsCaption) {
+TEST(OptionsTexts, TabsTakeTab1ToTab7InOrderTheAboutTabKeepsItsCaptionAndPrivacyTakesTab9) {
   const KeyEcho file;
   EXPECT_EQ(BuiltInTabCaption(0), u"Проигрыватели");
   EXPECT_EQ(BuiltInTabCaption(7), u"О плагине");
   EXPECT_EQ(*LanguageTabCaption(0, file), u"<TAB1>");
   EXPECT_EQ(*LanguageTabCaption(6, file), u"<TAB7>");  // "About" on the control-window tab
   EXPECT_FALSE(LanguageTabCaption(7, file));
-  EXPECT_FALSE(LanguageTabCaption(8, file));
-  EXPECT_EQ(BuiltInTabCaption(8), u"");
+  EXPECT_EQ(BuiltInTabCaption(kPrivacyTab), u"Приватность");
+  EXPECT_EQ(*LanguageTabCaption(kPrivacyTab, file), u"<TAB9>");
+  EXPECT_FALSE(LanguageTabCaption(9, file));
+  EXPECT_EQ(BuiltInTabCaption(9), u"");
   EXPECT_EQ(LanguageTemplateTabCaption(1, file), u"<LB_FORVIDEO>");
   EXPECT_EQ(BuiltInTemplateTabCaption(0), u"Для аудио-файлов");
 }

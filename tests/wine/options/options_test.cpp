@@ -495,6 +495,34 @@ TEST_F(OptionsDialog, AltQIsRefusedForThePasteActionAndCtrlF12Accepted) {
   EXPECT_EQ(slots.substr(4 * 31, 1 + 8), std::string("\x08") + "Ctrl+F12") << "slot of action 4";
 }
 
+// The sixth action, pausing sharing: its row shows with the other five
+// without a scroll bar, its caption fits its column, and it takes a
+// combination into the sixth slot of hotkeys.dat.
+TEST_F(OptionsDialog, TheSixthHotKeyRowShowsWithoutScrollingAndTakesACombination) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 3\n"
+        "expect-control HotKeyList item 5 \"Приостановить трансляцию на 1 час\"\n"));
+  const HWND list = Control(kIdHotKeyList);
+  ASSERT_EQ(ListView_GetItemCount(list), 6);
+  EXPECT_FALSE(::GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL) << "a scroll bar";
+  EXPECT_GE(ListView_GetCountPerPage(list), 6);
+  RECT inside{}, last{};
+  ::GetClientRect(list, &inside);
+  ASSERT_TRUE(ListView_GetItemRect(list, 5, &last, LVIR_BOUNDS));
+  EXPECT_LE(last.bottom, inside.bottom) << "the sixth row is cut";
+  constexpr int kCellMargins = 12;
+  EXPECT_LE(ListView_GetStringWidth(list, L"Приостановить трансляцию на 1 час") + kCellMargins,
+            ListView_GetColumnWidth(list, 0));
+  ASSERT_NO_FATAL_FAILURE(Steps("control HotKeyList select 5\n"
+        "control HotKey1 key Ctrl+Alt+P\n"
+        "control bt_reghotkey click\n"
+        "expect-control HotKeyList cell 5 1 \"Ctrl+Alt+P\"\n"));
+  std::ifstream in(std::filesystem::path(copy_.Folder() + L"\\hotkeys.dat"), std::ios::binary);
+  std::string slots((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(slots.size(), 186u);
+  EXPECT_EQ(slots.substr(5 * 31, 1 + 10), std::string("\x0A") + "Ctrl+Alt+P") << "slot of action 5";
+}
+
 // Under Wine's layout F13 has no name: "Ctrl+" would name nothing at the next
 // start. A binding another program holds is marked in its row.
 TEST_F(OptionsDialog, ACombinationWithoutANameIsRefusedAndABindingTheSystemRefusedIsMarked) {
@@ -528,9 +556,8 @@ TEST_F(OptionsDialog, ACombinationWithoutANameIsRefusedAndABindingTheSystemRefus
   ::UnregisterHotKey(nullptr, kOthersId);
   std::ifstream in(std::filesystem::path(copy_.Folder() + L"\\hotkeys.dat"), std::ios::binary);
   std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  // The five slots as they were, then the sixth (pause sharing), empty.
-  EXPECT_EQ(after.substr(0, slots.size()), slots);
-  EXPECT_EQ(after.substr(slots.size()), std::string(186 - slots.size(), '\0'));
+  // The five slots as they were, and the sixth action's slot, empty, after them.
+  EXPECT_EQ(after, slots + std::string(31, '\0'));
 }
 
 // Every caption (and hint) the language keys name, the tabs', the two
@@ -543,6 +570,7 @@ TEST_F(OptionsDialog, WithALanguageFileEveryCaptionOfTheTableIsTheFilesText) {
     if (!t.hintKey.empty() && t.hintKey != kClearedHint) keys.emplace_back(t.hintKey);
   }
   for (int tab = 1; tab <= 7; ++tab) keys.push_back(u"TAB" + std::u16string(1, char16_t(u'0' + tab)));
+  keys.push_back(u"TAB9");
   std::u16string file = u"\xFEFF[Info]\r\nLNG_LANG=Test\r\n[Main]\r\n";
   for (const auto& k : keys) file += k + u"=«" + k + u"»\r\n";
   const std::wstring addons = copy_.Folder() + L"\\addons";
@@ -576,12 +604,115 @@ TEST_F(OptionsDialog, WithALanguageFileEveryCaptionOfTheTableIsTheFilesText) {
     EXPECT_EQ(talkeo_sim::ItemText(tabs, tab), marked(u"TAB" + std::u16string(1, char16_t(u'1' + tab))))
         << "tab " << tab;
   EXPECT_EQ(talkeo_sim::ItemText(tabs, 7), L"О плагине");
+  EXPECT_EQ(talkeo_sim::ItemText(tabs, kPrivacyTab), marked(u"TAB9"));
   const HWND templateTabs = Control(kIdXstatPageControl);
   EXPECT_EQ(talkeo_sim::ItemText(templateTabs, 0), marked(u"LB_FORAUDIO"));
   EXPECT_EQ(talkeo_sim::ItemText(templateTabs, 1), marked(u"LB_FORVIDEO"));
   const HWND codepage = Control(kIdChboxCodepage);
   EXPECT_EQ(talkeo_sim::ItemText(codepage, 0), marked(u"CP0"));
   EXPECT_EQ(talkeo_sim::ItemText(codepage, 1), marked(u"CP1"));
+}
+
+// The privacy tab's list: a check box per row.
+bool RowTicked(HWND list, int row) {
+  return ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+}
+
+// Every privacy choice goes through a save into the INI file, comes back
+// after a restart of the plug-in, and shows again; Cancel keeps nothing; a
+// number out of range is refused with a message and nothing is stored. The number
+// fields take their largest values whole (a field too narrow for its digits
+// refuses the last one).
+TEST_F(OptionsDialog, ThePrivacyChoicesSurviveASaveAndARestartCancelKeepsNothingAndARangeIsChecked) {
+  // Two applications remembered by an earlier run: a player and a browser.
+  copy_.WriteIni(L"Privacy", L"Apps", L"2");
+  copy_.WriteIni(L"Privacy", L"App1", L"Spotify.exe");
+  copy_.WriteIni(L"Privacy", L"Appshared1", L"1");
+  copy_.WriteIni(L"Privacy", L"App2", L"firefox.exe");
+  copy_.WriteIni(L"Privacy", L"Appshared2", L"0");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  constexpr int kWinampRow = 8, kSpotifyRow = 19, kFirefoxRow = 20;  // 19 players, then the apps
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 8\n"
+        "expect-control PrivacyPlayerList item 0 \"Windows Media Player\"\n"
+        "expect-control PrivacyPlayerList item 8 \"Winamp\"\n"
+        "expect-control PrivacyPlayerList item 9 \"Foobar2000\"\n"
+        "expect-control PrivacyPlayerList item 10 \"AIMP2\"\n"
+        "expect-control PrivacyPlayerList item 19 \"Spotify (Spotify.exe)\"\n"
+        "expect-control PrivacyPlayerList item 20 \"Firefox (firefox.exe) (браузер)\"\n"
+        "expect-control EPauseLimit text \"0\"; expect-control ECalmInterval text \"0\"\n"));
+  HWND list = Control(kIdPrivacyPlayerList);
+  // Every control lies whole inside the page, whatever the tab rows leave it.
+  RECT page{};
+  ::GetClientRect(::GetParent(list), &page);
+  ::MapWindowPoints(::GetParent(list), nullptr, reinterpret_cast<POINT*>(&page), 2);
+  for (int id : {kIdLbPrivacyPlayers, kIdPrivacyPlayerList, kIdLbPrivacyExclusions, kIdEPrivacyExclusions,
+                 kIdLbPrivacyPatternHint, kIdLbPauseLimit, kIdEPauseLimit, kIdLbCalmInterval, kIdECalmInterval}) {
+    RECT r{};
+    ::GetWindowRect(Control(id), &r);
+    EXPECT_TRUE(r.left >= page.left && r.top >= page.top && r.right <= page.right && r.bottom <= page.bottom)
+        << "control " << id << " leaves the page";
+  }
+  ASSERT_EQ(ListView_GetItemCount(list), 21);
+  EXPECT_TRUE(RowTicked(list, kWinampRow));
+  EXPECT_TRUE(RowTicked(list, kSpotifyRow));
+  EXPECT_FALSE(RowTicked(list, kFirefoxRow));
+
+  // The space bar flips the focused row's tick, as a click on its box does.
+  ASSERT_NO_FATAL_FAILURE(Steps("control PrivacyPlayerList select 8; control PrivacyPlayerList key Space\n"
+        "control PrivacyPlayerList select 19; control PrivacyPlayerList key Space\n"
+        "control PrivacyPlayerList select 20; control PrivacyPlayerList key Space\n"
+        "control EPrivacyExclusions text \"artist:*podcast*\\n  title:Intro \\n\\nplayer:foobar*\"\n"
+        "control EPauseLimit text \"30\"; control ECalmInterval text \"120\"\n"
+        "control bt_save click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000)) << "the dialog stays after a save";
+  EXPECT_EQ(IniText(L"Privacy", L"Player8"), L"0");
+  EXPECT_EQ(IniText(L"Privacy", L"Player9"), L"1");
+  EXPECT_EQ(IniText(L"Privacy", L"Apps"), L"2");
+  EXPECT_EQ(IniText(L"Privacy", L"App1"), L"Spotify.exe");
+  EXPECT_EQ(IniText(L"Privacy", L"Appshared1"), L"0");
+  EXPECT_EQ(IniText(L"Privacy", L"Appshared2"), L"1");
+  EXPECT_EQ(IniText(L"Privacy", L"Exclusions"), L"3");
+  EXPECT_EQ(IniText(L"Privacy", L"Exclusion1"), L"artist:*podcast*");
+  EXPECT_EQ(IniText(L"Privacy", L"Exclusion2"), L"title:Intro");
+  EXPECT_EQ(IniText(L"Privacy", L"Exclusion3"), L"player:foobar*");
+  EXPECT_EQ(IniText(L"Privacy", L"Pauselimit"), L"30");
+  EXPECT_EQ(IniText(L"Privacy", L"Calminterval"), L"120");
+
+  // A restart of the plug-in reads them back into the dialog.
+  host_.Unload();
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 8\n"
+        "expect-control EPrivacyExclusions text \"artist:*podcast*\\r\\ntitle:Intro\\r\\nplayer:foobar*\"\n"
+        "expect-control EPauseLimit text \"30\"; expect-control ECalmInterval text \"120\"\n"));
+  list = Control(kIdPrivacyPlayerList);
+  ASSERT_EQ(ListView_GetItemCount(list), 21);
+  EXPECT_FALSE(RowTicked(list, kWinampRow));
+  EXPECT_TRUE(RowTicked(list, kWinampRow + 1));
+  EXPECT_FALSE(RowTicked(list, kSpotifyRow));
+  EXPECT_TRUE(RowTicked(list, kFirefoxRow));
+
+  // Cancel: the next opening shows the stored choices, the file keeps them.
+  ASSERT_NO_FATAL_FAILURE(Steps("control PrivacyPlayerList select 8; control PrivacyPlayerList key Space\n"
+        "control EPrivacyExclusions text \"\"; control EPauseLimit text \"5\"\n"
+        "control bt_close click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000));
+  ASSERT_NO_FATAL_FAILURE(Steps("options; tab 8\n"
+        "expect-control EPauseLimit text \"30\"\n"
+        "expect-control EPrivacyExclusions text \"artist:*podcast*\\r\\ntitle:Intro\\r\\nplayer:foobar*\"\n"));
+  EXPECT_FALSE(RowTicked(Control(kIdPrivacyPlayerList), kWinampRow));
+  EXPECT_EQ(IniText(L"Privacy", L"Player8"), L"0");
+
+  // Out of range: the save is refused with the range, the dialog stays.
+  ASSERT_NO_FATAL_FAILURE(Steps("control EPauseLimit text \"1441\"; control bt_save click\n"
+        "messagebox expect \"Допустимые значения: от 0 до 1440\"\n"
+        "control EPauseLimit text \"1440\"; control ECalmInterval text \"601\"; control bt_save click\n"
+        "messagebox expect \"Допустимые значения: от 0 до 600\"\n"));
+  EXPECT_TRUE(Dialog());
+  EXPECT_EQ(IniText(L"Privacy", L"Pauselimit"), L"30");
+  ASSERT_NO_FATAL_FAILURE(Steps("control ECalmInterval text \"600\"; control bt_save click\n"));
+  ASSERT_TRUE(PumpUntil([&] { return !Dialog(); }, 2000));
+  EXPECT_EQ(IniText(L"Privacy", L"Pauselimit"), L"1440");
+  EXPECT_EQ(IniText(L"Privacy", L"Calminterval"), L"600");
 }
 
 // What the host's thread holds: GDI objects by type (the process's GDI

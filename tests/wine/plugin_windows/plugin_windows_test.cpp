@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fake_player_client.h"
@@ -422,6 +424,65 @@ TEST_F(PluginWindows, ALongTrackTextShowsAsTwoLinesThatFitTheSecondEndingInVisib
   EXPECT_GE(LightPixels(popup->hwnd, {end - dots, middle, end, kBodyTop + kBodyHeight}), 3) << "the dots";
 }
 
+// A hand for the popup menu the host's thread opens next: from a second
+// thread (the host's is inside the menu's own loop meanwhile) it waits for
+// the menu, reads its entries and then presses Escape or clicks the first
+// entry, both as real input.
+class MenuHand {
+ public:
+  enum class Action { Dismiss, ChooseFirst };
+  explicit MenuHand(Action action) : thread_([this, action] { Run(action); }) {}
+  ~MenuHand() { Join(); }
+  // After the hand is done (joined): the entries it saw, none if no menu came.
+  const std::vector<std::wstring>& Entries() const { return entries_; }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  static BOOL CALLBACK FindMenu(HWND hwnd, LPARAM p) {
+    wchar_t cls[16] = {};
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
+    ::GetClassNameW(hwnd, cls, 16);
+    if (std::wstring(cls) != L"#32768") return TRUE;
+    *reinterpret_cast<HWND*>(p) = hwnd;
+    return FALSE;
+  }
+  void Run(Action action) {
+    constexpr DWORD kBoundMs = 5000;
+    const DWORD start = ::GetTickCount();
+    HWND menu = nullptr;
+    while (!menu && ::GetTickCount() - start < kBoundMs) {
+      ::Sleep(20);
+      ::EnumWindows(&FindMenu, LPARAM(&menu));
+    }
+    if (!menu) return;
+    ::Sleep(150);  // shown and painted, as an eye would wait
+    const HMENU items = reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0));
+    for (int i = 0; items && i < ::GetMenuItemCount(items); ++i) {
+      wchar_t text[128] = {};
+      ::GetMenuStringW(items, UINT(i), text, 128, MF_BYPOSITION);
+      entries_.push_back(text);
+    }
+    if (action == Action::ChooseFirst) {
+      RECT r{};
+      ::GetWindowRect(menu, &r);
+      ClickAt({(r.left + r.right) / 2, r.top + (r.bottom - r.top) / 2}, MouseButton::Left);
+    } else {
+      INPUT keys[2] = {};
+      keys[0].type = keys[1].type = INPUT_KEYBOARD;
+      keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+      keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+      ::SendInput(2, keys, sizeof(INPUT));
+    }
+  }
+
+  std::vector<std::wstring> entries_;
+  std::thread thread_;
+};
+
 // The control window: shown at start (Show_tlc), its place in the host's record.
 class ControlWindowInHost : public PluginWindows {
  protected:
@@ -467,10 +528,19 @@ TEST_F(ControlWindowInHost, ItsButtonsReachWinampAsWinampMenuCommandsAndItsInfoB
   EXPECT_EQ(commands, want);
   EXPECT_TRUE(::IsWindow(control->hwnd));
 
-  // The right button and a press dragged off the button send nothing.
+  // The right button and a press dragged off the button send nothing (the
+  // right button's menu is closed again).
   player_->ClearLog();
-  ASSERT_TRUE(ClickAt(Centre(control->hwnd, kPlay), MouseButton::Right));
-  host_.Pump(100);
+  {
+    const ChatWindow chat;  // the host in front, as when the user chats
+    host_.Pump(50);
+    MenuHand hand(MenuHand::Action::Dismiss);
+    ASSERT_TRUE(ClickAt(Centre(control->hwnd, kPlay), MouseButton::Right));
+    host_.Pump(100);
+    PumpUntil([&] { return false; }, 300);
+    hand.Join();
+    EXPECT_EQ(hand.Entries().size(), 1u);
+  }
   EXPECT_TRUE(player_->Messages().empty() ||
               std::none_of(player_->Messages().begin(), player_->Messages().end(),
                            [](const std::string& m) { return m.rfind("main 273 ", 0) == 0; }));
@@ -510,6 +580,84 @@ TEST_F(ControlWindowInHost, ClicksOnItLeaveTheChatInFrontWithItsFocusAndReachThe
     if (m.rfind("main 273 ", 0) == 0) commands.push_back(m);
   EXPECT_EQ(commands, (std::vector<std::string>{"main 273 40045 0", "main 273 40048 0"}));
   EXPECT_EQ(Control().value_or(WindowView{}).rect.left, 200) << "a click is no drag";
+}
+
+// "H:MM" an hour after the local time now.
+std::wstring ClockInAnHour() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  const int until = (t.wHour * 60 + t.wMinute + 60) % (24 * 60);
+  wchar_t text[8] = {};
+  std::swprintf(text, 8, L"%d:%02d", until / 60, until % 60);
+  return text;
+}
+
+// A real right click on the control window opens its menu; its one entry
+// pauses sharing for an hour and the popup says until when; the entry then
+// resumes it. The menu follows the state, and the window still drags.
+TEST_F(ControlWindowInHost, ItsRightClickMenuPausesAndResumesSharingWithAPopupEachTime) {
+  ASSERT_NO_FATAL_FAILURE(LoadPlugin());
+  host_.Record().PopupsOn = 1;
+  host_.Record().ControlWindowX = 200;
+  host_.Record().ControlWindowY = 300;
+  ASSERT_TRUE(host_.Start());
+  ASSERT_TRUE(WaitForControl());
+  const HWND control = Control()->hwnd;
+  constexpr Box kBackground{4, 5, 9, 13};  // the grip
+  ChatWithField chat;  // the user types in the host's window meanwhile
+  host_.Pump(50);
+
+  auto chooseFromMenu = [&](const Box& where) {
+    MenuHand hand(MenuHand::Action::ChooseFirst);
+    EXPECT_TRUE(ClickAt(Centre(control, where), MouseButton::Right));
+    host_.Pump(100);
+    PumpUntil([&] { return false; }, 300);
+    hand.Join();
+    return hand.Entries();
+  };
+  const std::wstring before = ClockInAnHour();
+  EXPECT_EQ(chooseFromMenu(kBackground), std::vector<std::wstring>{L"Приостановить трансляцию на 1 час"});
+  const std::wstring after = ClockInAnHour();
+  ASSERT_TRUE(PumpUntilPopups(1, kClickBoundMs));
+  const WindowView paused = Popups().front();
+  // The body breaks its line before the time: the drawn lines joined.
+  std::wstring body;
+  for (const std::wstring& t : paused.texts) body += t + L" ";
+  EXPECT_TRUE(body.find(L"Трансляция приостановлена до " + before + L" ") != std::wstring::npos ||
+              body.find(L"Трансляция приостановлена до " + after + L" ") != std::wstring::npos)
+      << talkeo_sim::DescribeWindow(paused);
+  EXPECT_TRUE(HasText(paused, L"Tunelet Plugin"));
+
+  // On a button too: the menu, not the button's command.
+  EXPECT_EQ(chooseFromMenu(kPlay), std::vector<std::wstring>{L"Возобновить трансляцию"});
+  ASSERT_TRUE(PumpUntil([&] {
+    const auto shown = Popups();
+    return std::any_of(shown.begin(), shown.end(), [](const WindowView& w) { return HasText(w, L"Трансляция возобновлена"); });
+  }, kClickBoundMs));
+  EXPECT_EQ(chooseFromMenu(kBackground), std::vector<std::wstring>{L"Приостановить трансляцию на 1 час"});
+  // The menus took nothing from the chat.
+  EXPECT_EQ(::GetForegroundWindow(), chat.hwnd());
+  EXPECT_EQ(::GetFocus(), chat.field());
+
+  // The left button still drags the window by its background.
+  const RECT at = Control()->rect;
+  const POINT from = Centre(control, kBackground);
+  ASSERT_TRUE(talkeo_sim::MoveMouse(from));
+  INPUT down{}, up{};
+  down.type = up.type = INPUT_MOUSE;
+  down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(1, &down, sizeof(INPUT));
+  host_.Pump(50);
+  for (int i = 1; i <= 4; ++i) {
+    ASSERT_TRUE(talkeo_sim::MoveMouse({from.x + 15 * i, from.y + 10 * i}));
+    host_.Pump(30);
+  }
+  ::SendInput(1, &up, sizeof(INPUT));
+  host_.Pump(100);
+  const RECT moved = Control()->rect;
+  EXPECT_EQ(moved.left - at.left, 60);
+  EXPECT_EQ(moved.top - at.top, 40);
 }
 
 TEST_F(ControlWindowInHost, ItsPlaceSurvivesCloseAndReopenAndARestartOfThePlugin) {

@@ -215,7 +215,7 @@ class OptionsDialogTest : public ::testing::Test {
   Win32UserInterface ui_{players_, texts_};
 };
 
-TEST_F(OptionsDialogTest, OpensOnceCentredWithTheFrameAndEightSwitchableTabs) {
+TEST_F(OptionsDialogTest, OpensOnceCentredWithTheFrameAndNineSwitchableTabsInTwoRows) {
   const HWND w = Open();
   ASSERT_TRUE(w);
   EXPECT_TRUE(ui_.IsOptionsDialogOpen());
@@ -258,9 +258,12 @@ TEST_F(OptionsDialogTest, OpensOnceCentredWithTheFrameAndEightSwitchableTabs) {
   EXPECT_TRUE(::IsDlgButtonChecked(w, tunelet::kIdChboxOn));
 
   const wchar_t* const tabs[] = {L"Проигрыватели", L"Основные", L"Х-статус", L"Горячие клавиши",
-                                 L"Всплывающие окна", L"Прочие", L"Tunelet Control", L"О плагине"};
-  ASSERT_EQ(::SendMessageW(Tabs(), TCM_GETITEMCOUNT, 0, 0), 8);
-  for (int i = 0; i < 8; ++i) {
+                                 L"Всплывающие окна", L"Прочие", L"Tunelet Control", L"О плагине",
+                                 L"Приватность"};
+  ASSERT_EQ(::SendMessageW(Tabs(), TCM_GETITEMCOUNT, 0, 0), 9);
+  // In two rows: a third would take the pages' bottom lines.
+  EXPECT_EQ(::SendMessageW(Tabs(), TCM_GETROWCOUNT, 0, 0), 2);
+  for (int i = 0; i < 9; ++i) {
     wchar_t buf[64] = {};
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -272,7 +275,7 @@ TEST_F(OptionsDialogTest, OpensOnceCentredWithTheFrameAndEightSwitchableTabs) {
 
   // One page shown at a time, another for each tab.
   std::vector<HWND> seen;
-  for (int tab : {0, 3, 7, 1, 2}) {
+  for (int tab : {0, 3, 7, 1, 2, 8}) {
     SelectTab(tab);
     const std::vector<HWND> visible = VisiblePages();
     ASSERT_EQ(visible.size(), 1u) << tab;

@@ -272,7 +272,7 @@ class ControlWindowTest : public ::testing::Test {
     tunelet::Settings().ControlWindowX = 100;
     tunelet::Settings().ControlWindowY = 200;
     tunelet::Settings().Hide_tlc = true;
-    control_.emplace(player_, clicks_);
+    control_.emplace(player_, clicks_, texts_);
   }
   void TearDown() override {
     control_.reset();
@@ -324,6 +324,7 @@ class ControlWindowTest : public ::testing::Test {
 
   PlayerCommands player_;
   ClickTargets clicks_;
+  tunelet::BuiltInUiTexts texts_;
   std::optional<ControlWindow> control_;
 };
 
