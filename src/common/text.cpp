@@ -151,4 +151,11 @@ std::u16string ToU16(uint32_t v) {
   return s;
 }
 
+std::u16string_view TrimSpacesAndTabs(std::u16string_view s) {
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
 }  // namespace tunelet

@@ -35,6 +35,8 @@ bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
 size_t FindIgnoreCase(std::u16string_view hay, std::u16string_view needle, size_t from = 0);
 
 bool Contains(std::u16string_view hay, std::u16string_view needle);
+// s without the spaces and tabs at its ends.
+std::u16string_view TrimSpacesAndTabs(std::u16string_view s);
 // The value of the decimal digits at the start ("07/12" gives 7; none gives
 // 0); values beyond 32 bits saturate.
 uint32_t LeadingDigits(std::u16string_view s);

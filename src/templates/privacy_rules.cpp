@@ -11,14 +11,6 @@ namespace tunelet {
 
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-std::u16string_view Trimmed(std::u16string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 struct FieldName {
   std::u16string_view name;
   ExclusionField field;
@@ -37,11 +29,11 @@ std::optional<ExclusionPattern> ParseLine(std::u16string_view line) {
   ExclusionPattern p{ExclusionField::Any, std::u16string(line), std::u16string(line)};
   const size_t colon = line.find(u':');
   if (colon != std::u16string_view::npos) {
-    const std::u16string_view name = Trimmed(line.substr(0, colon));
+    const std::u16string_view name = TrimSpacesAndTabs(line.substr(0, colon));
     for (const FieldName& f : kFieldNames) {
       if (!EqualsIgnoreCase(name, f.name)) continue;
       p.field = f.field;
-      p.pattern = std::u16string(Trimmed(line.substr(colon + 1)));
+      p.pattern = std::u16string(TrimSpacesAndTabs(line.substr(colon + 1)));
       break;
     }
   }
@@ -246,7 +238,7 @@ std::vector<ExclusionPattern> ParseExclusionPatterns(std::u16string_view text) {
   std::vector<ExclusionPattern> out;
   while (!text.empty() && out.size() < kMaxExclusionPatterns) {
     const size_t end = std::min(text.find_first_of(u"\r\n"), text.size());
-    if (auto p = ParseLine(Trimmed(text.substr(0, end)))) out.push_back(std::move(*p));
+    if (auto p = ParseLine(TrimSpacesAndTabs(text.substr(0, end)))) out.push_back(std::move(*p));
     text.remove_prefix(end);
     if (!text.empty()) text.remove_prefix(1);  // one break; CRLF leaves an empty line, skipped
   }

@@ -10,14 +10,6 @@ namespace tunelet {
 
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-std::u16string_view Trimmed(std::u16string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
 }  // namespace
@@ -80,7 +72,7 @@ ExclusionFieldLines SplitExclusionField(std::u16string_view text) {
   size_t lineNumber = 0;
   while (!text.empty()) {
     const size_t end = size_t(std::find_if(text.begin(), text.end(), IsLineBreak) - text.begin());
-    const std::u16string_view line = Trimmed(text.substr(0, end));
+    const std::u16string_view line = TrimSpacesAndTabs(text.substr(0, end));
     size_t next = end;
     if (next < text.size()) next += text.substr(next, 2) == u"\r\n" ? 2 : 1;  // CRLF is one break
     text.remove_prefix(next);
@@ -97,7 +89,7 @@ ExclusionFieldLines SplitExclusionField(std::u16string_view text) {
 }
 
 std::optional<int32_t> ParsePrivacyNumber(std::u16string_view text, int32_t max) {
-  const std::u16string_view digits = Trimmed(text);
+  const std::u16string_view digits = TrimSpacesAndTabs(text);
   if (digits.empty() || digits.size() > 9) return std::nullopt;  // nine digits fit int32_t
   int32_t value = 0;
   for (char16_t c : digits) {
